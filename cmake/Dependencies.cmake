@@ -1,0 +1,51 @@
+# Libraries from the bootstrap cache and header-only libraries from Debian.
+
+# Header-only libraries installed for the host: expose only their own folders,
+# never /usr/include itself, which would shadow the mingw headers.
+set(LARKSPUR_HOST_INCLUDE "${CMAKE_BINARY_DIR}/host-include")
+file(MAKE_DIRECTORY "${LARKSPUR_HOST_INCLUDE}")
+foreach(dir boost rapidxml)
+    if(NOT EXISTS "${LARKSPUR_HOST_INCLUDE}/${dir}")
+        file(CREATE_LINK "/usr/include/${dir}" "${LARKSPUR_HOST_INCLUDE}/${dir}" SYMBOLIC)
+    endif()
+endforeach()
+
+add_library(boost_headers INTERFACE)
+target_include_directories(boost_headers SYSTEM INTERFACE "${LARKSPUR_HOST_INCLUDE}")
+target_compile_definitions(boost_headers INTERFACE BOOST_ALL_NO_LIB)
+
+add_library(rapidxml INTERFACE)
+target_include_directories(rapidxml SYSTEM INTERFACE "${LARKSPUR_HOST_INCLUDE}")
+
+add_library(jsoncpp STATIC IMPORTED GLOBAL)
+set_target_properties(jsoncpp PROPERTIES
+    IMPORTED_LOCATION "${LARKSPUR_DEPS}/lib/libjsoncpp.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${LARKSPUR_DEPS}/include"
+    INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${LARKSPUR_DEPS}/include")
+
+add_library(crypto STATIC IMPORTED GLOBAL)
+set_target_properties(crypto PROPERTIES
+    IMPORTED_LOCATION "${LARKSPUR_DEPS}/lib/libcrypto.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${LARKSPUR_DEPS}/include"
+    INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${LARKSPUR_DEPS}/include"
+    INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;advapi32;user32;bcrypt")
+
+# Duktape and the LZMA SDK C decoder are compiled from their sources in the cache.
+add_library(duktape STATIC "${LARKSPUR_DEPS}/src/duktape/duktape.c")
+target_include_directories(duktape SYSTEM PUBLIC "${LARKSPUR_DEPS}/src/duktape")
+target_compile_options(duktape PRIVATE -w)
+
+set(_lzma "${LARKSPUR_DEPS}/src/lzma-c")
+add_library(lzma_dec STATIC
+    ${_lzma}/7zAlloc.c ${_lzma}/7zArcIn.c ${_lzma}/7zBuf.c ${_lzma}/7zBuf2.c ${_lzma}/7zCrc.c
+    ${_lzma}/7zCrcOpt.c ${_lzma}/7zDec.c ${_lzma}/7zFile.c ${_lzma}/7zStream.c ${_lzma}/Bcj2.c
+    ${_lzma}/Bra.c ${_lzma}/Bra86.c ${_lzma}/BraIA64.c ${_lzma}/CpuArch.c ${_lzma}/Delta.c
+    ${_lzma}/Lzma2Dec.c ${_lzma}/LzmaDec.c)
+target_include_directories(lzma_dec SYSTEM PUBLIC "${_lzma}")
+target_compile_definitions(lzma_dec PRIVATE _7ZIP_PPMD_SUPPPORT=0 Z7_PPMD_SUPPORT=0)
+target_compile_options(lzma_dec PRIVATE -w)
+
+# GoogleTest and GoogleMock from the sources Debian's googletest package installs.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)

@@ -1,0 +1,16 @@
+#pragma once
+// Conversions between UTF-8, UTF-16 and the system ANSI code page.
+#include <string>
+
+class CCodeChange {
+public:
+    // length counts input units; -1 means up to and including the terminator.
+    // Results up to 2046 units are built on the stack without allocating.
+    static std::wstring UTF8toUTF16(const char* text, int length);
+    static std::string UTF16toUTF8(const wchar_t* text, int length);
+
+    static std::wstring StringUTF8toUTF16(const std::string& text);
+    static std::string StringUTF16toUTF8(const std::wstring& text);
+    static std::wstring StringANSItoUTF16(const std::string& text);
+    static std::string StringUTF16toANSI(const std::wstring& text);
+};

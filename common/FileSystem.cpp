@@ -1,0 +1,241 @@
+#include "common/FileSystem.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "common/Handles.h"
+#include "common/XLog.h"
+
+namespace FileSystem {
+
+namespace {
+
+const wchar_t kLongPrefix[] = L"\\\\?\\";
+
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to)
+{
+    size_t pos = 0;
+    while ((pos = text.find(from, pos)) != std::wstring::npos) {
+        text.replace(pos, from.size(), to);
+        pos += to.size();
+    }
+}
+
+bool IsExistingFolder(const std::wstring& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+size_t WriteStringToFile(const std::wstring& path, const std::string& bytes)
+{
+    FILE* file = nullptr;
+    if (_wfopen_s(&file, path.c_str(), L"wb") != 0 || !file)
+        return 0;
+    size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    return written;
+}
+
+HRESULT WriteBufferToFile(const wchar_t* pszFile, const void* pvData, DWORD uSize)
+{
+    if (!XCHECK(pszFile && pszFile[0]))
+        return E_INVALIDARG;
+    ::SetLastError(0);
+    HANDLE hFile = ::CreateFileW(pszFile, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+    if (!XCHECK(hFile != INVALID_HANDLE_VALUE))
+        return E_FAIL;
+    UniqueHandle closer(hFile);
+    ::SetLastError(0);
+    DWORD uWrite = 0;
+    if (!XCHECK(::WriteFile(hFile, pvData, uSize, &uWrite, 0) && uWrite == uSize))
+        return E_FAIL;
+    // OPEN_ALWAYS keeps an existing file's tail: cut it after the new bytes.
+    ::SetEndOfFile(hFile);
+    return S_OK;
+}
+
+std::string ReadFileToString(const std::wstring& path, bool binary)
+{
+    std::wstring openable = ToOpenablePath(path);
+    std::ifstream stream(openable.c_str(), binary ? std::ios::in | std::ios::binary : std::ios::in);
+    if (stream.fail())
+        return std::string();
+    std::ostringstream content;
+    content << stream.rdbuf();
+    return content.str();
+}
+
+bool PathExists(const wchar_t* pszPath)
+{
+    if (!XCHECK(pszPath && pszPath[0]))
+        return false;
+    return ::PathFileExistsW(pszPath) != FALSE;
+}
+
+bool CreateDirectoryTree(const std::wstring& input)
+{
+    if (input.size() <= 3)
+        return false;
+    if (IsExistingFolder(input))
+        return true;
+    std::wstring path = ToLongPath(input);
+    if (::CreateDirectoryW(path.c_str(), nullptr))
+        return true;
+    DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS)
+        return true;
+    if (error != ERROR_PATH_NOT_FOUND)
+        return false;
+    size_t i = path.rfind(L'\\');
+    if (i != std::wstring::npos && i == path.size() - 1)
+        i = i == 0 ? std::wstring::npos : path.rfind(L'\\', i - 1);
+    if (i == std::wstring::npos || i == 0)
+        return false;
+    if (!CreateDirectoryTree(path.substr(0, i)))
+        return false;
+    return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+bool DeleteDirectoryTree(const std::wstring& input)
+{
+    if (!IsExistingFolder(input) && !IsExistingFolder(ToLongPath(input)))
+        return true;
+    std::wstring path = ToLongPath(input);
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring entry = path + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteDirectoryTree(entry);
+            else
+                ::DeleteFileW(entry.c_str());
+        } while (::FindNextFileW(find.get(), &data));
+        find.reset();
+    }
+    return ::RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+std::wstring GetModuleDirectory()
+{
+    // The folder is handled in full, however long, rather than cut at a fixed buffer.
+    std::vector<wchar_t> module(MAX_PATH);
+    for (;;) {
+        DWORD length = ::GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < module.size())
+            break;
+        module.resize(module.size() * 2);
+    }
+    std::wstring path(module.data());
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+
+std::string GetProgramFilesPathA()
+{
+    LPITEMIDLIST list = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES, &list)) || !list)
+        return std::string();
+    char buffer[270] = {};
+    BOOL ok = ::SHGetPathFromIDListA(list, buffer);
+    ::CoTaskMemFree(list);
+    return ok ? std::string(buffer) : std::string();
+}
+
+std::wstring GetSpecialFolderPath(int csidl)
+{
+    LPITEMIDLIST list = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list)
+        return std::wstring();
+    wchar_t buffer[270] = {};
+    BOOL ok = ::SHGetPathFromIDListW(list, buffer);
+    ::CoTaskMemFree(list);
+    return ok ? std::wstring(buffer) : std::wstring();
+}
+
+std::wstring GetFileNameFromPath(const wchar_t* pszFilePath)
+{
+    if (!XCHECK(pszFilePath && pszFilePath[0]))
+        return std::wstring();
+    std::wstring path(pszFilePath);
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+std::wstring GetParentPath(const wchar_t* pszPath)
+{
+    if (!XCHECK(pszPath && pszPath[0]))
+        return std::wstring();
+    std::wstring path(pszPath);
+    if (path.find_first_not_of(L"\\/") == std::wstring::npos)
+        return path;
+    while (!path.empty() && IsSeparator(path.back()))
+        path.pop_back();
+    size_t cut = path.find_last_of(L"\\/");
+    if (cut != std::wstring::npos)
+        path.erase(cut + 1);
+    return path;
+}
+
+std::wstring ToLongPath(const std::wstring& input)
+{
+    std::wstring path = input;
+    if (path.compare(0, 4, kLongPrefix) == 0)
+        path.erase(0, 4);
+    ReplaceAll(path, L"\\\\", L"\\");
+    ReplaceAll(path, L"//", L"\\");
+    return kLongPrefix + path;
+}
+
+std::wstring ToOpenablePath(const std::wstring& path)
+{
+    std::wstring p = ToLongPath(path);
+    if (p.size() >= MAX_PATH) {
+        DWORD size = ::GetShortPathNameW(p.c_str(), nullptr, 0);
+        if (size != 0) {
+            std::vector<wchar_t> buffer(size);
+            DWORD got = ::GetShortPathNameW(p.c_str(), buffer.data(), size);
+            if (got != 0 && got < size)
+                p.assign(buffer.data(), got);
+        }
+    }
+    return p;
+}
+
+std::wstring ReadIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key)
+{
+    wchar_t buffer[1048] = {};
+    ::GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, 1048, file.c_str());
+    return std::wstring(buffer);
+}
+
+bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value)
+{
+    return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) == 1;
+}
+
+}  // namespace FileSystem

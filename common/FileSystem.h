@@ -1,0 +1,28 @@
+#pragma once
+// Path, folder, whole-file and INI helpers shared by both executables.
+// The folder creation, whole-file read and folder removal go through the
+// "\\?\" long-path form, so they work beyond 260 units.
+#include <windows.h>
+
+#include <string>
+
+namespace FileSystem {
+
+size_t WriteStringToFile(const std::wstring& path, const std::string& bytes);
+HRESULT WriteBufferToFile(const wchar_t* path, const void* data, DWORD size);
+std::string ReadFileToString(const std::wstring& path, bool binary);
+bool PathExists(const wchar_t* path);
+bool CreateDirectoryTree(const std::wstring& path);
+bool DeleteDirectoryTree(const std::wstring& path);
+std::wstring GetModuleDirectory();
+std::string GetProgramFilesPathA();
+std::wstring GetSpecialFolderPath(int csidl);
+std::wstring GetFileNameFromPath(const wchar_t* path);
+std::wstring GetParentPath(const wchar_t* path);
+std::wstring ToLongPath(const std::wstring& path);
+std::wstring ToOpenablePath(const std::wstring& path);
+std::wstring ReadIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key);
+bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value);
+
+}  // namespace FileSystem

@@ -1,0 +1,47 @@
+#pragma once
+// The engine process: its settings from the command line and the install
+// and uninstall runs.
+#include <windows.h>
+
+#include <string>
+
+class CInstallEngine {
+public:
+    // Engine settings: written once by ParseCmd before any second thread
+    // exists, then only read (the language, channel and skip-select settings
+    // excepted, which later steps of a run may change).
+    static std::wstring m_wstrCmdLine;
+    static std::wstring m_wstrFrom;
+    static std::wstring m_wstrLanguage;
+    static std::wstring m_wstrChannelId;
+    static std::wstring m_wstrUnloadType;
+    static std::wstring m_wstrInstallDir;
+    static bool m_bSkipSelect;
+    static bool m_bNoShortcut;
+    static bool m_bNoStart;
+
+    explicit CInstallEngine(HINSTANCE hInstance = nullptr) : m_hInstance(hInstance) {}
+
+    void ParseCmd(const std::wstring& cmdLine);
+
+    // Restores the settings' initial values (a fresh process's state).
+    static void ResetSettings();
+
+    HANDLE m_hMutex = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+    bool m_bSilent = false;
+    bool m_bNoSc = false;
+};
+
+// The language code from "D:\languageConfigure.ini" ([BaseSetting] lan), or "".
+std::wstring ReadLanguageOverride();
+std::wstring ReadLanguageOverride(const std::wstring& file);
+// The code for the system's default language.
+std::wstring GetSystemLanguageCode();
+std::wstring LanguageCodeFromLangId(LANGID id);
+
+// Enables SeDebugPrivilege for the process.
+bool UpPrivilege();
+// Deletes the running executable through a hidden command interpreter and
+// ends the process with exit code 0.
+[[noreturn]] void DeleteSelf();

@@ -1,0 +1,8 @@
+#include <windows.h>
+
+#include "engine/InstallEngine.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    DeleteSelf();
+}

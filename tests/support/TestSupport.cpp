@@ -1,0 +1,97 @@
+#include "tests/support/TestSupport.h"
+
+#include <atomic>
+
+#include "common/FileSystem.h"
+#include "common/Handles.h"
+
+DebugCapture::DebugCapture() : m_previous(SetDebugSink(this)) {}
+
+DebugCapture::~DebugCapture()
+{
+    SetDebugSink(m_previous);
+}
+
+void DebugCapture::WriteWide(const std::wstring& line)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_lines.push_back(line);
+}
+
+void DebugCapture::WriteNarrow(const std::string& line)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_lines.push_back(WidenAscii(line));
+}
+
+std::vector<std::wstring> DebugCapture::Lines() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_lines;
+}
+
+bool DebugCapture::Contains(const std::wstring& line) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const auto& l : m_lines) {
+        if (l == line)
+            return true;
+    }
+    return false;
+}
+
+ScratchFolder::ScratchFolder()
+{
+    static std::atomic<unsigned> counter{0};
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    m_path = std::wstring(temp) + L"lkt" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+             std::to_wstring(counter++) + L"\\";
+    FileSystem::DeleteDirectoryTree(m_path);
+    FileSystem::CreateDirectoryTree(m_path);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    FileSystem::DeleteDirectoryTree(m_path);
+}
+
+std::wstring WidenAscii(const std::string& text)
+{
+    std::wstring result;
+    for (unsigned char c : text)
+        result += static_cast<wchar_t>(c);
+    return result;
+}
+
+std::string NarrowAscii(const std::wstring& text)
+{
+    std::string result;
+    for (wchar_t c : text)
+        result += static_cast<char>(c);
+    return result;
+}
+
+std::wstring TestExeDirectory()
+{
+    return FileSystem::GetModuleDirectory();
+}
+
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = commandLine;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    if (::WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(pi.hProcess, 99);
+        return -1;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    return static_cast<int>(code);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Helpers for tests that run under Wine: debug-line capture and scratch folders.
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/DebugOutput.h"
+
+// Captures every debug line while it lives; narrow lines are widened.
+class DebugCapture : public iDebugSink {
+public:
+    DebugCapture();
+    ~DebugCapture() override;
+    void WriteWide(const std::wstring& line) override;
+    void WriteNarrow(const std::string& line) override;
+    std::vector<std::wstring> Lines() const;
+    bool Contains(const std::wstring& line) const;
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<std::wstring> m_lines;
+    iDebugSink* m_previous;
+};
+
+// A fresh folder under the temporary folder, removed with its content at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    // The folder with a trailing backslash.
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + name; }
+
+private:
+    std::wstring m_path;
+};
+
+std::wstring WidenAscii(const std::string& text);
+std::string NarrowAscii(const std::wstring& text);
+std::wstring TestExeDirectory();
+// Runs a program and waits for it; returns its exit code or -1.
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 60000);
