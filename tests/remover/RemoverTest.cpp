@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "common/FileSystem.h"
+#include "common/Handles.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+std::wstring RemoverCopy(const ScratchFolder& scratch)
+{
+    std::wstring copy = scratch / L"LarkspurUninst2.exe";
+    ::CopyFileW((TestExeDirectory() + L"LarkspurRemover.exe").c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+bool WaitGone(const std::wstring& path, int tenths = 100)
+{
+    for (int i = 0; i < tenths; ++i) {
+        if (!FileSystem::PathExists(path.c_str()))
+            return true;
+        ::Sleep(100);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(Remover, RemovesTheFolderWithNestedAndReadOnlyFilesThenItsOwnCopy)
+{
+    ScratchFolder scratch;
+    std::wstring target = scratch / L"Orbisoft\\Larkspur\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(target + L"sub\\deeper"));
+    FileSystem::WriteStringToFile(target + L"a.dll", "a");
+    FileSystem::WriteStringToFile(target + L"sub\\deeper\\b.txt", "b");
+    ::SetFileAttributesW((target + L"a.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    std::wstring remover = RemoverCopy(scratch);
+    // The engine passes the folder quoted with one more backslash before the closing quote.
+    EXPECT_EQ(RunAndWait(L"\"" + remover + L"\" \"" + target + L"\\\""), 0);
+    EXPECT_FALSE(FileSystem::PathExists(target.c_str()));
+    EXPECT_TRUE(FileSystem::PathExists((scratch / L"Orbisoft").c_str()));
+    EXPECT_TRUE(WaitGone(remover));
+}
+
+TEST(Remover, WaitsWhileAFileIsStillInUse)
+{
+    ScratchFolder scratch;
+    std::wstring target = scratch / L"busy\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(target));
+    std::wstring file = target + L"uninst.exe";
+    FileSystem::WriteStringToFile(file, "running");
+    UniqueHandle held(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    std::thread release([&held] {
+        ::Sleep(1500);
+        held.reset();
+    });
+    EXPECT_EQ(RunAndWait(L"\"" + RemoverCopy(scratch) + L"\" \"" + target + L"\""), 0);
+    release.join();
+    EXPECT_FALSE(FileSystem::PathExists(target.c_str()));
+}
+
+TEST(Remover, RefusesRootsAndRelativePaths)
+{
+    ScratchFolder scratch;
+    std::wstring remover = RemoverCopy(scratch);
+    EXPECT_EQ(RunAndWait(L"\"" + remover + L"\" C:\\"), 2);
+    EXPECT_EQ(RunAndWait(L"\"" + remover + L"\" relative\\folder\\"), 2);
+    EXPECT_EQ(RunAndWait(L"\"" + remover + L"\""), 2);
+}
