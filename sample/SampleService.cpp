@@ -1,8 +1,11 @@
-// The sample device-service program.
-//   -i / -u     record the (un)registration and end
-//   -run        hold the service mutex and the device-service window, which
-//               passes framework messages on to their target window and ends
-//               on the service's own "quit"
+// The sample device-service program, standing in for a Windows service.
+//   -i          record the registration, start the running service (itself
+//               with -run, detached) and end
+//   -u          record the removal, stop a running service and wait until it
+//               has ended, then end
+//   -run, none  the running service: hold the service mutex and the
+//               device-service window, which passes framework messages on to
+//               their target window and ends on the service's own "quit"
 #include <windows.h>
 
 #include <string>
@@ -70,17 +73,54 @@ int RunProxy(HINSTANCE instance)
     return 0;
 }
 
+void StartRunningService()
+{
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" -run";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
+                         &pi)) {
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+}
+
+void StopRunningService()
+{
+    HWND window = ::FindWindowW(kDeviceServiceWindowClass, nullptr);
+    if (!window)
+        return;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    const char quit[] = "{\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}";
+    COPYDATASTRUCT data = {0, sizeof(quit) - 1, const_cast<char*>(quit)};
+    ::SendMessageW(window, WM_COPYDATA, 999, reinterpret_cast<LPARAM>(&data));
+    if (process) {
+        ::WaitForSingleObject(process, 10000);
+        ::CloseHandle(process);
+    }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmdLine, int)
 {
     std::wstring args = cmdLine;
     SampleRecord(L"service", L"start " + args);
-    if (args.find(L"-run") != std::wstring::npos)
+    if (args.empty() || args.find(L"-run") != std::wstring::npos)
         return RunProxy(instance);
-    if (args.find(L"-i") != std::wstring::npos || args.find(L"-u") != std::wstring::npos) {
-        ::Sleep(300);  // long enough for a caller that waits to notice
-        SampleRecord(L"service", L"done " + args);
+    if (args.find(L"-i") != std::wstring::npos) {
+        StartRunningService();
+        SampleRecord(L"service", L"installed");
+        return 0;
+    }
+    if (args.find(L"-u") != std::wstring::npos) {
+        StopRunningService();
+        SampleRecord(L"service", L"removed");
         return 0;
     }
     return 2;
