@@ -54,6 +54,10 @@ LRESULT CALLBACK ProxyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 int RunProxy(HINSTANCE instance)
 {
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kServiceMutex);
+    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(mutex);
+        return 0;  // the service runs already
+    }
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProxyProc;
     wc.hInstance = instance;
