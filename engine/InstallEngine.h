@@ -24,6 +24,16 @@ public:
 
     void ParseCmd(const std::wstring& cmdLine);
 
+    // The install and uninstall runs: true when the UI reports success.
+    bool Install(const std::wstring& cmdLine);
+    bool Uninstall(const std::wstring& cmdLine);
+    // The "existmutex" and "noini" notice pages.
+    void ShowNoticePage(const std::wstring& page);
+    // A list whose "mode" is "silent" or "srf_silent" makes the run silent.
+    void ReadMode(const std::string& listText);
+    // Copies datamigration.exe to the temporary folder and starts it there.
+    void LaunchDataMigration(const std::wstring& setupDir);
+
     // Restores the settings' initial values (a fresh process's state).
     static void ResetSettings();
 
@@ -32,6 +42,8 @@ public:
     bool m_bSilent = false;
     bool m_bNoSc = false;
 };
+
+extern const wchar_t kInstallMutexName[];
 
 // The language code from "D:\languageConfigure.ini" ([BaseSetting] lan), or "".
 std::wstring ReadLanguageOverride();

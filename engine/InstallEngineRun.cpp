@@ -1,0 +1,164 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/CodeChange.h"
+#include "common/DebugOutput.h"
+#include "common/FileSystem.h"
+#include "common/XLog.h"
+#include "engine/InstallEngine.h"
+#include "engine/SetupListFile.h"
+#include "engine/SetupManager.h"
+#include "engine/UninstallCleanUp.h"
+#include "ui/SetupUI.h"
+
+const wchar_t kInstallMutexName[] = L"Global\\LarkspurInstall-{F062DC53-4A45-46f0-83F4-E24376952F94}";
+
+namespace {
+
+void Connect(const SetupManagerPtr& manager, const SetupUIPtr& ui)
+{
+    std::weak_ptr<iSetupUI> weakUi = ui;
+    manager->m_pMessageSignal->connect([weakUi](MessagePtr message) {
+        if (auto target = weakUi.lock())
+            target->OnEngineMessage(message);
+    });
+    std::weak_ptr<SetupManager> weakManager = manager;
+    ui->m_pMessageSignal->connect([weakManager](MessagePtr message) {
+        if (auto target = weakManager.lock())
+            target->OnCommand(message);
+    });
+}
+
+// Takes the single-instance mutex; false when another engine holds it.
+bool TakeMutex(HANDLE& mutex)
+{
+    mutex = ::CreateMutexW(nullptr, FALSE, kInstallMutexName);
+    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(mutex);
+        mutex = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void CloseMutex(HANDLE& mutex)
+{
+    if (mutex) {
+        ::CloseHandle(mutex);
+        mutex = nullptr;
+    }
+}
+
+}  // namespace
+
+void CInstallEngine::ReadMode(const std::string& listText)
+{
+    Json::Value root;
+    if (!ParseListText(listText, root) || !root.isObject())
+        return;
+    const Json::Value& mode = root["mode"];
+    if (mode.isString() && (mode.asString() == "silent" || mode.asString() == "srf_silent"))
+        m_bSilent = true;
+}
+
+void CInstallEngine::ShowNoticePage(const std::wstring& page)
+{
+    SetupUIPtr ui = CreateSetupUI(false, m_hInstance, FileSystem::GetModuleDirectory() + L"\\setupui", L"install");
+    if (!ui)
+        return;
+    ui->ShowPage(page, m_wstrLanguage);
+    ui->Run();
+}
+
+bool CInstallEngine::Install(const std::wstring& cmdLine)
+{
+    ParseCmd(cmdLine);
+    if (!TakeMutex(m_hMutex)) {
+        if (!m_bSilent)
+            ShowNoticePage(L"existmutex");
+        xlog_detail::ReportAssert(L"CheckMutex()", ::GetLastError(), __FILE__, __LINE__);
+        return false;
+    }
+    const std::wstring setupDir = FileSystem::GetModuleDirectory();
+    std::string listText;
+    if (!ReadListFile(setupDir + L"\\setup.ini", false, listText) && !m_bSilent) {
+        ShowNoticePage(L"noini");
+        CloseMutex(m_hMutex);
+        return false;
+    }
+    ReadMode(listText);
+
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_strSetupList = listText;
+    manager->m_pInstallParam->strSetupDir = CCodeChange::StringUTF16toUTF8(setupDir);
+
+    SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\setupui", L"install");
+    if (!ui) {
+        CloseMutex(m_hMutex);
+        return false;
+    }
+    Connect(manager, ui);
+    ui->ShowPage(L"install", L"");
+
+    auto start = MakeMessage("startinstall");
+    (*start)["silent"] = m_bSilent;
+    (*start)["nosc"] = m_bNoSc;
+    ui->SendToEngine(start);
+    ui->Run();
+    bool result = ui->m_bResult;
+
+    CloseMutex(m_hMutex);
+    if (result)
+        LaunchDataMigration(setupDir);
+    return result;
+}
+
+bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
+{
+    ParseCmd(cmdLine);
+    if (!m_bSilent && !TakeMutex(m_hMutex)) {
+        ShowNoticePage(L"existmutex");
+        return false;
+    }
+    const std::wstring setupDir = FileSystem::GetModuleDirectory();
+    std::string listText;
+    if (!ReadListFile(setupDir + L"\\uninst.ini", true, listText))
+        ReadEmbeddedList(m_hInstance, listText);
+
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_strSetupList = listText;
+
+    SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\uninstui", L"uninstall");
+    if (!ui) {
+        CloseMutex(m_hMutex);
+        return false;
+    }
+    Connect(manager, ui);
+    ui->ShowPage(L"uninstall", L"");
+
+    auto start = MakeMessage("startuninstall");
+    (*start)["silent"] = m_bSilent;
+    (*start)["un_type"] = "";
+    (*start)["nosc"] = m_bNoSc;
+    ui->SendToEngine(start);
+    ui->Run();
+    bool result = ui->m_bResult;
+
+    if (result) {
+        DebugLine(L"stagehand.exe=>Successfully uninstalled, putting the finishing touches to the");
+        CleanUpAfterUninstall(setupDir, m_hInstance);
+    }
+    CloseMutex(m_hMutex);
+    return result;
+}
+
+void CInstallEngine::LaunchDataMigration(const std::wstring& setupDir)
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring target = std::wstring(temp) + L"datamigration\\";
+    FileSystem::CreateDirectoryTree(target);
+    std::wstring copy = target + L"datamigration.exe";
+    ::CopyFileW((setupDir + L"datamigration.exe").c_str(), copy.c_str(), FALSE);
+    ::ShellExecuteW(nullptr, L"open", copy.c_str(), m_bSilent ? L" /silent" : nullptr, nullptr, SW_HIDE);
+}

@@ -1,0 +1,92 @@
+#include "engine/UninstallCleanUp.h"
+
+#include <shellapi.h>
+
+#include "common/DebugOutput.h"
+#include "common/FileSystem.h"
+#include "engine/FolderName.h"
+
+bool g_bRemoveServiceDir = false;
+std::wstring g_wstrServiceDir;
+
+namespace {
+
+std::string LoadRemover(HINSTANCE module)
+{
+    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(kRemoverResourceId), L"BIN");
+    if (!resource)
+        return std::string();
+    HGLOBAL loaded = ::LoadResource(module, resource);
+    if (!loaded)
+        return std::string();
+    const void* data = ::LockResource(loaded);
+    DWORD size = ::SizeofResource(module, resource);
+    if (!data || size == 0)
+        return std::string();
+    return std::string(static_cast<const char*>(data), size);
+}
+
+// The text after the last backslash, or between the last two when the folder ends with one.
+std::wstring LastPart(const std::wstring& folder)
+{
+    size_t last = folder.rfind(L'\\');
+    if (last == std::wstring::npos)
+        return std::wstring();
+    if (last + 1 < folder.size())
+        return folder.substr(last + 1);
+    size_t before = last == 0 ? std::wstring::npos : folder.rfind(L'\\', last - 1);
+    if (before == std::wstring::npos)
+        return std::wstring();
+    return folder.substr(before + 1, last - before - 1);
+}
+
+void StartRemover(const std::wstring& temp, const wchar_t* name, const std::string& remover,
+                  const std::wstring& parameters, const wchar_t* announcement)
+{
+    std::wstring path = temp + name;
+    FileSystem::WriteStringToFile(path, remover);
+    DebugLine(std::wstring(announcement) + path + L" " + parameters);
+    ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), temp.c_str(), SW_HIDE);
+}
+
+}  // namespace
+
+std::wstring RemoverParameters(const std::wstring& folder)
+{
+    return L"\"" + folder + L"\\\"";
+}
+
+bool IsRemovableProductFolder(const std::wstring& setupDir)
+{
+    std::wstring folder = setupDir;
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    std::wstring parent = ParentFolderOf(folder);
+    if (parent.size() <= 3)  // a product folder never sits in a drive root
+        return false;
+    return IsSameFolderName(LastPathComponent(parent), kCompanyFolder);
+}
+
+void CleanUpAfterUninstall(const std::wstring& setupDir, HINSTANCE module)
+{
+    wchar_t tempBuffer[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, tempBuffer);
+    const std::wstring temp = tempBuffer;
+    const std::string remover = LoadRemover(module);
+    if (remover.empty())
+        return;
+
+    if (g_bRemoveServiceDir && !g_wstrServiceDir.empty() && LastPart(g_wstrServiceDir) == kCompanyFolder) {
+        g_wstrServiceDir += L"\\service\\";
+        StartRemover(temp, L"LarkspurUninst.exe", remover, RemoverParameters(g_wstrServiceDir),
+                     L"stagehand.exe=>Delete the Service path:");
+    }
+    if (!setupDir.empty()) {
+        if (!IsRemovableProductFolder(setupDir)) {
+            DebugLine(L"stagehand.exe=>The product path is not inside the company folder, left in place:" + setupDir);
+            return;
+        }
+        StartRemover(temp, L"LarkspurUninst2.exe", remover, RemoverParameters(setupDir),
+                     L"stagehand.exe=>Remove the product path:");
+    }
+}
