@@ -1,0 +1,31 @@
+#pragma once
+// The executors for each Windows generation, and the factory choosing them.
+#include "actions/Installer.h"
+#include "actions/Uninstaller.h"
+
+// The Windows 7 and XP variants differ only in their shortcut operations.
+class InstallerForWin7 : public Installer {
+public:
+    using Installer::Installer;
+};
+
+class InstallerForXP : public Installer {
+public:
+    using Installer::Installer;
+};
+
+class UninstallerForWin7 : public Uninstaller {
+public:
+    using Uninstaller::Uninstaller;
+};
+
+class UninstallerForXP : public Uninstaller {
+public:
+    using Uninstaller::Uninstaller;
+};
+
+// "xp", "win7" or "unknow" from the reported Windows version.
+std::string WindowsVersionText();
+// The executor for the run mode ("uninstall" or any other text for install)
+// and this Windows version. Never empty.
+std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<iInstallerHost>& manager);

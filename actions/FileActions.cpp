@@ -1,0 +1,230 @@
+// Folder creation and file copies (install), file, folder and user-data
+// removal (uninstall).
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "actions/ActionFields.h"
+#include "actions/Installer.h"
+#include "actions/Placeholders.h"
+#include "actions/Uninstaller.h"
+#include "common/CodeChange.h"
+#include "common/DebugOutput.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr wchar_t kWildcard[] = L"*.*";
+
+std::string SystemMessage(DWORD code)
+{
+    return std::system_category().message(static_cast<int>(code));
+}
+
+// Copies over an existing destination; the destination folder must exist.
+bool CopyOneFile(const std::wstring& src, const std::wstring& dst, std::string& message)
+{
+    if (::CopyFileW(src.c_str(), dst.c_str(), FALSE))
+        return true;
+    message = SystemMessage(::GetLastError());
+    return false;
+}
+
+bool EndsWithBackslash(const std::wstring& text)
+{
+    return !text.empty() && text.back() == L'\\';
+}
+
+std::wstring AfterLastBackslash(const std::wstring& text)
+{
+    size_t pos = text.rfind(L'\\');
+    return pos == std::wstring::npos ? text : text.substr(pos + 1);
+}
+
+// Removes a folder's files and subfolders, then the folder once it is empty.
+void RemoveFolderTree(const fs::path& path)
+{
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return;
+    try {
+        for (fs::directory_iterator it(path), end; it != end; ++it) {
+            try {
+                if (it->is_directory())
+                    RemoveFolderTree(it->path());
+                else
+                    fs::remove(it->path(), ec);
+            } catch (const std::exception&) {
+                // An entry that cannot be examined stays; the others go on.
+            }
+        }
+    } catch (const std::exception&) {
+        // A folder that cannot be listed keeps its content.
+    }
+    if (fs::is_directory(path, ec) && fs::is_empty(path, ec))
+        fs::remove(path, ec);
+}
+
+}  // namespace
+
+bool Installer::MakeDir(std::shared_ptr<Json::Value> action, std::string&)
+{
+    std::wstring raw = ActionText(*action, "dirname");
+    std::wstring dirname = raw;
+    ReplaceFirst(dirname, Placeholder::kProgramDir, ComponentDir());
+    ReplaceFirst(dirname, Placeholder::kServiceDir, Utf16(m_pInstallParam->strServiceDir));
+    std::error_code createError;
+    bool created = fs::create_directories(fs::path(dirname), createError);
+    std::error_code existError;
+    bool exists = fs::exists(fs::path(dirname), existError);
+    if (!(created && !exists)) {
+        DebugLineA("stagehand.exe=>mkdir createdir:%d %s %d %s%s", created ? 1 : 0, createError.message().c_str(),
+                   exists ? 1 : 0, existError.message().c_str(), (",dir=" + Utf8(raw) + "\n").c_str());
+    }
+    return true;
+}
+
+bool Installer::CopyFiles(std::shared_ptr<Json::Value> action, std::string&)
+{
+    std::wstring rawSrc = ActionText(*action, "src");
+    std::wstring rawDst = ActionText(*action, "dst");
+    std::wstring src = rawSrc;
+    std::wstring dst = rawDst;
+    ReplaceFirst(src, Placeholder::kCurrentPath, Utf16(m_pInstallParam->strSetupDir));
+    ReplaceFirst(dst, Placeholder::kProgramDir, ComponentDir());
+    ReplaceFirst(dst, Placeholder::kServiceDir, ComponentDir());
+    const std::string names = ",src_path=" + Utf8(rawSrc) + ",dst_path=" + Utf8(rawDst) + "\n";
+
+    if (!ReplaceFirst(src, kWildcard, L"")) {
+        std::wstring target = dst;
+        if (EndsWithBackslash(target))
+            target += AfterLastBackslash(src);
+        std::string message;
+        if (!CopyOneFile(src, target, message))
+            DebugLineA("stagehand.exe=>copy_file :%s%s", message.c_str(), names.c_str());
+        return true;
+    }
+
+    std::error_code ec;
+    if (!fs::exists(fs::path(src), ec))
+        return true;
+    try {
+        for (fs::directory_iterator it{fs::path(src)}, end; it != end; ++it) {
+            try {
+                std::error_code statusError;
+                if (it->is_directory(statusError))
+                    continue;
+                std::wstring from = it->path().wstring();
+                std::wstring target = dst;
+                if (EndsWithBackslash(target))
+                    target += AfterLastBackslash(from);
+                std::string message;
+                if (!CopyOneFile(from, target, message))
+                    DebugLineA("stagehand.exe=>copyfile copy_file :%s%s", message.c_str(), names.c_str());
+            } catch (const std::exception&) {
+                // This entry is passed over; the next one is copied.
+            }
+        }
+    } catch (const std::exception& e) {
+        DebugLineA("stagehand.exe=>copyfile directory_iterator :%s%s", e.what(), names.c_str());
+    }
+    return true;
+}
+
+bool Uninstaller::DeleteFiles(std::shared_ptr<Json::Value> action, std::string&)
+{
+    std::wstring path = ActionText(*action, "path");
+    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    auto reportRemoval = [&path](const std::error_code& ec) {
+        DebugLine(L"stagehand.exe=>delfile remove:" + CCodeChange::StringANSItoUTF16(ec.message()) + L",filepath=" +
+                  path + L"\n");
+    };
+
+    if (!ReplaceFirst(path, kWildcard, L"")) {
+        std::error_code ec;
+        if (!fs::remove(fs::path(path), ec))
+            reportRemoval(ec);
+        return true;
+    }
+
+    std::error_code ec;
+    if (!fs::exists(fs::path(path), ec))
+        return true;
+    try {
+        for (fs::directory_iterator it{fs::path(path)}, end; it != end; ++it) {
+            try {
+                if (it->is_directory())
+                    continue;
+                std::error_code removeError;
+                if (!fs::remove(it->path(), removeError))
+                    reportRemoval(removeError);
+            } catch (const std::exception&) {
+                DebugLine(L"stagehand.exe=>delfile exception,filepath=" + path + L"\n");
+            }
+        }
+    } catch (const std::exception& e) {
+        DebugLine(L"stagehand.exe=>delfile directory_iterator :" + CCodeChange::StringANSItoUTF16(e.what()) +
+                  L",filepath=" + path + L"\n");
+    }
+    return true;
+}
+
+bool Uninstaller::DeleteDir(std::shared_ptr<Json::Value> action, std::string&)
+{
+    std::wstring path = ActionText(*action, "path");
+    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    std::error_code ec;
+    if (path.empty() || !fs::is_directory(fs::path(path), ec) || !fs::is_empty(fs::path(path), ec) || ec)
+        return true;
+    std::wstring parameters = L"/c rd /s /q \"" + path + L"\"";
+    ::ShellExecuteW(nullptr, L"open", L"cmd.exe", parameters.c_str(), nullptr, SW_HIDE);
+    return true;
+}
+
+bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::string&)
+{
+    if (!m_pUninstallParam || !m_pUninstallParam->bDeleteAll)
+        return true;
+    std::wstring location = ActionText(*action, "location");
+    std::wstring path = ActionText(*action, "path");
+    std::wstring base;
+    if (location == L"MyDocument") {
+        LPITEMIDLIST pidl = nullptr;
+        HRESULT hr = ::SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, &pidl);
+        if (FAILED(hr)) {
+            DebugLineA("stagehand.exe=>deluser SHGetSpecialFolderLocation:%ld%s", static_cast<long>(hr),
+                       (",strLocation=" + Utf8(location) + "\n").c_str());
+        }
+        wchar_t buffer[1024] = {};
+        BOOL ok = pidl != nullptr && ::SHGetPathFromIDListW(pidl, buffer);
+        if (pidl)
+            ::CoTaskMemFree(pidl);
+        if (!ok) {
+            DebugLine(L"stagehand.exe=>deluser SHGetPathFromIDList error,strLocation=" + location + L"\n");
+            return true;
+        }
+        base = buffer;
+        ReplaceFirst(path, Placeholder::kMyDocuments, base);
+    } else {
+        wchar_t buffer[512] = {};
+        DWORD length = ::GetTempPathW(512, buffer);
+        if (length == 0 || length >= 512) {
+            wchar_t system[MAX_PATH] = {};
+            ::GetSystemDirectoryW(system, MAX_PATH);
+            base = std::wstring(1, system[0]) + L":\\temp\\";
+        } else {
+            base = buffer;
+        }
+        ReplaceFirst(path, Placeholder::kAppData, base);
+    }
+    std::error_code ec;
+    if (fs::is_directory(fs::path(path), ec))
+        RemoveFolderTree(fs::path(path));
+    else
+        fs::remove(fs::path(path), ec);
+    return true;
+}

@@ -1,0 +1,105 @@
+// Ending running programs, starting the service program, the log marker.
+#include <windows.h>
+
+#include "actions/ActionFields.h"
+#include "actions/Installer.h"
+#include "actions/Placeholders.h"
+#include "actions/RegistryRoot.h"
+#include "actions/RegistryValue.h"
+#include "actions/Uninstaller.h"
+#include "common/DebugOutput.h"
+#include "common/FileSystem.h"
+#include "common/Handles.h"
+#include "common/ProcessOperation.h"
+
+namespace {
+
+constexpr int kKillRounds = 10;
+constexpr DWORD kKillWaitMs = 5000;
+
+// Ends up to ten running instances of exactly this executable.
+void EndProcesses(const std::wstring& path)
+{
+    for (int round = 0; round < kKillRounds; ++round) {
+        UniqueHandle process(FindProcessByPath(path));
+        if (!process)
+            break;
+        ::TerminateProcess(process.get(), 0);
+        ::WaitForSingleObject(process.get(), kKillWaitMs);
+    }
+}
+
+// Runs the service program hidden with its switch, waiting when bWait says so.
+void RunServiceCommand(const Json::Value& action, std::wstring path, const wchar_t* defaultPara,
+                       const wchar_t* linePrefix, const std::wstring& programDir, const std::wstring& serviceDir)
+{
+    std::wstring para = ActionText(action, "para");
+    bool bWait = ActionBool(action, "bWait", false);
+    if (para.empty())
+        para = defaultPara;
+    ReplaceFirst(path, Placeholder::kProgramDir, programDir);
+    ReplaceFirst(path, Placeholder::kServiceDir, serviceDir);
+    std::wstring command = L"\"" + path + L"\" " + para;
+    DebugLine(linePrefix + command);
+    RunHiddenProcess(command, bWait);
+}
+
+}  // namespace
+
+bool Installer::KillProcess(std::shared_ptr<Json::Value> action, std::string&)
+{
+    std::wstring path = ActionText(*action, "path");
+    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    ReplaceFirst(path, Placeholder::kPcSuitDir, Utf16(m_pInstallParam->strInstallPath));
+    ReplaceFirst(path, Placeholder::kServiceDir, Utf16(m_pInstallParam->strInstallPath));
+    EndProcesses(path);
+    return true;
+}
+
+bool Uninstaller::KillProcess(std::shared_ptr<Json::Value> action, std::string&)
+{
+    std::wstring path = ActionText(*action, "path");
+    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    ReplaceFirst(path, Placeholder::kPcSuitDir, Utf16(m_pUninstallParam->strInstallPath));
+    EndProcesses(path);
+    return true;
+}
+
+bool Installer::InstService(std::shared_ptr<Json::Value> action, std::string&)
+{
+    RunServiceCommand(*action, ActionText(*action, "path"), L"-i", L"stagehand.exe=>Installer::InstService:",
+                      ComponentDir(), Utf16(m_pInstallParam->strServiceDir));
+    return true;
+}
+
+bool Installer::UninstService(std::shared_ptr<Json::Value> action, std::string&)
+{
+    RunServiceCommand(*action, ActionText(*action, "path"), L"-u", L"stagehand.exe=>Installer::UninstService:",
+                      ComponentDir(), Utf16(m_pInstallParam->strServiceDir));
+    return true;
+}
+
+bool Uninstaller::UninstService(std::shared_ptr<Json::Value> action, std::string&)
+{
+    RunServiceCommand(*action, ActionText(*action, "path"), L"-u", L"stagehand.exe=>Uninstaller::UninstService:",
+                      ComponentDir(), Utf16(m_pUninstallParam->strServiceDir));
+    return true;
+}
+
+bool Installer::CreateLog(std::shared_ptr<Json::Value> action, std::string&)
+{
+    HKEY root = RootKeyFromClass(ActionText(*action, "CLASS"));
+    std::wstring key = ActionText(*action, "KEY");
+    std::wstring path = ActionText(*action, "path");
+    ReplaceFirst(path, Placeholder::kServiceDir, Utf16(m_pInstallParam->strServiceDir));
+    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    UniqueHKey opened;
+    if (root == nullptr || ::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS)
+        return true;
+    std::wstring mode;
+    if (!ReadRegText(opened.get(), L"EnvMode", mode, 519))
+        return true;
+    if (mode == L"1")
+        FileSystem::WriteStringToFile(path, std::string());
+    return true;
+}

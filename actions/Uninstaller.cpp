@@ -1,0 +1,22 @@
+#include "actions/Uninstaller.h"
+
+Uninstaller::Uninstaller(const std::shared_ptr<iInstallerHost>& manager)
+    : iInstaller(manager), m_pUninstallParam(manager->GetUninstallParameter())
+{
+    RegisterActions();
+}
+
+void Uninstaller::RegisterActions()
+{
+    using namespace std::placeholders;
+    AddAction("deldir", std::bind(&Uninstaller::DeleteDir, this, _1, _2));
+    AddAction("delfile", std::bind(&Uninstaller::DeleteFiles, this, _1, _2));
+    AddAction("delregkeyex", std::bind(&Uninstaller::DeleteRegKeyEx, this, _1, _2));
+    AddAction("delregkey", std::bind(&Uninstaller::DeleteRegKey, this, _1, _2));
+    AddAction("delregvalue", std::bind(&Uninstaller::DeleteRegValue, this, _1, _2));
+    AddAction("killprocess", std::bind(&Uninstaller::KillProcess, this, _1, _2));
+    AddAction("deluser", std::bind(&Uninstaller::DeleteUserData, this, _1, _2));
+    AddAction("uninstservice", std::bind(&Uninstaller::UninstService, this, _1, _2));
+    AddAction("writereg", std::bind(&Uninstaller::WriteReg, this, _1, _2));
+    AddAction("rewritechannelid", std::bind(&Uninstaller::RewriteChannelID, this, _1, _2));
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The uninstall executor and its operations. The shortcut, pinning, firewall
+// and file-association verbs join the table together with their operations.
+#include "actions/iInstaller.h"
+
+class Uninstaller : public iInstaller {
+public:
+    explicit Uninstaller(const std::shared_ptr<iInstallerHost>& manager);
+
+    virtual bool DeleteDir(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteFiles(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteRegKeyEx(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteRegKey(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteRegValue(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool KillProcess(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteUserData(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool UninstService(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool WriteReg(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool RewriteChannelID(std::shared_ptr<Json::Value> action, std::string& result);
+
+protected:
+    std::shared_ptr<_UninstallParameter> m_pUninstallParam;
+
+private:
+    void RegisterActions();
+};

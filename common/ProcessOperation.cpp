@@ -1,0 +1,248 @@
+#include "common/ProcessOperation.h"
+
+// Version 1 names the psapi.dll entries, which Windows XP also has.
+#define PSAPI_VERSION 1
+#include <psapi.h>
+#include <sddl.h>
+#include <tlhelp32.h>
+
+#include <vector>
+
+#include "common/Handles.h"
+#include "common/XLog.h"
+
+namespace {
+
+// Assertion records of this group name the file and the line of the check
+// they stand for, so the records read the same from build to build.
+void ReportCheck(const wchar_t* text, int line)
+{
+    xlog_detail::ReportAssert(text, ::GetLastError(), "ProcessOperation", line);
+}
+
+bool IsEmpty(const wchar_t* text)
+{
+    return text == nullptr || *text == L'\0';
+}
+
+// Closes a desktop handle.
+struct DesktopTraits {
+    using Handle = HDESK;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::CloseDesktop(h); }
+};
+
+STARTUPINFOW PlainStartupInfo()
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    return si;
+}
+
+void CloseProcessInformation(PROCESS_INFORMATION& pi)
+{
+    if (pi.hThread)
+        ::CloseHandle(pi.hThread);
+    if (pi.hProcess)
+        ::CloseHandle(pi.hProcess);
+    pi = {};
+}
+
+}  // namespace
+
+namespace ProcessOperation {
+
+HRESULT RunNormalProcessW(const wchar_t* pszCmdline, const wchar_t* pszWorkDir)
+{
+    if (IsEmpty(pszCmdline)) {
+        ReportCheck(L"pszCmdline && *pszCmdline", 64);
+        // Nothing was started: callers must not take this for a launch.
+        return E_INVALIDARG;
+    }
+    XTRACE_FUNC_ARGS(L"FUNCTION: %s(pszCmdline=%s)", L"ProcessOperation::RunNormalProcessW", pszCmdline);
+    if (IsVistaOrLater()) {
+        DWORD level = 0;
+        if (FAILED(GetProcessIntegrityLevel(::GetCurrentProcess(), &level)))
+            level = 0;
+        if (level >= SECURITY_MANDATORY_HIGH_RID)
+            return CreateProcessWithIntegrityLevel(pszCmdline, pszWorkDir);
+    }
+    return RunProcessAndWait(pszCmdline, pszWorkDir);
+}
+
+HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
+{
+    if (IsEmpty(pszCmd))
+        return E_INVALIDARG;
+    XTRACE_FUNC_ARGS(L"FUNCTION: %s( pszCmd=%s , dwMilliseconds=%d )", L"ProcessOperation::RunProcessAndWait", pszCmd,
+                     0);
+    // Only a test that the interactive desktop is reachable; the new process
+    // is not told to use it.
+    UniqueWinHandle<DesktopTraits> hdesk(
+        ::OpenDesktopW(L"default", 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_WRITEOBJECTS | READ_CONTROL | WRITE_DAC));
+    if (!hdesk) {
+        ReportCheck(L"hdesk", 23);
+        return E_ACCESSDENIED;
+    }
+    UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ::SetLastError(0);
+    std::wstring command(pszCmd);
+    STARTUPINFOW si = PlainStartupInfo();
+    PROCESS_INFORMATION pi = {};
+    HRESULT hr = E_FAIL;
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, pszWorkDir, &si, &pi)) {
+        ::SetLastError(0);
+        CloseProcessInformation(pi);
+        hr = S_OK;
+    } else {
+        ReportCheck(L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
+                    L"&pi)",
+                    28);
+    }
+    ::SetErrorMode(oldMode);
+    return hr;
+}
+
+HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t* pszWorkDir)
+{
+    if (IsEmpty(strCmdline)) {
+        ReportCheck(L"strCmdline && *strCmdline", 81);
+        return E_INVALIDARG;
+    }
+    wchar_t wszIntegritySid[MAX_PATH] = L"S-1-16-8192";
+    XTRACE_FUNC_ARGS(L"FUNCTION: %s( strCmdline=%s , pwszIntegritySid=%s )",
+                     L"ProcessOperation::CreateProcessWithIntegrityLevel", strCmdline, wszIntegritySid);
+
+    UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), MAXIMUM_ALLOWED, token.put())) {
+        ReportCheck(L"OpenProcessToken(GetCurrentProcess(),MAXIMUM_ALLOWED, &hToken)", 87);
+        return E_FAIL;
+    }
+    UniqueHandle newToken;
+    if (!::DuplicateTokenEx(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                            newToken.put())) {
+        ReportCheck(L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
+                    L"&hNewToken)",
+                    92);
+        return E_FAIL;
+    }
+    PSID pIntegritySid = nullptr;
+    if (!::ConvertStringSidToSidW(wszIntegritySid, &pIntegritySid) || pIntegritySid == nullptr) {
+        ReportCheck(L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", 95);
+        return E_FAIL;
+    }
+    HRESULT hr = E_FAIL;
+    TOKEN_MANDATORY_LABEL TIL = {};
+    TIL.Label.Attributes = SE_GROUP_INTEGRITY;
+    TIL.Label.Sid = pIntegritySid;
+    if (!::SetTokenInformation(newToken.get(), TokenIntegrityLevel, &TIL,
+                               sizeof(TOKEN_MANDATORY_LABEL) + ::GetLengthSid(pIntegritySid))) {
+        ReportCheck(L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
+                    L"GetLengthSid(pIntegritySid))",
+                    100);
+    } else {
+        wchar_t szCmdLine[520] = {};
+        lstrcpynW(szCmdLine, strCmdline, 520);
+        STARTUPINFOW si = PlainStartupInfo();
+        PROCESS_INFORMATION pi = {};
+        if (::CreateProcessAsUserW(newToken.get(), nullptr, szCmdLine, nullptr, nullptr, FALSE, 0, nullptr,
+                                   pszWorkDir, &si, &pi)) {
+            CloseProcessInformation(pi);
+            hr = S_OK;
+        } else {
+            ReportCheck(L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
+                        L"&si, &pi)",
+                        104);
+        }
+    }
+    ::LocalFree(pIntegritySid);
+    return hr;
+}
+
+}  // namespace ProcessOperation
+
+HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel)
+{
+    if (hProcess == nullptr) {
+        ReportCheck(L"hProcess", 111);
+        return E_INVALIDARG;
+    }
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)) && version.dwMajorVersion <= 5)
+        return E_FAIL;
+    UniqueHandle token;
+    if (!::OpenProcessToken(hProcess, TOKEN_QUERY, token.put()))
+        return E_FAIL;
+    DWORD level = 0;
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size) &&
+        ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && size != 0) {
+        void* buffer = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+        if (buffer != nullptr) {
+            if (::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer, size, &size)) {
+                PSID sid = static_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+                UCHAR count = *::GetSidSubAuthorityCount(sid);
+                if (count > 0)
+                    level = *::GetSidSubAuthority(sid, count - 1);
+            }
+            ::HeapFree(::GetProcessHeap(), 0, buffer);
+        }
+    }
+    if (pdwIntegrityLevel)
+        *pdwIntegrityLevel = level;
+    return S_OK;
+}
+
+bool IsVistaOrLater()
+{
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+        return false;
+    return version.dwPlatformId > VER_PLATFORM_WIN32_WINDOWS && version.dwMajorVersion >= 6;
+}
+
+bool RunHiddenProcess(const std::wstring& command, bool bWait)
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi = {};
+    std::wstring line(command);
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    if (bWait)
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseProcessInformation(pi);
+    return true;
+}
+
+HANDLE FindProcessByPath(const std::wstring& path)
+{
+    std::wstring devicePath = path;
+    if (path.size() >= 2 && path[1] == L':') {
+        wchar_t device[MAX_PATH] = {};
+        std::wstring drive = path.substr(0, 2);
+        if (::QueryDosDeviceW(drive.c_str(), device, MAX_PATH) != 0)
+            devicePath = std::wstring(device) + path.substr(2);
+    }
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return nullptr;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        UniqueHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, entry.th32ProcessID));
+        if (!process)
+            continue;
+        wchar_t image[MAX_PATH] = {};
+        if (::GetProcessImageFileNameW(process.get(), image, MAX_PATH) == 0)
+            continue;
+        if (_wcsicmp(image, devicePath.c_str()) == 0)
+            return process.release();
+    }
+    return nullptr;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Process launchers: a normal start, a start at medium integrity for an
+// elevated caller, a hidden start for helper commands, and the finder of a
+// running program by its full path.
+#include <windows.h>
+
+#include <string>
+
+namespace ProcessOperation {
+
+// Starts the command; an elevated caller on Vista or later starts it at
+// medium integrity. Does not wait.
+HRESULT RunNormalProcessW(const wchar_t* pszCmdline, const wchar_t* pszWorkDir);
+// Starts the command with the caller's token and returns once it started.
+HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir);
+// Starts the command with a copy of the caller's token lowered to medium integrity.
+HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t* pszWorkDir);
+
+}  // namespace ProcessOperation
+
+// The relative identifier of the process's mandatory label (0x2000 medium, 0x3000 high).
+HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel);
+bool IsVistaOrLater();
+
+// Starts the command without a window; with bWait, blocks until it ends.
+// Returns whether the command started.
+bool RunHiddenProcess(const std::wstring& command, bool bWait);
+
+// The first running process whose image is exactly this file (case ignored),
+// opened with all access; null when there is none. The caller closes it.
+HANDLE FindProcessByPath(const std::wstring& path);

@@ -1,0 +1,39 @@
+#include "tests/actions/FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include "common/CodeChange.h"
+
+std::shared_ptr<Json::Value> ParseAction(const std::string& text)
+{
+    auto value = std::make_shared<Json::Value>();
+    Json::Reader reader;
+    EXPECT_TRUE(reader.parse(text, *value, false)) << text;
+    return value;
+}
+
+std::shared_ptr<_SetupList> FakeHost::AddComponent(const std::string& name, const std::vector<std::string>& actions)
+{
+    auto component = std::make_shared<_SetupList>();
+    component->strName = name;
+    for (const auto& text : actions)
+        component->vecActions.push_back(ParseAction(text));
+    components.push_back(component);
+    return component;
+}
+
+std::string U8(const std::wstring& text)
+{
+    return CCodeChange::StringUTF16toUTF8(text);
+}
+
+std::string JsonPath(const std::wstring& path)
+{
+    std::string result;
+    for (char c : U8(path)) {
+        result += c;
+        if (c == '\\')
+            result += '\\';
+    }
+    return result;
+}
