@@ -12,11 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "actions/InstallerHost.h"
 #include "engine/MessageSignal.h"
 #include "engine/SetupList.h"
 #include "engine/SetupStatus.h"
 
-class SetupManager : public std::enable_shared_from_this<SetupManager> {
+class SetupManager : public iInstallerHost, public std::enable_shared_from_this<SetupManager> {
 public:
     SetupManager();
     ~SetupManager();
@@ -46,7 +47,7 @@ public:
 
     // Per-component texts, by component name; no step of the engine fills it.
     Json::Value m_jsComponentRecords{Json::objectValue};
-    std::string GetComponentRecord(const std::string& name) const;
+    std::string GetComponentRecord(const std::string& name) const override;
 
     // --- Messages -----------------------------------------------------
     // The engine's slot on the UI's signal. Runs on the sender's thread and
@@ -54,8 +55,6 @@ public:
     void OnCommand(MessagePtr message);
     void SendToUI(MessagePtr message);
     void ChangeStatus(int32_t status);
-    // One "processlist" message for an action of the action list.
-    void ReportAction(int32_t nProgress, std::shared_ptr<Json::Value> action);
     void SendLanguage();
 
     // --- Setup list ---------------------------------------------------
@@ -78,6 +77,31 @@ public:
     void Cancel();
     // Starts the questionnaire sender with the stored reason.
     void StartQuestionnaireSender();
+
+    // --- Install steps ------------------------------------------------
+    void AskInstallPath();
+    void WaitForBody();
+    void RunList();
+    void RunComponentList(const _SetupList& record);
+    // Asks running components to quit; false with answer "retry" or "cancel".
+    bool StopRunningProduct(std::string& answer);
+    void CheckChannelID();
+
+    // --- Uninstall steps ----------------------------------------------
+    bool CheckUninstallComponents();
+    bool SendQuestionnaire(const Json::Value& reason);
+    // Ends the whole process 3 seconds from now (silent uninstalls).
+    void StartWatchdog();
+
+    // --- What the executors read (iInstallerHost) -----------------------
+    std::vector<std::shared_ptr<_SetupList>> GetSelectedComponents() const override { return m_vecSelected; }
+    std::shared_ptr<_InstallParameter> GetInstallParameter() const override { return m_pInstallParam; }
+    std::shared_ptr<_UninstallParameter> GetUninstallParameter() const override { return m_pUninstallParam; }
+    bool IsUninstallRun() const override { return m_bUninstall; }
+    bool IsNoSc() const override { return m_bNoSc; }
+    std::string GetMode() const override { return m_strMode; }
+    void ReportAction(int nProgress, const std::shared_ptr<Json::Value>& pAction) override;
+    void InterruptionPoint() override;
 
 private:
     void ApplyInstallParameter(const Json::Value& message);

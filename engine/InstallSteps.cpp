@@ -1,0 +1,136 @@
+// The install run's folder question, the wait for the product files and the run list.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/CodeChange.h"
+#include "common/DebugOutput.h"
+#include "common/FileSystem.h"
+#include "common/ProcessOperation.h"
+#include "engine/InstallEngine.h"
+#include "engine/InstallPath.h"
+#include "engine/SetupManager.h"
+#include "engine/WorkerStop.h"
+
+namespace {
+
+void ReplaceFirst(std::wstring& text, const std::wstring& token, const std::wstring& value)
+{
+    size_t pos = text.find(token);
+    if (pos != std::wstring::npos)
+        text.replace(pos, token.size(), value);
+}
+
+}  // namespace
+
+void SetupManager::AskInstallPath()
+{
+    if (CInstallEngine::m_bSkipSelect) {
+        MessagePtr skip = MakeMessage("waitforpath");
+        (*skip)["action"] = "skip";
+        SendToUI(skip);
+        ChangeStatus(STATUS_INSTALL_UNINSTALL);
+        return;
+    }
+    if (!m_bSilent) {
+        for (const auto& record : m_vecSelected) {
+            if (!IsServiceComponent(*record) && !record->strInstallDir.empty()) {
+                MessagePtr proposal = MakeMessage("setinstallpath");
+                (*proposal)["path"] = record->strInstallDir;
+                SendToUI(proposal);
+                break;
+            }
+        }
+        MessagePtr ask = MakeMessage("waitforpath");
+        (*ask)["action"] = "ask";
+        Ask(ask);
+    }
+    for (;;) {
+        if (m_strParamAnswer == "cancel") {
+            ChangeStatus(STATUS_INSTALL_ERROR);
+            return;
+        }
+        std::wstring code;
+        if (CheckInstallPath(CCodeChange::StringUTF8toUTF16(m_pInstallParam->strInstallPath), code)) {
+            ChangeStatus(STATUS_INSTALL_UNINSTALL);
+            return;
+        }
+        MessagePtr invalid = MakeMessage("waitforpath");
+        (*invalid)["action"] = "invalid";
+        (*invalid)["error"] = CCodeChange::StringUTF16toUTF8(code);
+        Ask(invalid);
+    }
+}
+
+void SetupManager::WaitForBody()
+{
+    wchar_t module[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring folder = module;
+    folder.erase(folder.rfind(L'\\') == std::wstring::npos ? 0 : folder.rfind(L'\\'));
+    const std::wstring marker = folder + L"\\finish.bin";
+    DebugLine(L"stagehand.exe=>Judge body decompression is completed");
+    while (!FileSystem::PathExists(marker.c_str()))
+        InterruptibleSleep(std::chrono::milliseconds(100));
+    DebugLine(L"stagehand.exe=>Body unzip");
+}
+
+void SetupManager::RunList()
+{
+    Ask(MakeMessage("waitforrunnow"));
+    if (!CInstallEngine::m_bNoStart) {
+        std::wstring names;
+        for (const auto& record : m_vecSelected) {
+            if (IsServiceComponent(*record) || record->bNoShortCut)
+                continue;
+            if (!names.empty())
+                names += L",";
+            names += CCodeChange::StringUTF8toUTF16(record->strName);
+        }
+        m_wstrProductList = L"-productlist=\"" + names + L"\"";
+    }
+    for (const auto& record : m_vecSelected)
+        RunComponentList(*record);
+}
+
+void SetupManager::RunComponentList(const _SetupList& record)
+{
+    for (const auto& entryPtr : record.vecRunList) {
+        const Json::Value& entry = *entryPtr;
+        if (!entry.isObject())
+            continue;
+        const Json::Value& runnow = entry["runnow"];
+        bool runNow = runnow.isIntegral() && !runnow.isBool() && runnow.asInt64() == 1;
+        if (!runNow && CInstallEngine::m_bNoStart)
+            continue;
+        bool addExternal = entry.isMember("bAddExternalPara") && entry["bAddExternalPara"].isBool() &&
+                           entry["bAddExternalPara"].asBool();
+        const Json::Value& pathValue = entry["path"];
+        std::wstring path = pathValue.isString() ? CCodeChange::StringUTF8toUTF16(pathValue.asString()) : L"";
+        ReplaceFirst(path, L"$PROGRAMDIR$", CCodeChange::StringUTF8toUTF16(record.strInstallDir));
+        ReplaceFirst(path, L"$SERVICEDIR$", CCodeChange::StringUTF8toUTF16(m_pInstallParam->strServiceDir));
+        if (path.empty() || !FileSystem::PathExists(path.c_str()))
+            continue;
+        std::string level = entry["integrity_level"].isString() ? entry["integrity_level"].asString() : "high";
+
+        std::wstring command = path;
+        std::wstring parameters;
+        if (addExternal) {
+            command = L"\"" + path + L"\" " + CInstallEngine::m_wstrCmdLine;
+            parameters = L" " + CInstallEngine::m_wstrCmdLine;
+        }
+        parameters += L" ";
+        if (entry["para"].isString())
+            parameters += CCodeChange::StringUTF8toUTF16(entry["para"].asString());
+        parameters += L" " + m_wstrProductList;
+
+        DebugLine(L"stagehand.exe=>Start the program:" + command + L" " + parameters);
+        if (level == "medium") {
+            std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+            // Quoted, so a folder name with blanks cannot start another program.
+            std::wstring quoted = addExternal ? command : L"\"" + path + L"\"";
+            ProcessOperation::CreateProcessWithIntegrityLevel(quoted.c_str(), folder.c_str());
+        } else {
+            ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), nullptr, SW_SHOWDEFAULT);
+        }
+    }
+}

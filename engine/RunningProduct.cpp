@@ -1,0 +1,83 @@
+// Asking running components to quit before their files change.
+#include <windows.h>
+
+#include "common/CodeChange.h"
+#include "common/DebugOutput.h"
+#include "common/Handles.h"
+#include "common/ProcessOperation.h"
+#include "engine/FrameworkMessage.h"
+#include "engine/SetupManager.h"
+
+namespace {
+
+const wchar_t kDeviceServiceWindowClass[] = L"Larkspur_DeviceProxy_MainWindow_123456789";
+
+bool IsRunning(const _SetupList& record)
+{
+    UniqueHandle mutex(::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, CCodeChange::StringUTF8toUTF16(record.strMutex).c_str()));
+    if (!mutex)
+        return false;
+    mutex.reset();
+    UniqueHKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, CCodeChange::StringUTF8toUTF16(record.strRegKey).c_str(), 0,
+                        KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return false;
+    wchar_t path[260] = {};
+    DWORD size = 519;
+    DWORD type = 0;
+    if (::RegQueryValueExW(key.get(), L"AppInstallPath", nullptr, &type, reinterpret_cast<BYTE*>(path), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    UniqueHandle process(FindProcessByPath(path));
+    return static_cast<bool>(process);
+}
+
+void SendFramework(const std::string& text)
+{
+    HWND window = ::FindWindowW(kDeviceServiceWindowClass, nullptr);
+    if (!window)
+        return;
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
+    ::SendMessageW(window, WM_COPYDATA, 999, reinterpret_cast<LPARAM>(&data));
+}
+
+}  // namespace
+
+bool SetupManager::StopRunningProduct(std::string& answer)
+{
+    bool serviceTakesPart = false;
+    std::string serviceId;
+    std::vector<std::string> running;
+    for (const auto& record : m_vecSelected) {
+        if (IsServiceComponent(*record)) {
+            if (record->bSelected) {
+                serviceTakesPart = true;
+                serviceId = record->strId;
+            }
+            continue;
+        }
+        if (IsRunning(*record))
+            running.push_back(record->strId);
+    }
+    if (running.empty())
+        return true;
+
+    Ask(MakeMessage("waitforstopservice"));
+    if (m_strStopAnswer == "retry" || m_strStopAnswer == "cancel") {
+        answer = m_strStopAnswer;
+        return false;
+    }
+    for (const auto& id : running) {
+        if (!::FindWindowW(kDeviceServiceWindowClass, nullptr))
+            continue;
+        std::string message = FrameworkQuitMessage(id);
+        DebugLineA("stagehand.exe=>Send a message to the client, let it off:%s", message.c_str());
+        SendFramework(message);
+    }
+    if (serviceTakesPart && !serviceId.empty() && ::FindWindowW(kDeviceServiceWindowClass, nullptr)) {
+        std::string message = FrameworkServiceQuitMessage();
+        DebugLineA("stagehand.exe=>To send a message to the agent, let it off:%s", message.c_str());
+        SendFramework(message);
+    }
+    return true;
+}
