@@ -70,7 +70,7 @@ TEST_F(Dispatch, ShellIntegrationVerbsAreNotYetInEitherTable)
         EXPECT_FALSE(uninstaller->HasAction(verb)) << verb;
     for (const char* verb : {"mkdir", "copyfile", "writereg", "channel", "killprocess", "instservice",
                              "uninstservice", "writeregsilent", "silentmini", "writeconfig", "createlog",
-                             "writeinstalltime"})
+                             "writeinstalltime", "aesencode"})
         EXPECT_TRUE(installer->HasAction(verb)) << verb;
     for (const char* verb : {"deldir", "delfile", "delregkeyex", "delregkey", "delregvalue", "killprocess",
                              "deluser", "uninstservice", "writereg", "rewritechannelid"})
