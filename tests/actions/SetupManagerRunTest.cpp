@@ -70,3 +70,22 @@ TEST(SetupManagerRun, TheManagersRunKindDecidesWhetherShortcutVerbsAreSkipped)
     EXPECT_FALSE(executor->ProcessList());
     CInstallEngine::ResetSettings();
 }
+
+TEST(SetupManagerRun, SilentMiniRunsItsDetailOnlyWithNoscAndARecordForTheMiniComponent)
+{
+    ScratchFolder scratch;
+    auto manager = std::make_shared<SetupManager>();
+    auto mini = Component({"{\"action\":\"silentmini\",\"detail\":[" + Mkdir(scratch / L"nested") +
+                           ",{\"action\":\"nosuchverb\"}," + Mkdir(scratch / L"after") + "]}"});
+    mini->strName = "mini";
+    manager->m_vecSelected.push_back(mini);
+    manager->m_jsComponentRecords["mini"] = "recorded";
+    EXPECT_TRUE(CreateInstaller("install", manager)->ProcessList());
+    EXPECT_FALSE(FileSystem::PathExists((scratch / L"nested").c_str()));
+
+    manager->m_bNoSc = true;
+    EXPECT_TRUE(CreateInstaller("install", manager)->ProcessList());
+    // Results of the nested actions are ignored: an unknown one does not stop the rest.
+    EXPECT_TRUE(FileSystem::PathExists((scratch / L"nested").c_str()));
+    EXPECT_TRUE(FileSystem::PathExists((scratch / L"after").c_str()));
+}
