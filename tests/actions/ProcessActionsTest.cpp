@@ -174,10 +174,15 @@ TEST_F(ProcessActions, InstserviceDefaultsToItsSwitchAndDoesNotWaitUnlessAsked)
     EXPECT_TRUE(capture.Contains(L"stagehand.exe=>Installer::UninstService:\"" + exe + L"\" -u"));
 }
 
-TEST_F(ProcessActions, MissingServiceProgramNeitherBlocksNorStopsTheList)
+TEST_F(ProcessActions, MissingServiceProgramIsLoggedAndNeitherBlocksNorStopsTheList)
 {
     host->uninstall = true;
+    DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"uninstservice","path":"$PROGRAMDIR$\\none.exe","bWait":true})"));
+    const std::wstring command = L"\"" + (scratch / L"app\\none.exe") + L"\" -u";
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>Uninstaller::UninstService:" + command,
+                                                          L"stagehand.exe=>RunHiddenProcess CreateProcess:2,cmd=" +
+                                                              command + L"\n"}));
     EXPECT_FALSE(RunHiddenProcess(L"\"" + (scratch / L"none.exe") + L"\"", true));
 }
 
