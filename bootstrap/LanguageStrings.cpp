@@ -97,7 +97,12 @@ std::wstring CLanguageTable::Get(const std::wstring& id) const
 
 void LoadLanguageStrings(const std::wstring& code)
 {
-    ProcessTable().LoadFromModule(::GetModuleHandleW(nullptr), code);
+    LoadLanguageStrings(::GetModuleHandleW(nullptr), code);
+}
+
+void LoadLanguageStrings(HMODULE module, const std::wstring& code)
+{
+    ProcessTable().LoadFromModule(module, code);
 }
 
 std::wstring GetLanguageString(const std::wstring& id)

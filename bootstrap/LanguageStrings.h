@@ -25,4 +25,6 @@ private:
 
 // The process-wide table, filled from the executable's own resource.
 void LoadLanguageStrings(const std::wstring& code);
+// The same from another module's resource.
+void LoadLanguageStrings(HMODULE module, const std::wstring& code);
 std::wstring GetLanguageString(const std::wstring& id);

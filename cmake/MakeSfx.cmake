@@ -43,7 +43,7 @@ endforeach()
 
 if(NOT OPTIONS)
     # Solid blocks are decoded in memory by the stub: keep them bounded.
-    set(OPTIONS -mx=9 -ms=64m)
+    set(OPTIONS "-mx=9 -ms=64m")
 endif()
 separate_arguments(options UNIX_COMMAND "${OPTIONS}")
 
