@@ -120,6 +120,12 @@ void CBootstrap::TakeMutex()
 
 void CBootstrap::CheckMutex()
 {
+    ReportSecondInstance();
+    std::exit(0);
+}
+
+void CBootstrap::ReportSecondInstance()
+{
     m_hMutex.reset();
     std::wstring text = GetLanguageString(L"PROMPT");
     if (text.empty())
@@ -129,7 +135,6 @@ void CBootstrap::CheckMutex()
         caption = L"Quayside";
     ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
     DebugLine(L"Setup.exe=>CheckMutex\uFF1AERROR_ALREADY_EXISTS\uFF0Cexit");
-    std::exit(0);
 }
 
 std::wstring CBootstrap::EngineCommandLine(const std::wstring& workFolder)

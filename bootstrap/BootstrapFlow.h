@@ -45,6 +45,10 @@ public:
     // The engine's command line; an empty channel takes the built-in text.
     std::wstring EngineCommandLine(const std::wstring& workFolder);
 
+    // The second-instance report: releases the mutex, shows the message box
+    // in the loaded language and writes the debug line.
+    void ReportSecondInstance();
+
     bool IsSilent() const { return m_bSilent; }
     const std::wstring& ChannelId() const { return m_wstrChannelId; }
     bool EngineStarted() const { return static_cast<bool>(m_hEngine); }

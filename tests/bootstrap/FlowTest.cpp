@@ -122,3 +122,27 @@ TEST(Resources, WrittenWithParentsAndMissingOnesGiveEmptyFiles)
     EXPECT_EQ(ReadResourceText(resources.Module(), L"BINARY"), kDefaultChannel);
     EXPECT_EQ(ReadResourceText(resources.Module(), L"PNG"), "");
 }
+
+TEST(Resources, SetupCarriesItsManifestPicturesAndTables)
+{
+    SetupResources resources(L"setup_fake");
+    HMODULE module = resources.Module();
+    ASSERT_TRUE(module);
+    HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_TRUE(manifest);
+    std::string text(static_cast<const char*>(::LockResource(::LoadResource(module, manifest))),
+                     ::SizeofResource(module, manifest));
+    EXPECT_NE(text.find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(text.find("{e2011457-1546-43c5-a5fe-008deee3d3f0}"), std::string::npos);  // Vista
+    EXPECT_NE(text.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);  // 7
+    for (int id : {IDR_SPLASH_PNG, IDR_PNG_2, IDR_PNG_3, IDR_PNG_4}) {
+        HRSRC png = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+        ASSERT_TRUE(png) << id;
+        EXPECT_EQ(std::string(static_cast<const char*>(::LockResource(::LoadResource(module, png))), 4),
+                  "\x89PNG");
+    }
+    for (int id : {IDR_HEAD_ARCHIVE, IDR_BODY_ARCHIVE, IDR_CHANNEL_TEXT})
+        EXPECT_TRUE(::FindResourceW(module, MAKEINTRESOURCEW(id), L"BINARY")) << id;
+    EXPECT_FALSE(::FindResourceW(module, MAKEINTRESOURCEW(IDR_FINISH_MARKER), L"BINARY"));
+    EXPECT_TRUE(::FindResourceW(module, MAKEINTRESOURCEW(IDR_LANGUAGE_XML), L"XML"));
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "bootstrap/BootstrapFlow.h"
@@ -236,4 +237,32 @@ TEST(SetupProcess, SecondInstanceShowsTheMessageBoxAndUnpacksNothing)
     FileSystem::WriteStringToFile(release, "");
     EXPECT_EQ(Finish(first), 1);
     EXPECT_TRUE(temp.WorkFolders().empty());
+}
+
+TEST(SetupRun, SecondInstanceReportUsesTheChineseStringsWhateverTheSwitch)
+{
+    SetupResources resources(L"setup_fake");
+    RecordingSplash splash;
+    CBootstrap bootstrap(resources.Module(), splash);
+    bootstrap.ReadSwitches(L"-language=en_US");
+    std::wstring seen;
+    std::thread closer([&seen] {
+        for (int i = 0; i < 300; ++i) {
+            HWND box = ::FindWindowW(L"#32770", L"Larkspur");
+            if (box) {
+                wchar_t text[256] = {};
+                ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+                seen = text;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            ::Sleep(50);
+        }
+    });
+    DebugCapture capture;
+    bootstrap.ReportSecondInstance();
+    closer.join();
+    EXPECT_EQ(seen, L"\u5b89\u88c5/\u5378\u8f7d\u7a0b\u5e8f\u5df2\u7ecf\u5728\u8fd0\u884c");
+    ASSERT_EQ(capture.Lines().size(), 1u);
+    EXPECT_EQ(capture.Lines()[0], L"Setup.exe=>CheckMutex\uFF1AERROR_ALREADY_EXISTS\uFF0Cexit");
 }
