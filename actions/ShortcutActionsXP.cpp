@@ -1,0 +1,114 @@
+// Quick-launch and start-menu verbs of the XP executors: link files only,
+// nothing is pinned.
+#include <shlobj.h>
+
+#include <filesystem>
+
+#include "actions/ActionFields.h"
+#include "actions/CreateInstaller.h"
+#include "actions/Placeholders.h"
+#include "actions/ShortcutPaths.h"
+#include "common/DebugOutput.h"
+
+using namespace ShortcutPaths;
+
+bool InstallerForXP::CreateQuickstart(std::shared_ptr<Json::Value> action, std::string&)
+{
+    if (!m_pInstallParam || !m_pInstallParam->bQuick)
+        return true;
+    SpecialFolder appData = GetSpecialFolder(CSIDL_APPDATA);
+    if (appData.status == SpecialFolder::LocationFailed) {
+        DebugLineA("stagehand.exe=>quickstart_xp SHGetSpecialFolderLocation :%ld%s", static_cast<long>(appData.hr),
+                   (",key=" + ActionStyled(*action) + "\n").c_str());
+        return true;
+    }
+    if (appData.status == SpecialFolder::PathFailed) {
+        DebugLineA("stagehand.exe=>quickstart_xp SHGetPathFromIDList error,key=%s",
+                   (ActionStyled(*action) + "\n").c_str());
+        return true;
+    }
+    const std::wstring quick = appData.path + kQuickLaunch;
+    // Windows makes the folder for each profile; a profile without it
+    // (or Wine's) would otherwise get no link.
+    std::error_code missing;
+    std::filesystem::create_directories(quick, missing);
+    LinkFields link = ReadLinkFields(*action, ComponentDir());
+    CreateFileShortcut(link.path, quick.c_str(), link.name + L".lnk", link.icon, link.params);
+    return true;
+}
+
+bool InstallerForXP::CreateMenuSC(std::shared_ptr<Json::Value> action, std::string&)
+{
+    SpecialFolder programs = GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
+    if (programs.status == SpecialFolder::LocationFailed) {
+        DebugLineA("stagehand.exe=>menu_xp SHGetSpecialFolderLocation :%ld%s", static_cast<long>(programs.hr),
+                   (",key=" + ActionStyled(*action) + "\n").c_str());
+        return true;
+    }
+    if (programs.status == SpecialFolder::PathFailed) {
+        DebugLineA("stagehand.exe=>menu_xp SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
+        return true;
+    }
+    std::wstring path = ActionText(*action, "path");
+    std::wstring dst = ActionText(*action, "dst");
+    std::wstring params = StringOnly(*action, "params");
+    std::wstring icon = StringOnly(*action, "icon");
+    size_t slash = path.rfind(L'\\');
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    std::wstring linkName = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    ReplaceFirst(folder, Placeholder::kStartMenu, programs.path);
+
+    std::error_code error;
+    if (folder.empty()) {
+        error = std::make_error_code(std::errc::invalid_argument);
+    } else if (!std::filesystem::exists(folder, error)) {
+        std::filesystem::create_directories(folder, error);
+    }
+    if (error) {
+        // The folder-creation failure keeps the lookup's wording.
+        DebugLineA("stagehand.exe=>menu_xp SHGetSpecialFolderLocation :%s%s", error.message().c_str(),
+                   (",key=" + ActionStyled(*action) + "\n").c_str());
+        return true;
+    }
+    ReplaceFirst(dst, Placeholder::kProgramDir, ComponentDir());
+    if (!icon.empty())
+        ReplaceFirst(icon, Placeholder::kProgramDir, ComponentDir());
+    CreateFileShortcut(dst, folder.c_str(), linkName, icon, params);
+    return true;
+}
+
+bool UninstallerForXP::DeleteQuickstart(std::shared_ptr<Json::Value> action, std::string&)
+{
+    SpecialFolder appData = GetSpecialFolder(CSIDL_APPDATA);
+    if (appData.status == SpecialFolder::LocationFailed) {
+        DebugLineA("stagehand.exe=>delquickstart_xp SHGetSpecialFolderLocation :%ld\n", static_cast<long>(appData.hr));
+        return true;
+    }
+    if (appData.status == SpecialFolder::PathFailed) {
+        DebugLine(L"stagehand.exe=>delquickstart_xp SHGetPathFromIDList error");
+        return true;
+    }
+    const std::wstring link = appData.path + kQuickLaunch + L"\\" + ActionText(*action, "name") + L".lnk";
+    DeleteShortCut(link);
+    NotifyShellChange(SHCNE_DELETE | SHCNE_INTERRUPT, link);
+    return true;
+}
+
+bool UninstallerForXP::DeleteMenuSC(std::shared_ptr<Json::Value> action, std::string&)
+{
+    for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
+        SpecialFolder programs = GetSpecialFolder(csidl);
+        if (programs.status == SpecialFolder::LocationFailed) {
+            DebugLineA("stagehand.exe=>delmenu_xp SHGetSpecialFolderLocation :%ld\n", static_cast<long>(programs.hr));
+            continue;
+        }
+        if (programs.status == SpecialFolder::PathFailed) {
+            DebugLine(L"stagehand.exe=>delmenu_xp SHGetPathFromIDList error");
+            continue;
+        }
+        std::wstring path = ActionText(*action, "path");
+        ReplaceFirst(path, Placeholder::kStartMenu, programs.path);
+        RemoveStartMenuEntry(*this, path, false);
+    }
+    return true;
+}
