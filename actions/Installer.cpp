@@ -20,6 +20,7 @@ void Installer::RegisterActions()
     AddAction("writereg", std::bind(&Installer::WriteReg, this, _1, _2));
     AddAction("channel", std::bind(&Installer::WriteChannel, this, _1, _2));
     AddAction("killprocess", std::bind(&Installer::KillProcess, this, _1, _2));
+    AddAction("aesencode", std::bind(&Installer::AesEncode, this, _1, _2));
     AddAction("instservice", std::bind(&Installer::InstService, this, _1, _2));
     AddAction("uninstservice", std::bind(&Installer::UninstService, this, _1, _2));
     AddAction("writeregsilent", std::bind(&Installer::WriteRegSilent, this, _1, _2));

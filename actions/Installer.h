@@ -12,6 +12,7 @@ public:
     virtual bool WriteReg(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool WriteChannel(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool KillProcess(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool AesEncode(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool InstService(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool UninstService(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool WriteRegSilent(std::shared_ptr<Json::Value> action, std::string& result);

@@ -1,0 +1,118 @@
+#include "engine/InstallPath.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "engine/FolderName.h"
+
+const wchar_t kProbeFolderName[] = L"8CE40F35C6D64a938D2DBF7555FBF48F";
+
+namespace {
+
+bool IsAsciiLetter(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+// "X:\..." : a drive letter, its colon and a backslash. Anything else
+// (a network path, a relative or drive-relative path, a colon elsewhere)
+// names no folder that can be checked.
+bool IsAbsoluteDrivePath(const std::wstring& path)
+{
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
+}
+
+template <typename Text>
+Text CleanPathNameT(const Text& input, const typename Text::value_type* const* tokens, size_t tokenCount)
+{
+    using Char = typename Text::value_type;
+    const size_t lastColon = input.rfind(Char(':'));
+    if (lastColon != 1)
+        return input;
+    Text text = input;
+    for (size_t i = 0; i < tokenCount; ++i) {
+        const Text token(tokens[i]);
+        const size_t at = text.find(token);
+        if (at != Text::npos)
+            text.erase(at, token.size());
+    }
+    text.insert(text.size() < 1 ? text.size() : 1, 1, Char(':'));
+    const size_t keep = text.find_last_not_of(Char('\\'));
+    if (keep != Text::npos)
+        text.erase(keep + 1);
+    return text;
+}
+
+const char* const kTokensA[] = {".", "..", "*", "|", ":", "\"", "<", ">", "?",
+                                "/", ";", "nul", "aux", "con", "com1", "com2", "lpt1"};
+const wchar_t* const kTokensW[] = {L".", L"..", L"*", L"|", L":", L"\"", L"<", L">", L"?",
+                                   L"/", L";", L"nul", L"aux", L"con", L"com1", L"com2", L"lpt1"};
+
+}  // namespace
+
+bool QueryDriveFreeBytes(const std::wstring& drive, ULONGLONG& freeBytes)
+{
+    ULARGE_INTEGER available = {};
+    ULARGE_INTEGER total = {};
+    ULARGE_INTEGER totalFree = {};
+    const std::wstring root = drive + L"\\";
+    if (!::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &totalFree))
+        return false;
+    freeBytes = totalFree.QuadPart;
+    return true;
+}
+
+bool CheckInstallPath(const std::wstring& path, std::wstring& code)
+{
+    return CheckInstallPath(path, code, QueryDriveFreeBytes);
+}
+
+bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSpaceQuery& freeSpace)
+{
+    if (path.find(L':') == std::wstring::npos || !IsAbsoluteDrivePath(path)) {
+        code = L"write";
+        return false;
+    }
+    const size_t limit = IsSameFolderName(LastPathComponent(path), kCompanyFolder) ? kMaxCompanyPathUnits : kMaxPathUnits;
+    if (path.size() > limit) {
+        code = L"toolong";
+        return false;
+    }
+    const std::wstring drive = path.substr(0, path.find(L':') + 1);
+    ULONGLONG freeBytes = 0;
+    if (!freeSpace || !freeSpace(drive, freeBytes))
+        return false;
+    if (freeBytes < kMinFreeBytes) {
+        code = L"nospace";
+        return false;
+    }
+
+    std::wstring folder = path;
+    while (folder.size() > 3 && folder.back() == L'\\')
+        folder.pop_back();
+    if (folder.back() != L'\\')
+        folder += L'\\';
+    const std::filesystem::path probe(folder + kProbeFolderName);
+    std::error_code error;
+    // Nothing created means the probe folder was there already: the folder
+    // is not proven writable.
+    if (!std::filesystem::create_directories(probe, error) || error) {
+        code = L"write";
+        return false;
+    }
+    if (!std::filesystem::remove(probe, error) || error) {
+        code = L"write";
+        return false;
+    }
+    return true;
+}
+
+std::string CleanPathName(const std::string& text)
+{
+    return CleanPathNameT(text, kTokensA, sizeof(kTokensA) / sizeof(kTokensA[0]));
+}
+
+std::wstring CleanPathName(const std::wstring& text)
+{
+    return CleanPathNameT(text, kTokensW, sizeof(kTokensW) / sizeof(kTokensW[0]));
+}

@@ -1,0 +1,25 @@
+#include "engine/RegistryRead.h"
+
+#include <vector>
+
+bool OpenMachineKey(const std::wstring& subKey, REGSAM access, HKEY& key)
+{
+    key = nullptr;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key) == ERROR_SUCCESS;
+}
+
+bool ReadRegString(HKEY key, const wchar_t* name, DWORD bufferBytes, DWORD sizeBytes, std::wstring& value)
+{
+    if (!key)
+        return false;
+    // Two spare units keep the text terminated whatever the query wrote.
+    std::vector<wchar_t> buffer(bufferBytes / sizeof(wchar_t) + 2, L'\0');
+    DWORD type = 0;
+    DWORD size = sizeBytes;
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
+        return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return false;
+    value.assign(buffer.data());
+    return true;
+}

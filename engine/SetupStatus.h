@@ -1,0 +1,27 @@
+#pragma once
+// Status numbers of the install and uninstall runs. Only the names reach the UI.
+
+enum SetupStatus : int {
+    STATUS_INSTALL_ERROR = 0,
+    STATUS_INSTALL_START = 1,
+    STATUS_INSTALL_SETLANGUAGE = 2,
+    STATUS_INSTALL_CHECKOPEN = 3,
+    STATUS_INSTALL_CHECK = 4,
+    STATUS_INSTALL_WAIT = 5,
+    STATUS_INSTALL_UNINSTALL = 6,
+    STATUS_INSTALL_SETUPMUTEX = 7,
+    STATUS_INSTALL_PROCESSLIST = 8,
+    STATUS_INSTALL_RUNLIST = 9,
+    STATUS_INSTALL_SUCCESS = 10,
+    STATUS_UNINSTALL_ERROR = 12,
+    STATUS_UNINSTALL_START = 13,
+    STATUS_UNINSTALL_SETLANGUAGE = 14,
+    STATUS_UNINSTALL_CHECKOPEN = 15,
+    STATUS_UNINSTALL_CHECK = 16,
+    STATUS_UNINSTALL_WAIT = 17,
+    STATUS_UNINSTALL_PROCESSLIST = 18,
+    STATUS_UNINSTALL_SUCCESS = 19,
+};
+
+// The status's name ("install_start", ...); "" for the unused numbers.
+const char* StatusName(int status);

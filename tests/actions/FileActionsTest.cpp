@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <system_error>
+
+#include "actions/CreateInstaller.h"
+#include "common/FileSystem.h"
+#include "tests/actions/FakeHost.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+bool Exists(const std::wstring& path)
+{
+    return FileSystem::PathExists(path.c_str());
+}
+
+void Write(const std::wstring& path, const std::string& text)
+{
+    ASSERT_EQ(FileSystem::WriteStringToFile(path, text), text.size()) << U8(path);
+}
+
+std::string Read(const std::wstring& path)
+{
+    return FileSystem::ReadFileToString(path, true);
+}
+
+class FileActions : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileSystem::CreateDirectoryTree(scratch / L"setup\\Service");
+        FileSystem::CreateDirectoryTree(scratch / L"setup\\Service\\sub");
+        FileSystem::CreateDirectoryTree(scratch / L"app");
+        host->installParam->strSetupDir = U8(scratch / L"setup\\");
+        component = host->AddComponent("Service", {});
+        component->strInstallDir = U8(scratch / L"app");
+    }
+    bool Run(const std::string& action)
+    {
+        std::string result;
+        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
+        auto parsed = ParseAction(action);
+        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
+    }
+
+    ScratchFolder scratch;
+    std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
+    std::shared_ptr<_SetupList> component;
+};
+
+}  // namespace
+
+TEST_F(FileActions, MkdirCreatesParentsAndLogsEveryCallWithItsFlags)
+{
+    DebugCapture capture;
+    const std::string action = R"({"action":"mkdir","dirname":"$PROGRAMDIR$\\Service\\deep"})";
+    EXPECT_TRUE(Run(action));
+    EXPECT_TRUE(Exists(scratch / L"app\\Service\\deep"));
+    EXPECT_TRUE(Run(action));
+    const std::wstring ok = WidenAscii(std::error_code().message());
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], L"stagehand.exe=>mkdir createdir:1 " + ok + L" 1 " + ok +
+                            L",dir=$PROGRAMDIR$\\Service\\deep\n");
+    EXPECT_EQ(lines[1], L"stagehand.exe=>mkdir createdir:0 " + ok + L" 1 " + ok +
+                            L",dir=$PROGRAMDIR$\\Service\\deep\n");
+}
+
+TEST_F(FileActions, MkdirTakesTheServiceFolderFromTheInstallParameter)
+{
+    host->installParam->strServiceDir = U8(scratch / L"svc");
+    EXPECT_TRUE(Run(R"({"action":"mkdir","dirname":"$SERVICEDIR$\\x"})"));
+    EXPECT_TRUE(Exists(scratch / L"svc\\x"));
+}
+
+TEST_F(FileActions, CopyFolderModeCopiesTheFilesButNotTheSubfoldersAndReplacesExistingFiles)
+{
+    Write(scratch / L"setup\\Service\\a.dll", "new a");
+    Write(scratch / L"setup\\Service\\b.txt", "b");
+    Write(scratch / L"setup\\Service\\sub\\deep.txt", "deep");
+    FileSystem::CreateDirectoryTree(scratch / L"app\\Service");
+    Write(scratch / L"app\\Service\\a.dll", "old a");
+    DebugCapture capture;
+    EXPECT_TRUE(Run(R"({"action":"copyfile","src":"$CURRENTPATH$Service\\*.*","dst":"$PROGRAMDIR$\\Service\\"})"));
+    EXPECT_EQ(Read(scratch / L"app\\Service\\a.dll"), "new a");
+    EXPECT_EQ(Read(scratch / L"app\\Service\\b.txt"), "b");
+    EXPECT_FALSE(Exists(scratch / L"app\\Service\\sub"));
+    EXPECT_FALSE(Exists(scratch / L"app\\Service\\deep.txt"));
+    EXPECT_TRUE(capture.Lines().empty());
+}
+
+TEST_F(FileActions, CopyIntoAMissingFolderLogsOneErrorPerFileAndCopiesNothing)
+{
+    Write(scratch / L"setup\\Service\\a.dll", "a");
+    Write(scratch / L"setup\\Service\\b.txt", "b");
+    DebugCapture capture;
+    const char* action = R"({"action":"copyfile","src":"$CURRENTPATH$Service\\*.*","dst":"$PROGRAMDIR$\\nofolder\\"})";
+    EXPECT_TRUE(Run(action));
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.rfind(L"stagehand.exe=>copyfile copy_file :", 0), 0u) << line;
+        EXPECT_NE(line.find(L",src_path=$CURRENTPATH$Service\\*.*,dst_path=$PROGRAMDIR$\\nofolder\\\n"),
+                  std::wstring::npos)
+            << line;
+    }
+    EXPECT_FALSE(Exists(scratch / L"app\\nofolder"));
+}
+
+TEST_F(FileActions, CopyFileModeKeepsTheNameForAFolderDestinationAndLogsItsOwnLine)
+{
+    Write(scratch / L"setup\\Service\\one.ini", "1");
+    EXPECT_TRUE(Run(R"({"action":"copyfile","src":"$CURRENTPATH$Service\\one.ini","dst":"$PROGRAMDIR$\\"})"));
+    EXPECT_EQ(Read(scratch / L"app\\one.ini"), "1");
+    EXPECT_TRUE(Run(R"({"action":"copyfile","src":"$CURRENTPATH$Service\\one.ini","dst":"$PROGRAMDIR$\\two.ini"})"));
+    EXPECT_EQ(Read(scratch / L"app\\two.ini"), "1");
+
+    DebugCapture capture;
+    EXPECT_TRUE(Run(R"({"action":"copyfile","src":"$CURRENTPATH$missing.ini","dst":"$PROGRAMDIR$\\"})"));
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(L"stagehand.exe=>copy_file :", 0), 0u);
+    EXPECT_NE(lines[0].find(L",src_path=$CURRENTPATH$missing.ini,dst_path=$PROGRAMDIR$\\\n"), std::wstring::npos);
+}
+
+TEST_F(FileActions, CopyFromAFileNamedLikeAFolderStaysInsideTheAction)
+{
+    Write(scratch / L"setup\\plain", "not a folder");
+    DebugCapture capture;
+    EXPECT_TRUE(Run(R"({"action":"copyfile","src":"$CURRENTPATH$plain\\*.*","dst":"$PROGRAMDIR$\\"})"));
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(L"stagehand.exe=>copyfile directory_iterator :", 0), 0u) << lines[0];
+}
+
+TEST_F(FileActions, DelfileEmptiesAFolderButLeavesSubfoldersAndDeldirThenWaits)
+{
+    host->uninstall = true;
+    FileSystem::CreateDirectoryTree(scratch / L"app\\Service\\keep");
+    Write(scratch / L"app\\Service\\a.dll", "a");
+    Write(scratch / L"app\\Service\\b.dll", "b");
+    Write(scratch / L"app\\Service\\keep\\c.dll", "c");
+    DebugCapture capture;
+    EXPECT_TRUE(Run(R"({"action":"delfile","path":"$PROGRAMDIR$\\Service\\*.*"})"));
+    EXPECT_FALSE(Exists(scratch / L"app\\Service\\a.dll"));
+    EXPECT_FALSE(Exists(scratch / L"app\\Service\\b.dll"));
+    EXPECT_TRUE(Exists(scratch / L"app\\Service\\keep\\c.dll"));
+    EXPECT_TRUE(capture.Lines().empty());
+
+    EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\Service","empty":"need"})"));
+    ::Sleep(1500);
+    EXPECT_TRUE(Exists(scratch / L"app\\Service\\keep\\c.dll"));
+}
+
+TEST_F(FileActions, DelfileOfAMissingFileLogsAndSucceeds)
+{
+    host->uninstall = true;
+    DebugCapture capture;
+    EXPECT_TRUE(Run(R"({"action":"delfile","path":"$PROGRAMDIR$\\gone.txt"})"));
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(L"stagehand.exe=>delfile remove:", 0), 0u);
+    EXPECT_NE(lines[0].find(L",filepath=" + scratch.Path() + L"app\\gone.txt\n"), std::wstring::npos) << lines[0];
+}
+
+TEST_F(FileActions, DelfileOfALockedFileLogsAndTheListGoesOn)
+{
+    host->uninstall = true;
+    Write(scratch / L"app\\locked.dll", "x");
+    Write(scratch / L"app\\free.dll", "y");
+    HANDLE lock = ::CreateFileW((scratch / L"app\\locked.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    DebugCapture capture;
+    EXPECT_TRUE(Run(R"({"action":"delfile","path":"$PROGRAMDIR$\\*.*"})"));
+    ::CloseHandle(lock);
+    EXPECT_TRUE(Exists(scratch / L"app\\locked.dll"));
+    EXPECT_FALSE(Exists(scratch / L"app\\free.dll"));
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(L"stagehand.exe=>delfile remove:", 0), 0u);
+}
+
+TEST_F(FileActions, DeldirRemovesAnEmptyFolderThroughAHiddenCommandInterpreter)
+{
+    host->uninstall = true;
+    FileSystem::CreateDirectoryTree(scratch / L"app\\Empty Folder");
+    Write(scratch / L"app\\file", "f");
+    EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\Empty Folder"})"));
+    EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\file"})"));
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !Exists(scratch / L"app\\Empty Folder");
+        if (!gone)
+            ::Sleep(100);
+    }
+    EXPECT_TRUE(gone);
+    EXPECT_TRUE(Exists(scratch / L"app\\file"));
+}
+
+TEST_F(FileActions, DeluserRemovesUnderTheTemporaryFolderOnlyWhenTheUserAskedForIt)
+{
+    host->uninstall = true;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring name = L"lkt_deluser_" + std::to_wstring(::GetCurrentProcessId());
+    std::wstring folder = std::wstring(temp) + name;
+    FileSystem::CreateDirectoryTree(folder + L"\\inner\\deeper");
+    Write(folder + L"\\inner\\deeper\\data.db", "d");
+    Write(folder + L"\\top.txt", "t");
+    const std::string action = "{\"action\":\"deluser\",\"location\":\"AppData\",\"path\":\"$APPDATA$\\\\" +
+                               U8(name) + "\"}";
+    EXPECT_TRUE(Run(action));
+    EXPECT_TRUE(Exists(folder + L"\\top.txt"));
+
+    host->uninstallParam->bDeleteAll = true;
+    EXPECT_TRUE(Run(action));
+    EXPECT_FALSE(Exists(folder));
+}
+
+TEST_F(FileActions, DeluserKeepsAFolderThatStillHoldsALockedFile)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring name = L"lkt_deluser_locked_" + std::to_wstring(::GetCurrentProcessId());
+    std::wstring folder = std::wstring(temp) + name;
+    FileSystem::CreateDirectoryTree(folder + L"\\sub");
+    Write(folder + L"\\sub\\locked.db", "l");
+    Write(folder + L"\\free.txt", "f");
+    HANDLE lock = ::CreateFileW((folder + L"\\sub\\locked.db").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + U8(name) + "\"}"));
+    ::CloseHandle(lock);
+    EXPECT_TRUE(Exists(folder + L"\\sub\\locked.db"));
+    EXPECT_FALSE(Exists(folder + L"\\free.txt"));
+    FileSystem::DeleteDirectoryTree(folder);
+}
+
+TEST_F(FileActions, DeluserWithTheDocumentsFolderRemovesAFile)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    std::wstring docs = FileSystem::GetSpecialFolderPath(CSIDL_PERSONAL);
+    ASSERT_FALSE(docs.empty());
+    std::wstring name = L"lkt_doc_" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    Write(docs + L"\\" + name, "doc");
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"MyDocument\",\"path\":\"$MYDOCUMENTS$\\\\" + U8(name) +
+                    "\"}"));
+    EXPECT_FALSE(Exists(docs + L"\\" + name));
+}
