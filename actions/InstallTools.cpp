@@ -112,10 +112,15 @@ SpecialFolder InstallTools::GetSpecialFolder(int csidl) const
     return result;
 }
 
+bool InstallTools::PinningVerbsOffered()
+{
+    return RealMajorVersion() < 10;
+}
+
 void InstallTools::RunShellVerb(const std::wstring& verb, const std::wstring& file) const
 {
     // Windows 10 dropped the pinning verbs; the shell would only fail them.
-    if (IsPinningVerb(verb) && RealMajorVersion() >= 10)
+    if (IsPinningVerb(verb) && !PinningVerbsOffered())
         return;
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);

@@ -27,6 +27,8 @@ public:
     static bool DeleteShortCut(const std::wstring& file);
     // Tells the shell about the change to path, and that its folder changed.
     static void NotifyShellChange(LONG event, const std::wstring& path);
+    // Whether this Windows still offers the pinning verbs (up to Windows 8.1).
+    static bool PinningVerbsOffered();
 
     // The shell's folder for csidl (virtual so tests can make lookups fail).
     virtual SpecialFolder GetSpecialFolder(int csidl) const;

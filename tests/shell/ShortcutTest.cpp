@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "actions/CreateInstaller.h"
@@ -356,4 +357,11 @@ TEST_F(Shortcuts, ExecutorsRegisterEveryShortcutVerb)
     for (const char* verb : {"desktop", "quickstart", "menu", "unpin", "removefirewall", "removefileassociation"})
         EXPECT_TRUE(uninstaller->HasAction(verb)) << verb;
     EXPECT_FALSE(uninstaller->HasAction("deletedesktop"));
+}
+
+// Run in the default prefix (Windows 7) and in a Windows 10 prefix.
+TEST(PinningVerbs, AreRunBeforeWindows10AndSkippedFromIt)
+{
+    const char* expected = std::getenv("LARKSPUR_EXPECT_PINNING");
+    EXPECT_EQ(InstallTools::PinningVerbsOffered(), expected == nullptr || std::string(expected) == "1");
 }
