@@ -150,27 +150,6 @@ TEST_F(Dispatch, KeyOfTheWrongTypeFailsTheActionWithoutEndingTheProcess)
     EXPECT_FALSE(CreateInstaller("install", host)->ProcessList());
 }
 
-TEST_F(Dispatch, StopRequestEndsTheWalkAtTheNextCheckAfterTheCurrentActionCompletes)
-{
-    host->AddComponent("Larkspur", {MkdirAction(scratch / L"one"), MkdirAction(scratch / L"two")});
-    // The request arrives while the first action is reported, as Cancel from
-    // the UI thread would during it.
-    host->onReport = [this](int) { host->stopRequested = true; };
-    auto executor = CreateInstaller("install", host);
-    EXPECT_THROW(executor->ProcessList(), TestStop);
-    EXPECT_TRUE(FileSystem::PathExists((scratch / L"one").c_str()));
-    EXPECT_FALSE(FileSystem::PathExists((scratch / L"two").c_str()));
-    EXPECT_EQ(host->progress, (std::vector<int>{30}));
-}
-
-TEST_F(Dispatch, StopRequestBeforeTheWalkRunsNothing)
-{
-    host->AddComponent("Larkspur", {MkdirAction(scratch / L"none")});
-    host->stopRequested = true;
-    EXPECT_THROW(CreateInstaller("install", host)->ProcessList(), TestStop);
-    EXPECT_FALSE(FileSystem::PathExists((scratch / L"none").c_str()));
-}
-
 TEST_F(Dispatch, SilentMiniSucceedsWithoutRunningItsDetailWhileNothingIsRecorded)
 {
     host->noSc = true;

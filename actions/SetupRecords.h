@@ -1,3 +1,0 @@
-#pragma once
-// The component and parameter records the executors read.
-#include "engine/SetupList.h"
