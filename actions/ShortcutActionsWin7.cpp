@@ -82,32 +82,15 @@ bool InstallerForWin7::CreateMenuSC(std::shared_ptr<Json::Value> action, std::st
         DebugLineA("stagehand.exe=>menu_win7 SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    std::wstring path = ActionText(*action, "path");
-    std::wstring dst = ActionText(*action, "dst");
-    std::wstring params = StringOnly(*action, "params");
-    std::wstring icon = StringOnly(*action, "icon");
-    size_t slash = path.rfind(L'\\');
-    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-    std::wstring linkName = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    ReplaceFirst(folder, Placeholder::kStartMenu, programs.path);
-
-    std::error_code error;
-    if (folder.empty()) {
-        error = std::make_error_code(std::errc::invalid_argument);
-    } else if (!std::filesystem::exists(folder, error)) {
-        std::filesystem::create_directories(folder, error);
-    }
-    if (error) {
-        DebugLineA("stagehand.exe=>menu_Win7 create_directories :%s%s", error.message().c_str(),
+    MenuLink link = ReadMenuLink(*action, programs.path, ComponentDir());
+    std::string reason;
+    if (!MakeFolder(link.folder, reason)) {
+        DebugLineA("stagehand.exe=>menu_Win7 create_directories :%s%s", reason.c_str(),
                    (",key=" + ActionStyled(*action) + "\n").c_str());
         return true;
     }
-
-    ReplaceFirst(dst, Placeholder::kProgramDir, ComponentDir());
-    if (!icon.empty())
-        ReplaceFirst(icon, Placeholder::kProgramDir, ComponentDir());
-    if (!CreateFileShortcut(dst, folder.c_str(), linkName, icon, params))
-        DebugLine(L"stagehand.exe=>CreateMenuSC error lnkname=" + linkName);
+    if (!CreateFileShortcut(link.dst, link.folder.c_str(), link.linkName, link.icon, link.params))
+        DebugLine(L"stagehand.exe=>CreateMenuSC error lnkname=" + link.linkName);
 
     if (ActionText(*action, "pin") != L"need")
         return true;
@@ -124,8 +107,8 @@ bool InstallerForWin7::CreateMenuSC(std::shared_ptr<Json::Value> action, std::st
         }
     }
     if (!quick.empty())
-        RemoveIfExists(quick + kPinnedStartMenu + linkName);
-    const std::wstring fullPath = folder + L"\\" + linkName;
+        RemoveIfExists(quick + kPinnedStartMenu + link.linkName);
+    const std::wstring fullPath = link.folder + L"\\" + link.linkName;
     DebugLine(L"stagehand.exe=>CreateMenuSC lnk_fullpath=" + fullPath);
     RunShellVerb(L"startunpin", fullPath);
     RunShellVerb(L"StartPin", fullPath);

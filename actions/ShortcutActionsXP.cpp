@@ -49,31 +49,15 @@ bool InstallerForXP::CreateMenuSC(std::shared_ptr<Json::Value> action, std::stri
         DebugLineA("stagehand.exe=>menu_xp SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    std::wstring path = ActionText(*action, "path");
-    std::wstring dst = ActionText(*action, "dst");
-    std::wstring params = StringOnly(*action, "params");
-    std::wstring icon = StringOnly(*action, "icon");
-    size_t slash = path.rfind(L'\\');
-    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-    std::wstring linkName = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    ReplaceFirst(folder, Placeholder::kStartMenu, programs.path);
-
-    std::error_code error;
-    if (folder.empty()) {
-        error = std::make_error_code(std::errc::invalid_argument);
-    } else if (!std::filesystem::exists(folder, error)) {
-        std::filesystem::create_directories(folder, error);
-    }
-    if (error) {
+    MenuLink link = ReadMenuLink(*action, programs.path, ComponentDir());
+    std::string reason;
+    if (!MakeFolder(link.folder, reason)) {
         // The folder-creation failure keeps the lookup's wording.
-        DebugLineA("stagehand.exe=>menu_xp SHGetSpecialFolderLocation :%s%s", error.message().c_str(),
+        DebugLineA("stagehand.exe=>menu_xp SHGetSpecialFolderLocation :%s%s", reason.c_str(),
                    (",key=" + ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    ReplaceFirst(dst, Placeholder::kProgramDir, ComponentDir());
-    if (!icon.empty())
-        ReplaceFirst(icon, Placeholder::kProgramDir, ComponentDir());
-    CreateFileShortcut(dst, folder.c_str(), linkName, icon, params);
+    CreateFileShortcut(link.dst, link.folder.c_str(), link.linkName, link.icon, link.params);
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <filesystem>
+
 #include "actions/ActionFields.h"
 #include "actions/Placeholders.h"
 #include "common/CodeChange.h"
@@ -22,6 +24,39 @@ LinkFields ReadLinkFields(const Json::Value& action, const std::wstring& program
     if (!fields.icon.empty())
         ReplaceFirst(fields.icon, Placeholder::kProgramDir, programDir);
     return fields;
+}
+
+MenuLink ReadMenuLink(const Json::Value& action, const std::wstring& programs, const std::wstring& programDir)
+{
+    MenuLink link;
+    std::wstring path = ActionText(action, "path");
+    size_t slash = path.rfind(L'\\');
+    if (slash != std::wstring::npos) {
+        link.folder = path.substr(0, slash);
+        link.linkName = path.substr(slash + 1);
+    } else {
+        link.linkName = path;
+    }
+    ReplaceFirst(link.folder, Placeholder::kStartMenu, programs);
+    link.dst = ActionText(action, "dst");
+    link.params = StringOnly(action, "params");
+    link.icon = StringOnly(action, "icon");
+    ReplaceFirst(link.dst, Placeholder::kProgramDir, programDir);
+    if (!link.icon.empty())
+        ReplaceFirst(link.icon, Placeholder::kProgramDir, programDir);
+    return link;
+}
+
+bool MakeFolder(const std::wstring& folder, std::string& reason)
+{
+    std::error_code error;
+    if (folder.empty())
+        error = std::make_error_code(std::errc::invalid_argument);
+    else if (!std::filesystem::exists(folder, error))
+        std::filesystem::create_directories(folder, error);
+    if (error)
+        reason = error.message();
+    return !error;
 }
 
 std::wstring StringOnly(const Json::Value& action, const char* key)

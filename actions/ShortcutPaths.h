@@ -24,6 +24,20 @@ struct LinkFields {
 };
 LinkFields ReadLinkFields(const Json::Value& action, const std::wstring& programDir);
 
+// "path", "dst", "params" and "icon" of an install "menu" action: "path"
+// split into the folder (its "$STARTMENU$" expanded with programs) and the
+// link name, "$PROGRAMDIR$" expanded in "dst" and (when given) "icon".
+struct MenuLink {
+    std::wstring folder;
+    std::wstring linkName;
+    std::wstring dst;
+    std::wstring params;
+    std::wstring icon;
+};
+MenuLink ReadMenuLink(const Json::Value& action, const std::wstring& programs, const std::wstring& programDir);
+// Creates the folder with its missing parents; false with the reason when it cannot.
+bool MakeFolder(const std::wstring& folder, std::string& reason);
+
 // The key's text when it is a JSON string, otherwise "".
 std::wstring StringOnly(const Json::Value& action, const char* key);
 // The part after the last backslash (the whole text without one).
