@@ -28,6 +28,12 @@ void Installer::RegisterActions()
     AddAction("writeconfig", std::bind(&Installer::WriteConfig, this, _1, _2));
     AddAction("createlog", std::bind(&Installer::CreateLog, this, _1, _2));
     AddAction("writeinstalltime", std::bind(&Installer::WriteInstallTime, this, _1, _2));
+    AddAction("desktop", std::bind(&Installer::CreateMyDesktop, this, _1, _2));
+    AddAction("quickstart", std::bind(&Installer::CreateQuickstart, this, _1, _2));
+    AddAction("menu", std::bind(&Installer::CreateMenuSC, this, _1, _2));
+    AddAction("deletedesktop", std::bind(&Installer::DeleteDesktop, this, _1, _2));
+    AddAction("addfirewall", std::bind(&Installer::AddToFirewall, this, _1, _2));
+    AddAction("setfileassociation", std::bind(&Installer::SetFileAssociation, this, _1, _2));
 }
 
 bool Installer::SilentMini(std::shared_ptr<Json::Value> action, std::string& result)

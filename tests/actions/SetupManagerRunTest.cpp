@@ -60,14 +60,18 @@ TEST(SetupManagerRun, TheManagersRunKindDecidesWhetherShortcutVerbsAreSkipped)
 {
     CInstallEngine::m_bNoShortcut = true;
     auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component({R"({"action":"desktop"})"}));
-    // An install skips the verb; an uninstall dispatches it (and, with no
-    // operation for it yet, stops).
+    manager->m_vecSelected.push_back(Component({R"({"action":"desktop","name":"LarkspurNoSuchLink"})"}));
+    // An install skips the verb; an uninstall dispatches it.
+    DebugCapture skipped;
     EXPECT_TRUE(CreateInstaller("install", manager)->ProcessList());
+    EXPECT_TRUE(skipped.Lines().empty());
     manager->m_bUninstall = true;
     auto executor = CreateInstaller("uninstall", manager);
     EXPECT_TRUE(std::dynamic_pointer_cast<Uninstaller>(executor));
-    EXPECT_FALSE(executor->ProcessList());
+    DebugCapture dispatched;
+    EXPECT_TRUE(executor->ProcessList());
+    ASSERT_FALSE(dispatched.Lines().empty());
+    EXPECT_EQ(dispatched.Lines()[0].rfind(L"stagehand.exe=>deldesktop DeleteShortCut path:", 0), 0u);
     CInstallEngine::ResetSettings();
 }
 
