@@ -7,21 +7,29 @@
 class InstallerForWin7 : public Installer {
 public:
     using Installer::Installer;
+    bool CreateQuickstart(std::shared_ptr<Json::Value> action, std::string& result) override;
+    bool CreateMenuSC(std::shared_ptr<Json::Value> action, std::string& result) override;
 };
 
 class InstallerForXP : public Installer {
 public:
     using Installer::Installer;
+    bool CreateQuickstart(std::shared_ptr<Json::Value> action, std::string& result) override;
+    bool CreateMenuSC(std::shared_ptr<Json::Value> action, std::string& result) override;
 };
 
 class UninstallerForWin7 : public Uninstaller {
 public:
     using Uninstaller::Uninstaller;
+    bool DeleteQuickstart(std::shared_ptr<Json::Value> action, std::string& result) override;
+    bool DeleteMenuSC(std::shared_ptr<Json::Value> action, std::string& result) override;
 };
 
 class UninstallerForXP : public Uninstaller {
 public:
     using Uninstaller::Uninstaller;
+    bool DeleteQuickstart(std::shared_ptr<Json::Value> action, std::string& result) override;
+    bool DeleteMenuSC(std::shared_ptr<Json::Value> action, std::string& result) override;
 };
 
 // "xp", "win7" or "unknow" from the reported Windows version.
@@ -29,3 +37,7 @@ std::string WindowsVersionText();
 // The executor for the run mode ("uninstall" or any other text for install)
 // and this Windows version. Never empty.
 std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<iInstallerHost>& manager);
+
+class SetupManager;
+// The executor of a run of this workflow object (SetupManagerHost).
+std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<SetupManager>& manager);

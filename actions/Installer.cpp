@@ -20,6 +20,7 @@ void Installer::RegisterActions()
     AddAction("writereg", std::bind(&Installer::WriteReg, this, _1, _2));
     AddAction("channel", std::bind(&Installer::WriteChannel, this, _1, _2));
     AddAction("killprocess", std::bind(&Installer::KillProcess, this, _1, _2));
+    AddAction("aesencode", std::bind(&Installer::AesEncode, this, _1, _2));
     AddAction("instservice", std::bind(&Installer::InstService, this, _1, _2));
     AddAction("uninstservice", std::bind(&Installer::UninstService, this, _1, _2));
     AddAction("writeregsilent", std::bind(&Installer::WriteRegSilent, this, _1, _2));
@@ -27,6 +28,12 @@ void Installer::RegisterActions()
     AddAction("writeconfig", std::bind(&Installer::WriteConfig, this, _1, _2));
     AddAction("createlog", std::bind(&Installer::CreateLog, this, _1, _2));
     AddAction("writeinstalltime", std::bind(&Installer::WriteInstallTime, this, _1, _2));
+    AddAction("desktop", std::bind(&Installer::CreateMyDesktop, this, _1, _2));
+    AddAction("quickstart", std::bind(&Installer::CreateQuickstart, this, _1, _2));
+    AddAction("menu", std::bind(&Installer::CreateMenuSC, this, _1, _2));
+    AddAction("deletedesktop", std::bind(&Installer::DeleteDesktop, this, _1, _2));
+    AddAction("addfirewall", std::bind(&Installer::AddToFirewall, this, _1, _2));
+    AddAction("setfileassociation", std::bind(&Installer::SetFileAssociation, this, _1, _2));
 }
 
 bool Installer::SilentMini(std::shared_ptr<Json::Value> action, std::string& result)

@@ -12,6 +12,7 @@ public:
     virtual bool WriteReg(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool WriteChannel(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool KillProcess(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool AesEncode(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool InstService(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool UninstService(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool WriteRegSilent(std::shared_ptr<Json::Value> action, std::string& result);
@@ -19,6 +20,12 @@ public:
     virtual bool WriteConfig(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool CreateLog(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool WriteInstallTime(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool CreateMyDesktop(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool CreateQuickstart(std::shared_ptr<Json::Value> action, std::string& result) = 0;
+    virtual bool CreateMenuSC(std::shared_ptr<Json::Value> action, std::string& result) = 0;
+    virtual bool DeleteDesktop(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool AddToFirewall(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool SetFileAssociation(std::shared_ptr<Json::Value> action, std::string& result);
 
     const std::wstring& InstallTime() const { return m_wstrInstallTime; }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "actions/SetupRecords.h"
+#include "engine/SetupList.h"
 
 class iInstallerHost {
 public:

@@ -41,7 +41,10 @@ void RunServiceCommand(const Json::Value& action, std::wstring path, const wchar
     ReplaceFirst(path, Placeholder::kServiceDir, serviceDir);
     std::wstring command = L"\"" + path + L"\" " + para;
     DebugLine(linePrefix + command);
-    RunHiddenProcess(command, bWait);
+    // A service program that cannot start leaves the service as it was; say so.
+    if (!RunHiddenProcess(command, bWait))
+        DebugLine(L"stagehand.exe=>RunHiddenProcess CreateProcess:" + std::to_wstring(::GetLastError()) + L",cmd=" +
+                  command + L"\n");
 }
 
 }  // namespace

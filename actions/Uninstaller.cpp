@@ -19,4 +19,10 @@ void Uninstaller::RegisterActions()
     AddAction("uninstservice", std::bind(&Uninstaller::UninstService, this, _1, _2));
     AddAction("writereg", std::bind(&Uninstaller::WriteReg, this, _1, _2));
     AddAction("rewritechannelid", std::bind(&Uninstaller::RewriteChannelID, this, _1, _2));
+    AddAction("desktop", std::bind(&Uninstaller::DeleteMyDesktop, this, _1, _2));
+    AddAction("quickstart", std::bind(&Uninstaller::DeleteQuickstart, this, _1, _2));
+    AddAction("menu", std::bind(&Uninstaller::DeleteMenuSC, this, _1, _2));
+    AddAction("unpin", std::bind(&Uninstaller::Unpin, this, _1, _2));
+    AddAction("removefirewall", std::bind(&Uninstaller::RemoveFromFirewall, this, _1, _2));
+    AddAction("removefileassociation", std::bind(&Uninstaller::RemoveFileAssociation, this, _1, _2));
 }

@@ -17,6 +17,12 @@ public:
     virtual bool UninstService(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool WriteReg(std::shared_ptr<Json::Value> action, std::string& result);
     virtual bool RewriteChannelID(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteMyDesktop(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool DeleteQuickstart(std::shared_ptr<Json::Value> action, std::string& result) = 0;
+    virtual bool DeleteMenuSC(std::shared_ptr<Json::Value> action, std::string& result) = 0;
+    virtual bool Unpin(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool RemoveFromFirewall(std::shared_ptr<Json::Value> action, std::string& result);
+    virtual bool RemoveFileAssociation(std::shared_ptr<Json::Value> action, std::string& result);
 
 protected:
     std::shared_ptr<_UninstallParameter> m_pUninstallParam;

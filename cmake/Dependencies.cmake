@@ -42,7 +42,7 @@ add_library(lzma_dec STATIC
     ${_lzma}/Bra.c ${_lzma}/Bra86.c ${_lzma}/BraIA64.c ${_lzma}/CpuArch.c ${_lzma}/Delta.c
     ${_lzma}/Lzma2Dec.c ${_lzma}/LzmaDec.c)
 target_include_directories(lzma_dec SYSTEM PUBLIC "${_lzma}")
-target_compile_definitions(lzma_dec PRIVATE _7ZIP_PPMD_SUPPPORT=0 Z7_PPMD_SUPPORT=0)
+# PPMD stays out: an #ifdef test enables it, so it must not be defined at all.
 target_compile_options(lzma_dec PRIVATE -w)
 
 # GoogleTest and GoogleMock from the sources Debian's googletest package installs.

@@ -212,8 +212,11 @@ bool RunHiddenProcess(const std::wstring& command, bool bWait)
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi = {};
     std::wstring line(command);
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        DWORD error = ::GetLastError();
+        ::SetLastError(error);
         return false;
+    }
     if (bWait)
         ::WaitForSingleObject(pi.hProcess, INFINITE);
     CloseProcessInformation(pi);

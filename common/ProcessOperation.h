@@ -23,7 +23,7 @@ HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel);
 bool IsVistaOrLater();
 
 // Starts the command without a window; with bWait, blocks until it ends.
-// Returns whether the command started.
+// Returns whether the command started (the last error says why not).
 bool RunHiddenProcess(const std::wstring& command, bool bWait);
 
 // The first running process whose image is exactly this file (case ignored),

@@ -6,11 +6,11 @@
 #include "common/DebugOutput.h"
 #include "common/XLog.h"
 #include "engine/InstallEngine.h"
-#include "engine/SafeDllSearch.h"
+#include "common/SafeDllSearch.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR pCmdLine, int)
 {
-    RestrictDllSearchPath();
+    RestrictDllSearchToSystem();
     if (!UpPrivilege()) {
         xlog_detail::ReportAssert(L"UpPrivilege()", ::GetLastError(), __FILE__, __LINE__);
         return 0;

@@ -12,12 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "actions/InstallerHost.h"
 #include "engine/MessageSignal.h"
 #include "engine/SetupList.h"
 #include "engine/SetupStatus.h"
 
-class SetupManager : public iInstallerHost, public std::enable_shared_from_this<SetupManager> {
+class SetupManager : public std::enable_shared_from_this<SetupManager> {
 public:
     SetupManager();
     ~SetupManager();
@@ -47,7 +46,7 @@ public:
 
     // Per-component texts, by component name; no step of the engine fills it.
     Json::Value m_jsComponentRecords{Json::objectValue};
-    std::string GetComponentRecord(const std::string& name) const override;
+    std::string GetComponentRecord(const std::string& name) const;
 
     // --- Messages -----------------------------------------------------
     // The engine's slot on the UI's signal. Runs on the sender's thread and
@@ -93,15 +92,8 @@ public:
     // Ends the whole process 3 seconds from now (silent uninstalls).
     void StartWatchdog();
 
-    // --- What the executors read (iInstallerHost) -----------------------
-    std::vector<std::shared_ptr<_SetupList>> GetSelectedComponents() const override { return m_vecSelected; }
-    std::shared_ptr<_InstallParameter> GetInstallParameter() const override { return m_pInstallParam; }
-    std::shared_ptr<_UninstallParameter> GetUninstallParameter() const override { return m_pUninstallParam; }
-    bool IsUninstallRun() const override { return m_bUninstall; }
-    bool IsNoSc() const override { return m_bNoSc; }
-    std::string GetMode() const override { return m_strMode; }
-    void ReportAction(int nProgress, const std::shared_ptr<Json::Value>& pAction) override;
-    void InterruptionPoint() override;
+    // One "processlist" message for an action of the action list.
+    void ReportAction(int32_t nProgress, std::shared_ptr<Json::Value> action);
 
 private:
     void ApplyInstallParameter(const Json::Value& message);

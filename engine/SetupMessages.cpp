@@ -72,7 +72,7 @@ void SetupManager::ChangeStatus(int32_t status)
     SendToUI(std::move(message));
 }
 
-void SetupManager::ReportAction(int nProgress, const std::shared_ptr<Json::Value>& action)
+void SetupManager::ReportAction(int32_t nProgress, std::shared_ptr<Json::Value> action)
 {
     MessagePtr message = MakeMessage("processlist");
     (*message)["progress"] = nProgress;

@@ -28,11 +28,6 @@ private:
 
 }  // namespace
 
-void SetupManager::InterruptionPoint()
-{
-    ::InterruptionPoint();
-}
-
 void SetupManager::InstallWorker()
 {
     for (;;) {

@@ -1,15 +1,11 @@
 #pragma once
 // A run for executors under test: components, answers and flags set by the
-// test; progress reports recorded; a stop request raised at the next check.
-#include <atomic>
-#include <functional>
+// test; progress reports recorded. (Stop requests: SetupManagerRunTest.)
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "actions/InstallerHost.h"
-
-struct TestStop {};
 
 class FakeHost : public iInstallerHost {
 public:
@@ -23,14 +19,8 @@ public:
     {
         progress.push_back(nProgress);
         reported.push_back(pAction);
-        if (onReport)
-            onReport(nProgress);
     }
-    void InterruptionPoint() override
-    {
-        if (stopRequested)
-            throw TestStop{};
-    }
+    void InterruptionPoint() override {}
     std::string GetComponentRecord(const std::string&) const override { return std::string(); }
 
     // Adds a component with these actions (JSON texts).
@@ -42,10 +32,8 @@ public:
     bool uninstall = false;
     bool noSc = false;
     std::string mode;
-    std::atomic<bool> stopRequested{false};
     std::vector<int> progress;
     std::vector<std::shared_ptr<Json::Value>> reported;
-    std::function<void(int)> onReport;
 };
 
 std::shared_ptr<Json::Value> ParseAction(const std::string& text);

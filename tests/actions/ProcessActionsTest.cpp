@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#define PSAPI_VERSION 1
+#include <psapi.h>
 #include <sddl.h>
 
 #include <iostream>
@@ -32,6 +34,19 @@ UniqueHandle Start(const std::wstring& path)
         return UniqueHandle();
     ::CloseHandle(pi.hThread);
     return UniqueHandle(pi.hProcess);
+}
+
+// Waits until the system reports the started program's image (it is then
+// visible to the process finder).
+bool WaitUntilRunning(const UniqueHandle& process)
+{
+    for (int i = 0; i < 100; ++i) {
+        wchar_t image[MAX_PATH] = {};
+        if (::GetProcessImageFileNameW(process.get(), image, MAX_PATH) != 0 && image[0] != L'\0')
+            return true;
+        ::Sleep(50);
+    }
+    return false;
 }
 
 bool HasEnded(const UniqueHandle& process, DWORD waitMs = 0)
@@ -95,12 +110,12 @@ TEST_F(ProcessActions, FindProcessByPathMatchesTheExactFileIgnoringCase)
     ASSERT_TRUE(::CopyFileW(Helper(L"waiter.exe").c_str(), other.c_str(), FALSE));
     started.push_back(Start(other));
     ASSERT_TRUE(started.back());
-    ::Sleep(200);
+    ASSERT_TRUE(WaitUntilRunning(started.back()));
     EXPECT_EQ(FindProcessByPath(mine), nullptr);
 
     started.push_back(Start(mine));
     ASSERT_TRUE(started.back());
-    ::Sleep(200);
+    ASSERT_TRUE(WaitUntilRunning(started.back()));
     std::wstring upper = mine;
     for (auto& c : upper)
         c = static_cast<wchar_t>(::towupper(c));
@@ -121,8 +136,7 @@ TEST_F(ProcessActions, KillprocessEndsEveryInstanceOfThatFileAndNoOther)
     started.push_back(Start(mine));
     started.push_back(Start(other));
     for (auto& process : started)
-        ASSERT_TRUE(process);
-    ::Sleep(300);
+        ASSERT_TRUE(process && WaitUntilRunning(process));
     host->uninstall = true;
     EXPECT_TRUE(Run(R"({"action":"killprocess","path":"$PROGRAMDIR$\\Service\\svc.exe"})"));
     EXPECT_TRUE(HasEnded(started[0], 5000));
@@ -174,10 +188,15 @@ TEST_F(ProcessActions, InstserviceDefaultsToItsSwitchAndDoesNotWaitUnlessAsked)
     EXPECT_TRUE(capture.Contains(L"stagehand.exe=>Installer::UninstService:\"" + exe + L"\" -u"));
 }
 
-TEST_F(ProcessActions, MissingServiceProgramNeitherBlocksNorStopsTheList)
+TEST_F(ProcessActions, MissingServiceProgramIsLoggedAndNeitherBlocksNorStopsTheList)
 {
     host->uninstall = true;
+    DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"uninstservice","path":"$PROGRAMDIR$\\none.exe","bWait":true})"));
+    const std::wstring command = L"\"" + (scratch / L"app\\none.exe") + L"\" -u";
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>Uninstaller::UninstService:" + command,
+                                                          L"stagehand.exe=>RunHiddenProcess CreateProcess:2,cmd=" +
+                                                              command + L"\n"}));
     EXPECT_FALSE(RunHiddenProcess(L"\"" + (scratch / L"none.exe") + L"\"", true));
 }
 

@@ -96,15 +96,6 @@ TEST_F(RegistryActions, WriteregExpandsEveryTokenAndStoresAString)
     EXPECT_EQ(text, L"1.0.0.17/1.0.0.17 silent C:\\Orbisoft\\a;C:\\Orbisoft\\b");
 }
 
-TEST_F(RegistryActions, WriteregUnderTheMachineRootForTheServiceKey)
-{
-    std::wstring machineKey = L"SOFTWARE\\LarkspurTest" + std::to_wstring(::GetCurrentProcessId());
-    component->strRegKey = U8(machineKey);
-    EXPECT_TRUE(Run(R"({"action":"writereg","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":"Version","value":"$VERSIONCODE$"})"));
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, machineKey, L"Version"), L"1.0.0.17");
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, machineKey.c_str());
-}
-
 TEST_F(RegistryActions, CoverFalseKeepsANonEmptyValueAndFillsAnEmptyOne)
 {
     SetText(HKEY_CURRENT_USER, key.Path(), L"Keep", L"0");
@@ -172,6 +163,8 @@ TEST_F(RegistryActions, WriteconfigRecordsTheShortcutFlagUnderTheComponentKey)
     component->bNoShortCut = true;
     EXPECT_TRUE(Run(R"({"action":"writeconfig"})"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, machineKey, L"bNoShortCut"), L"1");
+    EXPECT_TRUE(Run(R"({"action":"writereg","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":"Version","value":"$VERSIONCODE$"})"));
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, machineKey, L"Version"), L"1.0.0.17");
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, machineKey.c_str());
 }
 

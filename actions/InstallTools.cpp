@@ -1,0 +1,132 @@
+#include "actions/InstallTools.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "common/DebugOutput.h"
+#include "common/Handles.h"
+
+namespace {
+
+bool EqualsNoCase(const std::wstring& a, const wchar_t* b)
+{
+    return ::lstrcmpiW(a.c_str(), b) == 0;
+}
+
+bool IsPinningVerb(const std::wstring& verb)
+{
+    return EqualsNoCase(verb, L"TaskbarPin") || EqualsNoCase(verb, L"taskbarunpin") ||
+           EqualsNoCase(verb, L"StartPin") || EqualsNoCase(verb, L"startunpin");
+}
+
+// The version Windows really runs: GetVersionExW reports what the manifest
+// declares support for, so Windows 10 shows itself as 6.2 there.
+DWORD RealMajorVersion()
+{
+    typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                           reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
+                     : nullptr;
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (get && get(&version) == 0)
+        return version.dwMajorVersion;
+    return 6;
+}
+
+}  // namespace
+
+bool InstallTools::CreateFileShortcut(const std::wstring& target, const wchar_t* folder,
+                                      const std::wstring& linkName, const std::wstring& icon,
+                                      const std::wstring& arguments)
+{
+    if (folder == nullptr || folder[0] == L'\0')
+        return false;
+    ComPtr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.put_void())) ||
+        !link)
+        return false;
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) || !file)
+        return false;
+
+    link->SetPath(target.c_str());
+    link->SetArguments(arguments.c_str());
+    size_t slash = target.rfind(L'\\');
+    if (slash != std::wstring::npos)
+        link->SetWorkingDirectory(target.substr(0, slash).c_str());
+    link->SetIconLocation(icon.c_str(), 0);
+    link->SetDescription(target.c_str());
+    link->SetShowCmd(SW_SHOWNORMAL);
+
+    std::wstring path = std::wstring(folder) + L"\\" + linkName;
+    return SUCCEEDED(file->Save(path.c_str(), TRUE));
+}
+
+bool InstallTools::DeleteShortCut(const std::wstring& file)
+{
+    ::SetLastError(0);
+    if (!::DeleteFileW(file.c_str())) {
+        DWORD error = ::GetLastError();
+        if (error != 0) {
+            DebugLineA("stagehand.exe=>InstallTools::DeleteShortCut :%ld", static_cast<long>(error));
+            DebugLine(L",file=" + file + L"\n");
+        }
+    }
+    return true;
+}
+
+void InstallTools::NotifyShellChange(LONG event, const std::wstring& path)
+{
+    ::SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSH, path.c_str(), nullptr);
+    size_t slash = path.rfind(L'\\');
+    if (slash != std::wstring::npos) {
+        std::wstring folder = path.substr(0, slash);
+        ::SHChangeNotify(SHCNE_UPDATEDIR | SHCNE_INTERRUPT, SHCNF_PATHW | SHCNF_FLUSH, folder.c_str(), nullptr);
+    }
+}
+
+SpecialFolder InstallTools::GetSpecialFolder(int csidl) const
+{
+    SpecialFolder result;
+    LPITEMIDLIST items = nullptr;
+    result.hr = ::SHGetSpecialFolderLocation(nullptr, csidl, &items);
+    if (FAILED(result.hr) || items == nullptr) {
+        if (SUCCEEDED(result.hr))
+            result.hr = E_FAIL;
+        result.status = SpecialFolder::LocationFailed;
+        return result;
+    }
+    wchar_t path[MAX_PATH] = {};
+    BOOL found = ::SHGetPathFromIDListW(items, path);
+    ::CoTaskMemFree(items);
+    if (!found) {
+        result.status = SpecialFolder::PathFailed;
+        return result;
+    }
+    result.status = SpecialFolder::Found;
+    result.path = path;
+    return result;
+}
+
+bool InstallTools::PinningVerbsOffered()
+{
+    return RealMajorVersion() < 10;
+}
+
+void InstallTools::RunShellVerb(const std::wstring& verb, const std::wstring& file) const
+{
+    // Windows 10 dropped the pinning verbs; the shell would only fail them.
+    if (IsPinningVerb(verb) && !PinningVerbsOffered())
+        return;
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = verb.c_str();
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOW;
+    ::ShellExecuteExW(&info);
+}

@@ -1,0 +1,197 @@
+#include "bootstrap/BootstrapFlow.h"
+
+#include <cstdlib>
+
+#include "bootstrap/LanguageStrings.h"
+#include "bootstrap/ResourceIds.h"
+#include "bootstrap/Resources.h"
+#include "common/CmdLine.h"
+#include "common/CodeChange.h"
+#include "common/DebugOutput.h"
+#include "common/FileSystem.h"
+
+const wchar_t kSetupMutexName[] = L"LarkspurSetup-{B8EA9F43-B8F5-C616-FB4D-1C4272F31A5C}";
+
+namespace {
+
+bool IsFolder(const std::wstring& path)
+{
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Quoted(const std::wstring& path)
+{
+    return L"\"" + path + L"\"";
+}
+
+}  // namespace
+
+std::wstring WorkFolderPath(const std::wstring& tempFolder, DWORD tick)
+{
+    return tempFolder + L"Setup\\" + std::to_wstring(tick) + L"\\";
+}
+
+std::wstring EngineFolderPath(const std::wstring& workFolder)
+{
+    return workFolder + L"\\Setup\\";
+}
+
+std::wstring MakeWorkFolder(const std::wstring& tempFolder, DWORD tick)
+{
+    std::wstring folder = WorkFolderPath(tempFolder, tick);
+    if (IsFolder(folder))
+        FileSystem::DeleteDirectoryTree(folder);
+    FileSystem::CreateDirectoryTree(folder);
+    return folder;
+}
+
+std::wstring MakeWorkFolder()
+{
+    DWORD tick = ::GetTickCount();
+    wchar_t temp[MAX_PATH + 1] = {};
+    DWORD length = ::GetTempPathW(MAX_PATH, temp);
+    return MakeWorkFolder(length > 0 && length < MAX_PATH ? std::wstring(temp, length) : std::wstring(), tick);
+}
+
+std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::wstring& language,
+                                    const std::wstring& channelId, const std::wstring& passThrough)
+{
+    std::wstring line = Quoted(workFolder + L"Setup\\stagehand.exe") + L" -install -language=" + language;
+    if (!channelId.empty())
+        line += L" -channelid=" + channelId;
+    line += L" " + passThrough;
+    return line;
+}
+
+long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder)
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = Quoted(exePath);
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi))
+        return -1;
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process.get(), &code))
+        return -1;
+    return static_cast<long>(code);
+}
+
+int CBootstrap::Run(const wchar_t* cmdLine)
+{
+    ReadSwitches(cmdLine);
+    TakeMutex();
+    std::wstring workFolder = MakeWorkFolder();
+    RunHead(workFolder);
+    RunBody(workFolder);
+    DWORD exitCode = WaitForEngine();
+    if (IsFolder(workFolder))
+        RemoveWorkFolder(workFolder);
+    DebugLine(exitCode == 1 ? L"Setup.exe=>main result is 1" : L"Setup.exe=>main result is 0");
+    return static_cast<int>(exitCode);
+}
+
+void CBootstrap::ReadSwitches(const wchar_t* cmdLine)
+{
+    m_wstrPassThrough = cmdLine ? cmdLine : L"";
+    DebugLine(L"Setup.exe=>lpCmdLine=" + m_wstrPassThrough);
+    CCmdLine switches;
+    switches.Parse(m_wstrPassThrough);
+    m_wstrLanguage = L"zh_CN";
+    LoadLanguageStrings(m_hResources, m_wstrLanguage);
+    if (switches.HasKey(L"silent") || switches.HasKey(L"verysilent"))
+        m_bSilent = true;
+    if (switches.HasKey(L"channelid"))
+        m_wstrChannelId = switches.GetValue(L"channelid");
+}
+
+void CBootstrap::TakeMutex()
+{
+    m_hMutex.reset(::CreateMutexW(nullptr, TRUE, kSetupMutexName));
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+        CheckMutex();
+}
+
+void CBootstrap::CheckMutex()
+{
+    ReportSecondInstance();
+    std::exit(0);
+}
+
+void CBootstrap::ReportSecondInstance()
+{
+    m_hMutex.reset();
+    std::wstring text = GetLanguageString(L"PROMPT");
+    if (text.empty())
+        text = L"Quayside setup wizard is still running. Please quit and retry.";
+    std::wstring caption = GetLanguageString(L"TITLE");
+    if (caption.empty())
+        caption = L"Quayside";
+    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    DebugLine(L"Setup.exe=>CheckMutex\uFF1AERROR_ALREADY_EXISTS\uFF0Cexit");
+}
+
+std::wstring CBootstrap::EngineCommandLine(const std::wstring& workFolder)
+{
+    if (m_wstrChannelId.empty())
+        m_wstrChannelId = CCodeChange::StringUTF8toUTF16(ReadResourceText(m_hResources, L"BINARY"));
+    return BuildEngineCommandLine(workFolder, m_wstrLanguage, m_wstrChannelId, m_wstrPassThrough);
+}
+
+void CBootstrap::RunHead(const std::wstring& workFolder)
+{
+    std::wstring headPath = workFolder + L"head.exe";
+    if (!m_bSilent)
+        m_bSplashShown = m_splash.ShowSplash(workFolder);
+    // The engine starts only from a completely unpacked head; a damaged head
+    // archive leaves no engine to start.
+    if (WriteResourceToFile(m_hResources, headPath, L"BINARY", IDR_HEAD_ARCHIVE) &&
+        RunHiddenAndWait(headPath, workFolder) == 0) {
+        std::wstring engineLine = EngineCommandLine(workFolder);
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_SHOW;
+        PROCESS_INFORMATION pi = {};
+        if (::CreateProcessW(nullptr, engineLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workFolder.c_str(),
+                             &si, &pi)) {
+            m_hEngine.reset(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+        }
+    }
+    if (m_bSplashShown) {
+        m_splash.CloseSplash();
+        m_bSplashShown = false;
+    }
+}
+
+void CBootstrap::RunBody(const std::wstring& workFolder)
+{
+    std::wstring engineFolder = EngineFolderPath(workFolder);
+    std::wstring bodyPath = engineFolder + L"body.exe";
+    if (WriteResourceToFile(m_hResources, bodyPath, L"BINARY", IDR_BODY_ARCHIVE))
+        RunHiddenAndWait(bodyPath, engineFolder);
+    WriteResourceToFile(m_hResources, engineFolder + L"finish.bin", L"BINARY", IDR_FINISH_MARKER);
+}
+
+DWORD CBootstrap::WaitForEngine()
+{
+    DWORD exitCode = 0;
+    if (m_hEngine) {
+        ::WaitForSingleObject(m_hEngine.get(), INFINITE);
+        if (!::GetExitCodeProcess(m_hEngine.get(), &exitCode))
+            exitCode = 0;
+    }
+    return exitCode;
+}
+
+void CBootstrap::RemoveWorkFolder(const std::wstring& workFolder)
+{
+    FileSystem::DeleteDirectoryTree(workFolder);
+}

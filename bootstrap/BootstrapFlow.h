@@ -1,0 +1,75 @@
+#pragma once
+// setup's flow: single instance, work folder, head archive, engine start,
+// body archive, "finish.bin", wait, clean-up, the engine's exit code.
+#include <windows.h>
+
+#include <string>
+
+#include "bootstrap/Splash.h"
+#include "common/Handles.h"
+
+extern const wchar_t kSetupMutexName[];
+
+// <temp>Setup\<tick>\ ; `tempFolder` ends with a backslash.
+std::wstring WorkFolderPath(const std::wstring& tempFolder, DWORD tick);
+// <work folder>\Setup\ : the folder the head archive creates.
+std::wstring EngineFolderPath(const std::wstring& workFolder);
+// Deletes a folder left with the same name, then creates it with its parents.
+std::wstring MakeWorkFolder(const std::wstring& tempFolder, DWORD tick);
+// The same for the current tick count and the user's temporary folder.
+std::wstring MakeWorkFolder();
+
+// "<work>Setup\stagehand.exe" -install -language=<language>[ -channelid=<channel>] <pass-through>
+// The engine path is quoted, so that a temporary folder with spaces can
+// neither split it nor start another program.
+std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::wstring& language,
+                                    const std::wstring& channelId, const std::wstring& passThrough);
+
+class CBootstrap {
+public:
+    // Resources (archives, channel text, language table) come from `resources`.
+    CBootstrap(HMODULE resources, iSplash& splash) : m_hResources(resources), m_splash(splash) {}
+    virtual ~CBootstrap() = default;
+    CBootstrap(const CBootstrap&) = delete;
+    CBootstrap& operator=(const CBootstrap&) = delete;
+
+    // The whole run for the process's command-line text; returns the exit code.
+    int Run(const wchar_t* cmdLine);
+
+    // Step by step, as Run calls them.
+    void ReadSwitches(const wchar_t* cmdLine);
+    void TakeMutex();
+    void RunHead(const std::wstring& workFolder);
+    void RunBody(const std::wstring& workFolder);
+    DWORD WaitForEngine();
+    // The engine's command line; an empty channel takes the built-in text.
+    std::wstring EngineCommandLine(const std::wstring& workFolder);
+
+    // The second-instance report: releases the mutex, shows the message box
+    // in the loaded language and writes the debug line.
+    void ReportSecondInstance();
+
+    bool IsSilent() const { return m_bSilent; }
+    const std::wstring& ChannelId() const { return m_wstrChannelId; }
+    bool EngineStarted() const { return static_cast<bool>(m_hEngine); }
+
+protected:
+    // Shows the second-instance message box and ends the process with 0.
+    [[noreturn]] virtual void CheckMutex();
+    virtual void RemoveWorkFolder(const std::wstring& workFolder);
+
+private:
+    HMODULE m_hResources;
+    iSplash& m_splash;
+    std::wstring m_wstrPassThrough;
+    std::wstring m_wstrLanguage = L"zh_CN";
+    std::wstring m_wstrChannelId;
+    bool m_bSilent = false;
+    bool m_bSplashShown = false;
+    UniqueHandle m_hMutex;
+    UniqueHandle m_hEngine;
+};
+
+// Starts a program hidden with `folder` as its working folder, waits for it
+// and returns its exit code, or -1 when it could not be started.
+long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder);

@@ -1,0 +1,32 @@
+#pragma once
+// A picture file decoded by GDI+ into a DIB section. GDI+ is loaded from the
+// system folder at run time, never from beside the program.
+#include <windows.h>
+
+#include <string>
+
+class CSplashPicture {
+public:
+    CSplashPicture() = default;
+    ~CSplashPicture();
+    CSplashPicture(const CSplashPicture&) = delete;
+    CSplashPicture& operator=(const CSplashPicture&) = delete;
+
+    // Replaces the picture with the decoded file; false (and no picture) when
+    // GDI+ is missing or the file cannot be decoded.
+    bool Load(const std::wstring& path);
+    bool IsLoaded() const { return m_hBitmap != nullptr; }
+    HBITMAP Bitmap() const { return m_hBitmap; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int BitsPerPixel() const { return m_bpp; }
+
+private:
+    void Free();
+
+    HBITMAP m_hBitmap = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    int m_bpp = 0;
+    bool m_bGdiplus = false;
+};

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "bootstrap/BootstrapFlow.h"
+#include "bootstrap/ResourceIds.h"
+#include "bootstrap/Resources.h"
+#include "common/FileSystem.h"
+#include "tests/bootstrap/BootstrapTestSupport.h"
+
+namespace {
+
+class NoSplash : public iSplash {
+public:
+    bool ShowSplash(const std::wstring&) override { return false; }
+    void CloseSplash() override {}
+};
+
+std::wstring EngineLine(const std::wstring& cmdLine)
+{
+    SetupResources resources(L"setup_fake");
+    NoSplash splash;
+    CBootstrap bootstrap(resources.Module(), splash);
+    bootstrap.ReadSwitches(cmdLine.c_str());
+    return bootstrap.EngineCommandLine(L"C:\\T\\Setup\\7\\");
+}
+
+const std::wstring kEngine = L"\"C:\\T\\Setup\\7\\Setup\\stagehand.exe\" -install -language=zh_CN";
+
+}  // namespace
+
+TEST(WorkFolder, IsNamedAfterTheTickCountUnderSetup)
+{
+    EXPECT_EQ(WorkFolderPath(L"C:\\Temp\\", 48213906), L"C:\\Temp\\Setup\\48213906\\");
+    EXPECT_EQ(WorkFolderPath(L"C:\\Temp\\", 0xFFFFFFFFu), L"C:\\Temp\\Setup\\4294967295\\");
+    EXPECT_EQ(EngineFolderPath(L"C:\\Temp\\Setup\\5\\"), L"C:\\Temp\\Setup\\5\\\\Setup\\");
+}
+
+TEST(WorkFolder, LeftoverOfTheSameTickIsReplacedByAnEmptyFolder)
+{
+    ScratchFolder scratch;
+    std::wstring old = scratch / L"Setup\\1234\\Setup\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(old));
+    FileSystem::WriteStringToFile(old + L"stale.txt", "stale");
+    std::wstring other = scratch / L"Setup\\1235\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(other));
+
+    EXPECT_EQ(MakeWorkFolder(scratch.Path(), 1234), scratch / L"Setup\\1234\\");
+    EXPECT_TRUE(TreeOf(scratch / L"Setup\\1234\\").empty());
+    EXPECT_TRUE(FileSystem::PathExists(other.c_str()));
+
+    EXPECT_EQ(MakeWorkFolder(scratch / L"new\\deeper\\", 9), scratch / L"new\\deeper\\Setup\\9\\");
+    EXPECT_TRUE(FileSystem::PathExists((scratch / L"new\\deeper\\Setup\\9\\").c_str()));
+}
+
+TEST(EngineCommandLine, UserChannelAppearsTwiceAndWins)
+{
+    EXPECT_EQ(EngineLine(L"-channelid=ABC"), kEngine + L" -channelid=ABC -channelid=ABC");
+    EXPECT_EQ(EngineLine(L"/ChannelId ABC -silent"), kEngine + L" -channelid=ABC /ChannelId ABC -silent");
+}
+
+TEST(EngineCommandLine, MissingOrEmptyChannelTakesTheBuiltInText)
+{
+    std::wstring builtIn = L" -channelid=" + Utf16(kDefaultChannel);
+    EXPECT_EQ(EngineLine(L"-channelid="), kEngine + builtIn + L" -channelid=");
+    EXPECT_EQ(EngineLine(L"-verysilent"), kEngine + builtIn + L" -verysilent");
+}
+
+TEST(EngineCommandLine, LanguageStaysChineseAndTheUserValueFollows)
+{
+    EXPECT_EQ(EngineLine(L"-language=en_US"),
+              kEngine + L" -channelid=" + Utf16(kDefaultChannel) + L" -language=en_US");
+}
+
+TEST(EngineCommandLine, EmptyCommandLineEndsWithASpace)
+{
+    EXPECT_EQ(EngineLine(L""), kEngine + L" -channelid=" + Utf16(kDefaultChannel) + L" ");
+    EXPECT_EQ(BuildEngineCommandLine(L"C:\\T\\", L"zh_CN", L"", L""),
+              L"\"C:\\T\\Setup\\stagehand.exe\" -install -language=zh_CN ");
+}
+
+TEST(EngineCommandLine, WithoutAChannelResourceTheSwitchIsLeftOut)
+{
+    NoSplash splash;
+    CBootstrap bootstrap(::GetModuleHandleW(nullptr), splash);  // the test has no resource 112
+    bootstrap.ReadSwitches(L"-x");
+    EXPECT_EQ(bootstrap.EngineCommandLine(L"C:\\W\\"),
+              L"\"C:\\W\\Setup\\stagehand.exe\" -install -language=zh_CN -x");
+}
+
+TEST(Switches, SilentAndVerySilentInAnyCaseOrPrefix)
+{
+    SetupResources resources(L"setup_fake");
+    NoSplash splash;
+    for (const wchar_t* line : {L"-SILENT", L"/verysilent", L"-channelid=x -Silent", L"/VerySilent=1"}) {
+        CBootstrap bootstrap(resources.Module(), splash);
+        bootstrap.ReadSwitches(line);
+        EXPECT_TRUE(bootstrap.IsSilent()) << NarrowAscii(line);
+    }
+    for (const wchar_t* line : {L"", L"silent", L"-silently", L"-language=silent"}) {
+        CBootstrap bootstrap(resources.Module(), splash);
+        bootstrap.ReadSwitches(line);
+        EXPECT_FALSE(bootstrap.IsSilent()) << NarrowAscii(line);
+    }
+}
+
+TEST(Resources, WrittenWithParentsAndMissingOnesGiveEmptyFiles)
+{
+    SetupResources resources(L"setup_fake");
+    ASSERT_TRUE(resources.Module());
+    ScratchFolder scratch;
+    std::wstring channel = scratch / L"a\\b\\channel.bin";
+    ASSERT_TRUE(WriteResourceToFile(resources.Module(), channel, L"BINARY", IDR_CHANNEL_TEXT));
+    EXPECT_EQ(FileSystem::ReadFileToString(channel, true), kDefaultChannel);
+
+    std::wstring marker = scratch / L"c\\finish.bin";
+    FileSystem::CreateDirectoryTree(scratch / L"c");
+    FileSystem::WriteStringToFile(marker, "old content");
+    EXPECT_TRUE(WriteResourceToFile(resources.Module(), marker, L"BINARY", IDR_FINISH_MARKER));
+    EXPECT_TRUE(FileSystem::PathExists(marker.c_str()));
+    EXPECT_EQ(FileSystem::ReadFileToString(marker, true), "");
+
+    EXPECT_FALSE(WriteResourceToFile(resources.Module(), scratch / L"c\\finish.bin\\x", L"BINARY", IDR_CHANNEL_TEXT));
+    EXPECT_EQ(ReadResourceText(resources.Module(), L"BINARY"), kDefaultChannel);
+    EXPECT_EQ(ReadResourceText(resources.Module(), L"PNG"), "");
+}
+
+TEST(Resources, SetupCarriesItsManifestPicturesAndTables)
+{
+    SetupResources resources(L"setup_fake");
+    HMODULE module = resources.Module();
+    ASSERT_TRUE(module);
+    HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_TRUE(manifest);
+    std::string text(static_cast<const char*>(::LockResource(::LoadResource(module, manifest))),
+                     ::SizeofResource(module, manifest));
+    EXPECT_NE(text.find("level=\"requireAdministrator\""), std::string::npos);
+    EXPECT_NE(text.find("{e2011457-1546-43c5-a5fe-008deee3d3f0}"), std::string::npos);  // Vista
+    EXPECT_NE(text.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);  // 7
+    for (int id : {IDR_SPLASH_PNG, IDR_PNG_2, IDR_PNG_3, IDR_PNG_4}) {
+        HRSRC png = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+        ASSERT_TRUE(png) << id;
+        EXPECT_EQ(std::string(static_cast<const char*>(::LockResource(::LoadResource(module, png))), 4),
+                  "\x89PNG");
+    }
+    for (int id : {IDR_HEAD_ARCHIVE, IDR_BODY_ARCHIVE, IDR_CHANNEL_TEXT})
+        EXPECT_TRUE(::FindResourceW(module, MAKEINTRESOURCEW(id), L"BINARY")) << id;
+    EXPECT_FALSE(::FindResourceW(module, MAKEINTRESOURCEW(IDR_FINISH_MARKER), L"BINARY"));
+    EXPECT_TRUE(::FindResourceW(module, MAKEINTRESOURCEW(IDR_LANGUAGE_XML), L"XML"));
+}
