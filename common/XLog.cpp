@@ -19,9 +19,10 @@ struct XLogBinding {
 };
 
 XLogBinding g_binding;
-INIT_ONCE g_setupOnce = INIT_ONCE_STATIC_INIT;
 
-BOOL CALLBACK SetUpBinding(PINIT_ONCE, PVOID, PVOID*)
+// Runs once, even when two threads log first at the same moment; a function-
+// local static rather than InitOnceExecuteOnce, which Windows XP lacks.
+void SetUpBinding()
 {
     g_binding.bound = 0;
     g_binding.module = nullptr;
@@ -32,7 +33,12 @@ BOOL CALLBACK SetUpBinding(PINIT_ONCE, PVOID, PVOID*)
     ::InitializeCriticalSection(&g_binding.lock);
     ::InterlockedExchange(&g_binding.state, 1);
     std::atexit(&xlog_detail::CleanUp);
-    return TRUE;
+}
+
+void EnsureBinding()
+{
+    static const bool once = (SetUpBinding(), true);
+    (void)once;
 }
 
 // 0 when it binds, 1 when already bound, E_FAIL when unusable or absent.
@@ -67,7 +73,7 @@ HRESULT TryBind()
 void LogV(int level, const wchar_t* tag, const wchar_t* format, va_list args)
 {
     DWORD error = ::GetLastError();
-    ::InitOnceExecuteOnce(&g_setupOnce, &SetUpBinding, nullptr, nullptr);
+    EnsureBinding();
     if (g_binding.state == 1) {
         if (!g_binding.bound)
             TryBind();
