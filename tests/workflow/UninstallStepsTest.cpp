@@ -1,0 +1,201 @@
+// The uninstall steps: which components take part, the questionnaire, the
+// framework texts and the folder remover's inputs.
+#include <gtest/gtest.h>
+
+#include "common/CodeChange.h"
+#include "common/FileSystem.h"
+#include "common/Handles.h"
+#include "engine/FrameworkMessage.h"
+#include "engine/Questionnaire.h"
+#include "engine/SetupManager.h"
+#include "engine/UninstallCleanUp.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+// A service key of its own under HKLM, removed at the end.
+class ServiceKey {
+public:
+    ServiceKey() : m_root(L"SOFTWARE\\LarkspurWorkflowTest" + std::to_wstring(::GetCurrentProcessId())) {}
+    ~ServiceKey() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_root.c_str()); }
+    std::wstring Path() const { return m_root + L"\\Service"; }
+    void Register(const std::wstring& product, const std::wstring& appInstallPath) const
+    {
+        UniqueHKey key;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (Path() + L"\\" + product).c_str(), 0, nullptr, 0,
+                                    KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+        ::RegSetValueExW(key.get(), L"AppInstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(appInstallPath.c_str()),
+                         static_cast<DWORD>((appInstallPath.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    std::wstring m_root;
+};
+
+SetupListPtr Component(const std::string& name, const std::wstring& regKey, const std::string& dir)
+{
+    auto record = std::make_shared<_SetupList>();
+    record->strName = name;
+    record->strRegKey = CCodeChange::StringUTF16toUTF8(regKey);
+    record->strInstallDir = dir;
+    record->strVersion = "1.0.0.17";
+    return record;
+}
+
+struct UninstallRun {
+    SetupManagerPtr manager = std::make_shared<SetupManager>();
+    UninstallRun(const ServiceKey& service)
+    {
+        g_bRemoveServiceDir = false;
+        g_wstrServiceDir.clear();
+        manager->m_vecAll.push_back(Component("Larkspur", service.Path().substr(0, service.Path().rfind(L'\\')) + L"\\Larkspur", "C:\\Orbisoft\\Larkspur"));
+        manager->m_vecAll.push_back(Component("Service", service.Path(), "C:\\Orbisoft"));
+    }
+    std::vector<std::string> Selected() const
+    {
+        std::vector<std::string> names;
+        for (const auto& record : manager->m_vecSelected)
+            names.push_back(record->strName);
+        return names;
+    }
+};
+
+}  // namespace
+
+TEST(UninstallCheck, TheServiceGoesWhenNoOtherRegisteredProductIsInstalled)
+{
+    ScratchFolder scratch;
+    ServiceKey service;
+    // The product's own entry never keeps the service, nor another one whose program is gone.
+    service.Register(L"Larkspur", scratch.Path());
+    service.Register(L"Other", scratch / L"gone\\Other.exe");
+    UninstallRun run(service);
+    EXPECT_TRUE(run.manager->CheckUninstallComponents());
+    EXPECT_EQ(run.Selected(), (std::vector<std::string>{"Larkspur", "Service"}));
+    EXPECT_TRUE(g_bRemoveServiceDir);
+    EXPECT_EQ(g_wstrServiceDir, L"C:\\Orbisoft");
+    EXPECT_EQ(run.manager->m_pUninstallParam->strInstallPath, "C:\\Orbisoft\\Larkspur");
+    EXPECT_EQ(run.manager->m_pUninstallParam->strServiceDir, "C:\\Orbisoft");
+}
+
+TEST(UninstallCheck, AnotherInstalledProductKeepsTheService)
+{
+    ScratchFolder scratch;
+    ServiceKey service;
+    service.Register(L"Other", scratch.Path());
+    UninstallRun run(service);
+    EXPECT_TRUE(run.manager->CheckUninstallComponents());
+    EXPECT_EQ(run.Selected(), (std::vector<std::string>{"Larkspur"}));
+    EXPECT_FALSE(g_bRemoveServiceDir);
+    // The service folder is still known to the steps that follow.
+    EXPECT_EQ(run.manager->m_pUninstallParam->strServiceDir, "C:\\Orbisoft");
+}
+
+TEST(UninstallCheck, AComponentNotSelectedStaysOut)
+{
+    ServiceKey service;
+    UninstallRun run(service);
+    run.manager->m_vecAll[1]->bSelected = false;
+    run.manager->CheckUninstallComponents();
+    EXPECT_EQ(run.Selected(), (std::vector<std::string>{"Larkspur"}));
+    EXPECT_FALSE(g_bRemoveServiceDir);
+}
+
+TEST(Questionnaire, SilentReasonPostsNullNumbersAndEmptyLists)
+{
+    Json::Value silent(Json::arrayValue);
+    silent.append(" ");
+    EXPECT_EQ(BuildQuestionnaireBody(silent, "00-11-22-33-44-55", "1.0.0.17"),
+              "paperID=null\n&usedTime=null\n&questionIDList=&hQuestionItemIDList=&selectedQuestionItemIDList="
+              "&selectedQuestionItemValueList=&imei=00-11-22-33-44-55&clientVersion=1.0.0.17&model=&answerContentList=");
+}
+
+TEST(Questionnaire, PageAnswerKeepsItsMembersInTheFixedOrderWhileTheUrlKeepsItsPaper)
+{
+    Json::Value reason;
+    reason["answerContentList"] = "%A4%A4%A4x%A4";
+    reason["usedTime"] = 12;
+    reason["paperID"] = 1846;
+    reason["questionIDList"] = "43930%A443931";
+    reason["hQuestionItemIDList"] = "h";
+    reason["selectedQuestionItemIDList"] = "s";
+    reason["selectedQuestionItemValueList"] = true;
+    EXPECT_EQ(BuildQuestionnaireBody(reason, "", "2.0.0.1"),
+              "paperID=1846\n&usedTime=12\n&questionIDList=43930%A443931&hQuestionItemIDList=h"
+              "&selectedQuestionItemIDList=s&selectedQuestionItemValueList=true&imei=&clientVersion=2.0.0.1"
+              "&model=&answerContentList=%A4%A4%A4x%A4");
+    const std::string url = SurveyUrl();
+    EXPECT_EQ(url.rfind("http://", 0), 0u);
+    const std::string query = "/YB/Paper/Answer.aspx?paperid=1829";
+    ASSERT_GT(url.size(), query.size());
+    EXPECT_EQ(url.substr(url.size() - query.size()), query);
+}
+
+TEST(FrameworkMessage, ProductIdAndClassNameForms)
+{
+    EXPECT_EQ(FrameworkQuitMessage("Larkspur_MainWindow_Class"),
+              "{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_class_name\":"
+              "\"Larkspur_MainWindow_Class\",\"protocol_content\":{\"op_type\":\"quit\"}}");
+    EXPECT_EQ(FrameworkQuitMessage("116442"),
+              "{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_product_id\":\"116442\","
+              "\"protocol_content\":{\"op_type\":\"exit\"}}");
+    EXPECT_EQ(FrameworkServiceQuitMessage(), "{\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}");
+}
+
+TEST(FolderRemover, ParametersQuoteTheFolderWithAnExtraBackslash)
+{
+    EXPECT_EQ(RemoverParameters(L"C:\\Program Files\\Orbisoft\\service\\"), L"\"C:\\Program Files\\Orbisoft\\service\\\\\"");
+}
+
+TEST(FolderRemover, OnlyAFolderDirectlyInTheCompanyFolderIsRemovable)
+{
+    EXPECT_TRUE(IsRemovableProductFolder(L"C:\\Program Files\\Orbisoft\\Larkspur"));
+    EXPECT_TRUE(IsRemovableProductFolder(L"D:\\Apps\\orbisoft\\Larkspur\\"));
+    EXPECT_FALSE(IsRemovableProductFolder(L"C:\\Program Files\\Orbisoft"));
+    EXPECT_FALSE(IsRemovableProductFolder(L"C:\\Orbisoft"));
+    EXPECT_FALSE(IsRemovableProductFolder(L"C:\\Users\\me\\Documents"));
+    EXPECT_FALSE(IsRemovableProductFolder(L"C:\\Program Files\\Orbisoft\\Larkspur\\bin"));
+    EXPECT_FALSE(IsRemovableProductFolder(L"C:\\"));
+    EXPECT_FALSE(IsRemovableProductFolder(L""));
+}
+
+namespace {
+
+// The engine program as a data module: the remover resource comes from it.
+struct EngineResources {
+    UniqueModule module{::LoadLibraryExW((TestExeDirectory() + L"..\\..\\engine\\stagehand.exe").c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE)};
+};
+
+}  // namespace
+
+TEST(FolderRemover, CleanUpRemovesTheServiceFolderAndRefusesAProductFolderOutsideTheCompany)
+{
+    EngineResources engine;
+    ASSERT_TRUE(engine.module);
+    ScratchFolder scratch;
+    const std::wstring company = scratch / L"Orbisoft";
+    ::CreateDirectoryW(company.c_str(), nullptr);
+    ::CreateDirectoryW((company + L"\\service").c_str(), nullptr);
+    FileSystem::WriteStringToFile(company + L"\\service\\LarkspurService.exe", "x");
+    g_bRemoveServiceDir = true;
+    g_wstrServiceDir = company;
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    DebugCapture capture;
+    CleanUpAfterUninstall(scratch / L"Documents\\", engine.module.get());
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::wstring>{
+                  L"stagehand.exe=>Delete the Service path:" + std::wstring(temp) + L"LarkspurUninst.exe \"" + company +
+                      L"\\service\\\\\"",
+                  L"stagehand.exe=>The product path is not inside the company folder, left in place:" +
+                      (scratch / L"Documents\\"),
+              }));
+    for (int i = 0; i < 100 && FileSystem::PathExists((company + L"\\service").c_str()); ++i)
+        ::Sleep(100);
+    EXPECT_FALSE(FileSystem::PathExists((company + L"\\service").c_str()));
+    EXPECT_TRUE(FileSystem::PathExists(company.c_str()));
+    g_bRemoveServiceDir = false;
+    g_wstrServiceDir.clear();
+}
