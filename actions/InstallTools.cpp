@@ -20,6 +20,42 @@ bool IsPinningVerb(const std::wstring& verb)
            EqualsNoCase(verb, L"StartPin") || EqualsNoCase(verb, L"startunpin");
 }
 
+// Whether the item's context menu offers the verb. Pinning comes from a shell
+// extension of the context menu; where none offers it, ShellExecuteEx would
+// fall back to running the program instead of pinning it.
+bool ContextMenuOffersVerb(const std::wstring& verb, const std::wstring& file)
+{
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (FAILED(::SHParseDisplayName(file.c_str(), nullptr, &item, 0, nullptr)) || !item)
+        return false;
+    bool offered = false;
+    ComPtr<IShellFolder> parent;
+    PCUITEMID_CHILD child = nullptr;
+    if (SUCCEEDED(::SHBindToParent(item, IID_IShellFolder, parent.put_void(), &child))) {
+        ComPtr<IContextMenu> menu;
+        if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
+                                            menu.put_void()))) {
+            HMENU popup = ::CreatePopupMenu();
+            constexpr UINT kFirst = 1;
+            if (popup && SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirst, 0x7FFF, CMF_NORMAL | CMF_EXTENDEDVERBS))) {
+                for (int index = 0, count = ::GetMenuItemCount(popup); index < count && !offered; ++index) {
+                    UINT id = ::GetMenuItemID(popup, index);
+                    if (id == static_cast<UINT>(-1) || id < kFirst)
+                        continue;
+                    wchar_t name[128] = {};
+                    if (SUCCEEDED(menu->GetCommandString(id - kFirst, GCS_VERBW, nullptr,
+                                                         reinterpret_cast<char*>(name), 128)))
+                        offered = EqualsNoCase(verb, name);
+                }
+            }
+            if (popup)
+                ::DestroyMenu(popup);
+        }
+    }
+    ::CoTaskMemFree(item);
+    return offered;
+}
+
 // The version Windows really runs: GetVersionExW reports what the manifest
 // declares support for, so Windows 10 shows itself as 6.2 there.
 DWORD RealMajorVersion()
@@ -120,7 +156,7 @@ bool InstallTools::PinningVerbsOffered()
 void InstallTools::RunShellVerb(const std::wstring& verb, const std::wstring& file) const
 {
     // Windows 10 dropped the pinning verbs; the shell would only fail them.
-    if (IsPinningVerb(verb) && !PinningVerbsOffered())
+    if (IsPinningVerb(verb) && (!PinningVerbsOffered() || !ContextMenuOffersVerb(verb, file)))
         return;
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
