@@ -415,10 +415,10 @@ void EngineWindow::UpdateLayout()
         ctx.viewportWidth = static_cast<float>(w);
         ctx.viewportHeight = static_cast<float>(h);
         ctx.imageSize = [this](const std::wstring& url, int& iw, int& ih) {
-            Gdiplus::Bitmap* b = m_images.Find(url);
+            const Picture* b = m_images.Find(url);
             if (!b) return false;
-            iw = static_cast<int>(b->GetWidth());
-            ih = static_cast<int>(b->GetHeight());
+            iw = b->width;
+            ih = b->height;
             return true;
         };
         LayoutDocument(*m_doc, ctx);
@@ -465,9 +465,10 @@ bool EngineWindow::PaintToBuffer(int w, int h)
     double t0 = Now();
     Gdiplus::Bitmap canvas(w, h, w * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(m_bits));
     Gdiplus::Graphics g(&canvas);
+    uint32_t* px = static_cast<uint32_t*>(m_bits);
     bool layered = (GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
     if (layered || m_transparent) {
-        g.Clear(Gdiplus::Color(0, 0, 0, 0));
+        std::fill(px, px + static_cast<size_t>(w) * h, 0u);
     } else {
         Argb bg = 0xFFFFFFFF;
         if (m_doc) {
@@ -476,15 +477,15 @@ bool EngineWindow::PaintToBuffer(int w, int h)
             if (rootBg >> 24) bg = rootBg;
             else if (bodyBg >> 24) bg = bodyBg;
         }
-        g.Clear(ToColor(bg | 0xFF000000));
+        std::fill(px, px + static_cast<size_t>(w) * h, bg | 0xFF000000u);
     }
     if (m_doc) {
         PaintState st;
         st.images = &m_images;
         st.focused = m_focus.get();
         st.caretVisible = m_caretOn && GetFocus() == m_hwnd;
-        if (!m_doc->root->style.backgroundColor && !layered && !m_transparent) {}
-        PaintDocument(g, *m_doc, st);
+        Canvas c{px, w, h, 0, 0, {0, 0, w, h}};
+        PaintDocument(g, c, *m_doc, st);
     }
     g.Flush(Gdiplus::FlushIntentionSync);
     m_timing.paint = Now() - t0;

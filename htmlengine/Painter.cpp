@@ -1,7 +1,9 @@
 #include "htmlengine/Painter.h"
 
 #include <algorithm>
-#include <cwctype>
+#include <cmath>
+#include <list>
+#include <unordered_map>
 
 #include "htmlengine/Fonts.h"
 #include "htmlengine/Layout.h"
@@ -17,16 +19,143 @@ std::wstring FieldDisplayText(const Element* e)
 
 namespace {
 
-void RoundRectPath(Gdiplus::GraphicsPath& path, const Gdiplus::RectF& r, float radius)
+// ---- pixel helpers ----------------------------------------------------------
+
+inline uint32_t Premultiply(uint32_t argb, float opacity)
 {
-    float d = std::min(radius * 2, std::min(r.Width, r.Height));
-    if (d <= 0.5f) { path.AddRectangle(r); return; }
-    path.AddArc(r.X, r.Y, d, d, 180, 90);
-    path.AddArc(r.X + r.Width - d, r.Y, d, d, 270, 90);
-    path.AddArc(r.X + r.Width - d, r.Y + r.Height - d, d, d, 0, 90);
-    path.AddArc(r.X, r.Y + r.Height - d, d, d, 90, 90);
-    path.CloseFigure();
+    uint32_t a = static_cast<uint32_t>(((argb >> 24) & 0xFF) * opacity + 0.5f);
+    uint32_t r = ((argb >> 16) & 0xFF) * a / 255, g = ((argb >> 8) & 0xFF) * a / 255, b = (argb & 0xFF) * a / 255;
+    return (a << 24) | (r << 16) | (g << 8) | b;
 }
+
+// dst = src + dst * (1 - srcAlpha), all premultiplied.
+inline uint32_t Over(uint32_t src, uint32_t dst)
+{
+    uint32_t a = src >> 24;
+    if (a == 255) return src;
+    if (a == 0) return dst;
+    uint32_t inv = 255 - a;
+    uint32_t rb = (dst & 0x00FF00FF) * inv;
+    uint32_t ag = ((dst >> 8) & 0x00FF00FF) * inv;
+    rb = ((rb + 0x00800080 + ((rb >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
+    ag = ((ag + 0x00800080 + ((ag >> 8) & 0x00FF00FF))) & 0xFF00FF00;
+    return src + (rb | ag);
+}
+
+inline uint32_t Scale(uint32_t c, uint32_t f)  // f in 0..256
+{
+    uint32_t rb = ((c & 0x00FF00FF) * f >> 8) & 0x00FF00FF;
+    uint32_t ag = (((c >> 8) & 0x00FF00FF) * f) & 0xFF00FF00;
+    return rb | ag;
+}
+
+bool Integral(float v) { return std::fabs(v - std::round(v)) < 0.01f; }
+
+RECT Intersect(const RECT& a, const RECT& b)
+{
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
+    return r;
+}
+
+void FillDevice(Canvas& c, RECT r, uint32_t premul)
+{
+    r = Intersect(r, c.clip);
+    if ((premul >> 24) == 0) return;
+    for (int y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = c.pixels + static_cast<size_t>(y) * c.width;
+        if ((premul >> 24) == 255) std::fill(row + r.left, row + r.right, premul);
+        else for (int x = r.left; x < r.right; ++x) row[x] = Over(premul, row[x]);
+    }
+}
+
+void BlendPicture(Canvas& c, const uint32_t* src, int sw, int sh, int dx, int dy, float opacity)
+{
+    RECT r = Intersect({dx, dy, dx + sw, dy + sh}, c.clip);
+    uint32_t f = static_cast<uint32_t>(opacity * 256 + 0.5f);
+    for (int y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = c.pixels + static_cast<size_t>(y) * c.width;
+        const uint32_t* s = src + static_cast<size_t>(y - dy) * sw - dx;
+        if (f >= 256) for (int x = r.left; x < r.right; ++x) row[x] = Over(s[x], row[x]);
+        else for (int x = r.left; x < r.right; ++x) row[x] = Over(Scale(s[x], f), row[x]);
+    }
+}
+
+// ---- text cache: runs rendered once, blended every frame ----------------------
+
+struct TextImage {
+    Picture pic;
+    int offsetX = 0, offsetY = 0;  // pixel of the picture at the text origin
+};
+
+class TextCache {
+public:
+    static TextCache& Get() { static TextCache c; return c; }
+
+    const TextImage* Find(const ComputedStyle& s, const std::wstring& text, float baselineShift)
+    {
+        std::wstring key = s.fontFamily + L'|' + std::to_wstring(static_cast<int>(s.fontSize * 4)) + L'|' +
+                           std::to_wstring(s.fontWeight) + (s.italic ? L"i" : L"") + (s.underline ? L"u" : L"") + L'|' +
+                           std::to_wstring(s.color) + L'|' + std::to_wstring(static_cast<int>(baselineShift * 4)) + L'|' + text;
+        auto it = m_map.find(key);
+        if (it != m_map.end()) return &it->second;
+        if (m_map.size() > 3000) m_map.clear();
+        TextImage& img = m_map[key];
+        Render(s, text, baselineShift, img);
+        return &img;
+    }
+
+    // Draws text with GDI+ at (x, y); runs of the fallback font share the baseline.
+    static void DrawRuns(Gdiplus::Graphics& g, const ComputedStyle& s, const std::wstring& text, float x, float y, float baseline, float op)
+    {
+        FontCache& fonts = FontCache::Instance();
+        Gdiplus::SolidBrush brush(ToColor(s.color, op));
+        float cx = x;
+        for (auto& r : SplitRuns(text)) {
+            Gdiplus::Font* f = fonts.Get(s, r.fallback);
+            std::wstring part = text.substr(r.start, r.length);
+            float ry = y;
+            if (r.fallback) {
+                Gdiplus::FontFamily fam;
+                f->GetFamily(&fam);
+                int st = f->GetStyle();
+                float em = fam.GetEmHeight(st);
+                float asc = em > 0 ? f->GetSize() * fam.GetCellAscent(st) / em : f->GetSize();
+                ry = baseline - asc;
+            }
+            g.DrawString(part.c_str(), static_cast<INT>(part.size()), f, Gdiplus::PointF(cx, ry), fonts.Format(), &brush);
+            cx += fonts.Width(s, part);
+        }
+        if (s.underline) {
+            Gdiplus::Pen pen(ToColor(s.color, op), 1);
+            g.DrawLine(&pen, x, std::floor(baseline) + 1.5f, cx, std::floor(baseline) + 1.5f);
+        }
+    }
+
+private:
+    static void Render(const ComputedStyle& s, const std::wstring& text, float baselineShift, TextImage& img)
+    {
+        FontCache& fonts = FontCache::Instance();
+        float ascent, height;
+        fonts.Metrics(s, ascent, height);
+        int pad = 3;
+        int w = static_cast<int>(std::ceil(fonts.Width(s, text))) + 2 * pad + static_cast<int>(s.fontSize / 4);
+        int h = static_cast<int>(std::ceil(height + std::fabs(baselineShift) + s.fontSize * 0.5f)) + 2 * pad;
+        img.pic.width = std::max(1, w);
+        img.pic.height = std::max(1, h);
+        img.pic.pixels.assign(static_cast<size_t>(img.pic.width) * img.pic.height, 0);
+        AttachBitmap(img.pic);
+        img.offsetX = pad;
+        img.offsetY = pad;
+        Gdiplus::Graphics g(img.pic.bitmap.get());
+        g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
+        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        DrawRuns(g, s, text, static_cast<float>(pad), static_cast<float>(pad), pad + ascent + baselineShift, 1);
+    }
+
+    std::unordered_map<std::wstring, TextImage> m_map;
+};
 
 bool IsCheckbox(const Element* e)
 {
@@ -37,7 +166,7 @@ bool IsCheckbox(const Element* e)
 
 class Painter {
 public:
-    Painter(Gdiplus::Graphics& g, const PaintState& st) : m_g(g), m_state(st), m_fonts(FontCache::Instance()) {}
+    Painter(Gdiplus::Graphics& g, Canvas& c, const PaintState& st) : m_g(g), m_c(c), m_state(st), m_fonts(FontCache::Instance()) {}
 
     void Paint(Element* e, float opacity)
     {
@@ -51,18 +180,29 @@ public:
         }
         if (s.visible) PaintBox(e, op);
         Gdiplus::GraphicsState saved = 0;
+        RECT savedClip = m_c.clip;
         bool clip = s.overflowHidden;
         if (clip) {
             saved = m_g.Save();
             RectF pb = PaddingBox(e);
             m_g.IntersectClip(Gdiplus::RectF(pb.x, pb.y, pb.w, pb.h));
+            m_c.clip = Intersect(m_c.clip, Device(pb));
         }
         if (s.visible) PaintContent(e, op);
         PaintChildren(e, op);
-        if (clip) m_g.Restore(saved);
+        if (clip) {
+            m_g.Restore(saved);
+            m_c.clip = savedClip;
+        }
     }
 
 private:
+    RECT Device(const RectF& r) const
+    {
+        return {static_cast<LONG>(std::lround(r.x)) + m_c.ox, static_cast<LONG>(std::lround(r.y)) + m_c.oy,
+                static_cast<LONG>(std::lround(r.x + r.w)) + m_c.ox, static_cast<LONG>(std::lround(r.y + r.h)) + m_c.oy};
+    }
+
     static bool HasVisualChildren(Element* e)
     {
         for (auto& c : e->children) if (c->IsElement()) return true;
@@ -81,37 +221,42 @@ private:
         if (!e->laidOut || e->style.display == Display::None) return;
         x1 = std::min(x1, e->border.x); y1 = std::min(y1, e->border.y);
         x2 = std::max(x2, e->border.x + e->border.w); y2 = std::max(y2, e->border.y + e->border.h);
-        for (auto& f : e->lines) { x1 = std::min(x1, f.x); y1 = std::min(y1, f.y); x2 = std::max(x2, f.x + f.w); y2 = std::max(y2, f.y + f.h); }
+        for (auto& f : e->lines) { x1 = std::min(x1, f.x); y1 = std::min(y1, f.y); x2 = std::max(x2, f.x + f.w + 4); y2 = std::max(y2, f.y + f.h + 4); }
         if (e->style.overflowHidden) return;
         for (auto& c : e->children) if (c->IsElement()) Bounds(static_cast<Element*>(c.get()), x1, y1, x2, y2);
     }
 
-    // Group opacity: paint the subtree into a layer and blend it once.
+    // Group opacity: the subtree is painted into a layer and blended once.
     void PaintLayer(Element* e, float opacity)
     {
         float x1 = 1e9f, y1 = 1e9f, x2 = -1e9f, y2 = -1e9f;
         Bounds(e, x1, y1, x2, y2);
-        int lx = static_cast<int>(std::floor(x1)), ly = static_cast<int>(std::floor(y1));
-        int lw = static_cast<int>(std::ceil(x2)) - lx, lh = static_cast<int>(std::ceil(y2)) - ly;
-        if (lw <= 0 || lh <= 0 || lw > 8192 || lh > 8192) return;
-        Gdiplus::Bitmap layer(lw, lh, PixelFormat32bppPARGB);
+        RECT dev = Intersect({static_cast<LONG>(std::floor(x1)) + m_c.ox, static_cast<LONG>(std::floor(y1)) + m_c.oy,
+                              static_cast<LONG>(std::ceil(x2)) + m_c.ox, static_cast<LONG>(std::ceil(y2)) + m_c.oy}, m_c.clip);
+        int lw = dev.right - dev.left, lh = dev.bottom - dev.top;
+        if (lw <= 0 || lh <= 0) return;
+        Picture layer;
+        layer.width = lw;
+        layer.height = lh;
+        layer.pixels.assign(static_cast<size_t>(lw) * lh, 0);
+        AttachBitmap(layer);
         {
-            Gdiplus::Graphics lg(&layer);
+            Gdiplus::Graphics lg(layer.bitmap.get());
             lg.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
             lg.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
             lg.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
             lg.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
-            lg.TranslateTransform(static_cast<float>(-lx), static_cast<float>(-ly));
-            Painter inner(lg, m_state);
+            int ox = m_c.ox - dev.left, oy = m_c.oy - dev.top;
+            lg.TranslateTransform(static_cast<float>(ox), static_cast<float>(oy));
+            Canvas lc{layer.pixels.data(), lw, lh, ox, oy, {0, 0, lw, lh}};
+            Painter inner(lg, lc, m_state);
             float saved = e->style.opacity;
             e->style.opacity = 1;
             inner.Paint(e, 1);
             e->style.opacity = saved;
+            lg.Flush(Gdiplus::FlushIntentionSync);
         }
-        Gdiplus::ColorMatrix cm = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, opacity * e->style.opacity, 0}, {0, 0, 0, 0, 1}}};
-        Gdiplus::ImageAttributes attrs;
-        attrs.SetColorMatrix(&cm);
-        m_g.DrawImage(&layer, Gdiplus::Rect(lx, ly, lw, lh), 0, 0, lw, lh, Gdiplus::UnitPixel, &attrs);
+        BlendPicture(m_c, layer.pixels.data(), lw, lh, dev.left, dev.top, opacity * e->style.opacity);
     }
 
     void PaintChildren(Element* e, float op)
@@ -129,16 +274,51 @@ private:
         for (Element* p : positioned) if (p->style.zIndex >= 0) Paint(p, op);
     }
 
-    void DrawImageWithOpacity(Gdiplus::Bitmap* bmp, const Gdiplus::RectF& dst, float op)
+    void DrawPicture(const Picture* pic, const RectF& dst, float op)
     {
+        if (!pic || dst.w <= 0 || dst.h <= 0) return;
+        if (Integral(dst.x) && Integral(dst.y) && std::lround(dst.w) == pic->width && std::lround(dst.h) == pic->height) {
+            BlendPicture(m_c, pic->pixels.data(), pic->width, pic->height, static_cast<int>(std::lround(dst.x)) + m_c.ox,
+                         static_cast<int>(std::lround(dst.y)) + m_c.oy, op);
+            return;
+        }
+        Gdiplus::RectF r(dst.x, dst.y, dst.w, dst.h);
         if (op >= 0.999f) {
-            m_g.DrawImage(bmp, dst);
+            m_g.DrawImage(pic->bitmap.get(), r);
             return;
         }
         Gdiplus::ColorMatrix cm = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, op, 0}, {0, 0, 0, 0, 1}}};
         Gdiplus::ImageAttributes attrs;
         attrs.SetColorMatrix(&cm);
-        m_g.DrawImage(bmp, dst, 0, 0, static_cast<float>(bmp->GetWidth()), static_cast<float>(bmp->GetHeight()), Gdiplus::UnitPixel, &attrs);
+        m_g.DrawImage(pic->bitmap.get(), r, 0, 0, static_cast<float>(pic->width), static_cast<float>(pic->height), Gdiplus::UnitPixel, &attrs);
+    }
+
+    static RectF Snap(const RectF& b)
+    {
+        float x1 = std::round(b.x), y1 = std::round(b.y), x2 = std::round(b.x + b.w), y2 = std::round(b.y + b.h);
+        return {x1, y1, x2 - x1, y2 - y1};
+    }
+
+    // Fills a box on the pixel grid: straight into the pixels, with only the
+    // rounded corners drawn by GDI+ (as quarter pies, so it touches no more).
+    void FillBox(const RectF& box, float radius, uint32_t color, float op)
+    {
+        RectF b = Snap(box);
+        if (b.w <= 0 || b.h <= 0) return;
+        RECT d = Device(b);
+        uint32_t pm = Premultiply(color, op);
+        float rad = std::min(radius, std::min(b.w, b.h) / 2);
+        if (rad <= 0.5f) { FillDevice(m_c, d, pm); return; }
+        int r = static_cast<int>(std::ceil(rad));
+        FillDevice(m_c, {d.left + r, d.top, d.right - r, d.top + r}, pm);
+        FillDevice(m_c, {d.left, d.top + r, d.right, d.bottom - r}, pm);
+        FillDevice(m_c, {d.left + r, d.bottom - r, d.right - r, d.bottom}, pm);
+        Gdiplus::SolidBrush brush(ToColor(color, op));
+        float fr = static_cast<float>(r), dd = 2 * fr;
+        m_g.FillPie(&brush, b.x, b.y, dd, dd, 180, 90);
+        m_g.FillPie(&brush, b.x + b.w - dd, b.y, dd, dd, 270, 90);
+        m_g.FillPie(&brush, b.x + b.w - dd, b.y + b.h - dd, dd, dd, 0, 90);
+        m_g.FillPie(&brush, b.x, b.y + b.h - dd, dd, dd, 90, 90);
     }
 
     void PaintBox(Element* e, float op)
@@ -146,52 +326,54 @@ private:
         const ComputedStyle& s = e->style;
         const RectF& b = e->border;
         if (b.w <= 0 || b.h <= 0) return;
-        Gdiplus::RectF rect(b.x, b.y, b.w, b.h);
-        if ((s.backgroundColor >> 24) != 0) {
-            Gdiplus::SolidBrush brush(ToColor(s.backgroundColor, op));
-            if (s.borderRadius > 0) {
-                Gdiplus::GraphicsPath path;
-                RoundRectPath(path, rect, s.borderRadius);
-                m_g.FillPath(&brush, &path);
-            } else {
-                m_g.FillRectangle(&brush, rect);
-            }
-        }
+        if ((s.backgroundColor >> 24) != 0) FillBox(b, s.borderRadius, s.backgroundColor, op);
         if (!s.backgroundImage.empty() && m_state.images) {
-            if (Gdiplus::Bitmap* bmp = m_state.images->Find(s.backgroundImage)) PaintBackgroundImage(e, bmp, op);
+            if (const Picture* pic = m_state.images->Find(s.backgroundImage)) PaintBackgroundImage(e, pic, op);
         }
-        bool uniform = s.borderWidth[0] == s.borderWidth[1] && s.borderWidth[1] == s.borderWidth[2] &&
-                       s.borderWidth[2] == s.borderWidth[3] && s.borderColor[0] == s.borderColor[1] &&
+        const float* bw = s.borderWidth;
+        if (bw[0] <= 0 && bw[1] <= 0 && bw[2] <= 0 && bw[3] <= 0) return;
+        bool uniform = bw[0] == bw[1] && bw[1] == bw[2] && bw[2] == bw[3] && s.borderColor[0] == s.borderColor[1] &&
                        s.borderColor[1] == s.borderColor[2] && s.borderColor[2] == s.borderColor[3];
-        if (uniform && s.borderWidth[0] > 0) {
-            float w = s.borderWidth[0];
+        if (uniform && s.borderRadius > 0.5f) {
+            RectF sb = Snap(b);
+            float w = bw[0];
+            float r = std::ceil(std::min(std::max(s.borderRadius, w), std::min(sb.w, sb.h) / 2));
+            // Straight edges straight into the pixels; the corners as arcs.
+            FillBox({sb.x + r, sb.y, sb.w - 2 * r, w}, 0, s.borderColor[0], op);
+            FillBox({sb.x + r, sb.y + sb.h - w, sb.w - 2 * r, w}, 0, s.borderColor[0], op);
+            FillBox({sb.x, sb.y + r, w, sb.h - 2 * r}, 0, s.borderColor[0], op);
+            FillBox({sb.x + sb.w - w, sb.y + r, w, sb.h - 2 * r}, 0, s.borderColor[0], op);
             Gdiplus::Pen pen(ToColor(s.borderColor[0], op), w);
-            Gdiplus::RectF inner(b.x + w / 2, b.y + w / 2, b.w - w, b.h - w);
-            if (s.borderRadius > 0) {
-                Gdiplus::GraphicsPath path;
-                RoundRectPath(path, inner, std::max(0.0f, s.borderRadius - w / 2));
-                m_g.DrawPath(&pen, &path);
-            } else {
-                m_g.DrawRectangle(&pen, inner);
+            float d = 2 * r - w;
+            float x1 = sb.x + w / 2, y1 = sb.y + w / 2, x2 = sb.x + sb.w - w / 2 - d, y2 = sb.y + sb.h - w / 2 - d;
+            if (d > 0) {
+                m_g.DrawArc(&pen, x1, y1, d, d, 180, 90);
+                m_g.DrawArc(&pen, x2, y1, d, d, 270, 90);
+                m_g.DrawArc(&pen, x2, y2, d, d, 0, 90);
+                m_g.DrawArc(&pen, x1, y2, d, d, 90, 90);
             }
-        } else if (!uniform) {
-            const float* bw = s.borderWidth;
-            if (bw[0] > 0) { Gdiplus::SolidBrush br(ToColor(s.borderColor[0], op)); m_g.FillRectangle(&br, b.x, b.y, b.w, bw[0]); }
-            if (bw[2] > 0) { Gdiplus::SolidBrush br(ToColor(s.borderColor[2], op)); m_g.FillRectangle(&br, b.x, b.y + b.h - bw[2], b.w, bw[2]); }
-            if (bw[3] > 0) { Gdiplus::SolidBrush br(ToColor(s.borderColor[3], op)); m_g.FillRectangle(&br, b.x, b.y, bw[3], b.h); }
-            if (bw[1] > 0) { Gdiplus::SolidBrush br(ToColor(s.borderColor[1], op)); m_g.FillRectangle(&br, b.x + b.w - bw[1], b.y, bw[1], b.h); }
+            return;
         }
+        // Four edges: top and bottom full width, the sides between them.
+        FillBox({b.x, b.y, b.w, bw[0]}, 0, s.borderColor[0], op);
+        FillBox({b.x, b.y + b.h - bw[2], b.w, bw[2]}, 0, s.borderColor[2], op);
+        FillBox({b.x, b.y + bw[0], bw[3], b.h - bw[0] - bw[2]}, 0, s.borderColor[3], op);
+        FillBox({b.x + b.w - bw[1], b.y + bw[0], bw[1], b.h - bw[0] - bw[2]}, 0, s.borderColor[1], op);
     }
 
-    void PaintBackgroundImage(Element* e, Gdiplus::Bitmap* bmp, float op)
+    void PaintBackgroundImage(Element* e, const Picture* pic, float op)
     {
         const ComputedStyle& s = e->style;
         RectF area = PaddingBox(e);
-        float iw = static_cast<float>(bmp->GetWidth()), ih = static_cast<float>(bmp->GetHeight());
+        float iw = static_cast<float>(pic->width), ih = static_cast<float>(pic->height);
         float px = area.x + (s.backgroundX.unit == Length::Percent ? (area.w - iw) * s.backgroundX.value / 100 : s.backgroundX.Resolve(0));
         float py = area.y + (s.backgroundY.unit == Length::Percent ? (area.h - ih) * s.backgroundY.value / 100 : s.backgroundY.Resolve(0));
+        px = std::round(px);
+        py = std::round(py);
         Gdiplus::GraphicsState st = m_g.Save();
+        RECT savedClip = m_c.clip;
         m_g.IntersectClip(Gdiplus::RectF(area.x, area.y, area.w, area.h));
+        m_c.clip = Intersect(m_c.clip, Device(area));
         bool rx = s.backgroundRepeat == Repeat::Repeat || s.backgroundRepeat == Repeat::RepeatX;
         bool ry = s.backgroundRepeat == Repeat::Repeat || s.backgroundRepeat == Repeat::RepeatY;
         float x0 = px, y0 = py;
@@ -199,50 +381,32 @@ private:
         if (ry) while (y0 > area.y) y0 -= ih;
         for (float y = y0; y < area.y + area.h; y += ih) {
             for (float x = x0; x < area.x + area.w; x += iw) {
-                DrawImageWithOpacity(bmp, Gdiplus::RectF(x, y, iw, ih), op);
+                DrawPicture(pic, {x, y, iw, ih}, op);
                 if (!rx) break;
             }
             if (!ry) break;
         }
+        m_c.clip = savedClip;
         m_g.Restore(st);
     }
 
     void DrawText(const ComputedStyle& s, const std::wstring& text, float x, float y, float op, float baseline)
     {
-        Gdiplus::SolidBrush brush(ToColor(s.color, op));
-        float cx = x;
-        for (auto& r : SplitRuns(text)) {
-            Gdiplus::Font* f = m_fonts.Get(s, r.fallback);
-            std::wstring part = text.substr(r.start, r.length);
-            float ry = y;
-            if (r.fallback) {
-                // Align the fallback font on the same baseline.
-                Gdiplus::FontFamily fam;
-                f->GetFamily(&fam);
-                int st = f->GetStyle();
-                float em = fam.GetEmHeight(st);
-                float asc = em > 0 ? f->GetSize() * fam.GetCellAscent(st) / em : f->GetSize();
-                ry = baseline - asc;
-            }
-            m_g.DrawString(part.c_str(), static_cast<INT>(part.size()), f, Gdiplus::PointF(cx, ry), m_fonts.Format(), &brush);
-            cx += m_fonts.Width(s, part);
-        }
-        if (s.underline) {
-            Gdiplus::Pen pen(ToColor(s.color, op), 1);
-            m_g.DrawLine(&pen, x, baseline + 1.5f, cx, baseline + 1.5f);
-        }
+        if (text.empty()) return;
+        float ascent, height;
+        m_fonts.Metrics(s, ascent, height);
+        // Snap to whole pixels: the cached run is blended as it was rendered.
+        int ix = static_cast<int>(std::lround(x)), iy = static_cast<int>(std::lround(y));
+        const TextImage* img = TextCache::Get().Find(s, text, baseline - y - ascent);
+        BlendPicture(m_c, img->pic.pixels.data(), img->pic.width, img->pic.height, ix + m_c.ox - img->offsetX,
+                     iy + m_c.oy - img->offsetY, op);
     }
 
     void PaintContent(Element* e, float op)
     {
         const ComputedStyle& s = e->style;
         if (e->tag == "img") {
-            if (m_state.images) {
-                if (Gdiplus::Bitmap* bmp = m_state.images->Find(ImageUrl(e))) {
-                    const RectF& c = e->content;
-                    if (c.w > 0 && c.h > 0) DrawImageWithOpacity(bmp, Gdiplus::RectF(c.x, c.y, c.w, c.h), op);
-                }
-            }
+            if (m_state.images) DrawPicture(m_state.images->Find(ImageUrl(e)), e->content, op);
         } else if (IsCheckbox(e) && s.backgroundImage.empty()) {
             PaintCheckbox(e, op);
         } else if (e->isTextField) {
@@ -291,60 +455,60 @@ private:
         const ComputedStyle& s = e->style;
         const RectF& c = e->content;
         Gdiplus::GraphicsState st = m_g.Save();
+        RECT savedClip = m_c.clip;
         m_g.IntersectClip(Gdiplus::RectF(c.x, c.y, c.w + 1, c.h));
+        m_c.clip = Intersect(m_c.clip, Device({c.x, c.y, c.w + 1, c.h}));
         float a, h;
         m_fonts.Metrics(s, a, h);
-        float y = c.y + std::max(0.0f, (std::min(c.h, s.LineHeightPx() * 1.0f) - h) / 2);
+        float y = c.y + std::max(0.0f, (c.h - h) / 2);
         if (e->tag == "textarea") y = c.y;
         float x0 = c.x - e->field.scrollX;
         std::wstring text = FieldDisplayText(e);
         const FieldState& fs = e->field;
-        size_t s1 = std::min(fs.anchor, fs.caret), s2 = std::max(fs.anchor, fs.caret);
-        s1 = std::min(s1, text.size());
-        s2 = std::min(s2, text.size());
+        size_t s1 = std::min(std::min(fs.anchor, fs.caret), text.size()), s2 = std::min(std::max(fs.anchor, fs.caret), text.size());
         if (text.empty()) {
             if (const std::wstring* ph = e->Attribute("placeholder")) {
                 ComputedStyle grey = s;
                 grey.color = 0xFF999999;
                 DrawText(grey, *ph, x0, y, op, y + a);
             }
+        } else if (e->focused && s2 > s1) {
+            float sx = x0 + m_fonts.Width(s, text.substr(0, s1));
+            float sw = m_fonts.Width(s, text.substr(s1, s2 - s1));
+            FillBox({std::round(sx), std::round(y), std::round(sw), std::round(h)}, 0, 0xFF3399FF, op);
+            DrawText(s, text.substr(0, s1), x0, y, op, y + a);
+            ComputedStyle white = s;
+            white.color = 0xFFFFFFFF;
+            DrawText(white, text.substr(s1, s2 - s1), sx, y, op, y + a);
+            DrawText(s, text.substr(s2), sx + sw, y, op, y + a);
         } else {
-            if (e->focused && s2 > s1) {
-                float sx = x0 + m_fonts.Width(s, text.substr(0, s1));
-                float sw = m_fonts.Width(s, text.substr(s1, s2 - s1));
-                Gdiplus::SolidBrush sel(ToColor(0xFF3399FF, op));
-                m_g.FillRectangle(&sel, sx, y, sw, h);
-                DrawText(s, text.substr(0, s1), x0, y, op, y + a);
-                ComputedStyle white = s;
-                white.color = 0xFFFFFFFF;
-                DrawText(white, text.substr(s1, s2 - s1), sx, y, op, y + a);
-                DrawText(s, text.substr(s2), sx + sw, y, op, y + a);
-            } else {
-                DrawText(s, text, x0, y, op, y + a);
-            }
+            DrawText(s, text, x0, y, op, y + a);
         }
         if (e->focused && m_state.caretVisible && e == m_state.focused) {
-            float cx = std::floor(x0 + m_fonts.Width(s, text.substr(0, std::min(fs.caret, text.size())))) + 0.5f;
-            Gdiplus::Pen pen(ToColor(s.color, op), 1);
-            m_g.DrawLine(&pen, cx, y, cx, y + h);
+            float cx = std::floor(x0 + m_fonts.Width(s, text.substr(0, std::min(fs.caret, text.size()))));
+            FillBox({cx, std::round(y), 1, std::round(h)}, 0, s.color, op);
         }
+        m_c.clip = savedClip;
         m_g.Restore(st);
     }
 
     Gdiplus::Graphics& m_g;
+    Canvas& m_c;
     const PaintState& m_state;
     FontCache& m_fonts;
 };
 
 }  // namespace
 
-void PaintDocument(Gdiplus::Graphics& g, Document& doc, const PaintState& state)
+void PaintDocument(Gdiplus::Graphics& g, Canvas& canvas, Document& doc, const PaintState& state)
 {
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
-    Painter(g, state).Paint(doc.root.get(), 1);
+    g.TranslateTransform(static_cast<float>(canvas.ox), static_cast<float>(canvas.oy));
+    Painter(g, canvas, state).Paint(doc.root.get(), 1);
+    g.Flush(Gdiplus::FlushIntentionSync);
 }
 
 }  // namespace he

@@ -1,13 +1,25 @@
 #pragma once
-// Paints a laid-out document with GDI+.
+// Paints a laid-out document: plain rectangles, unscaled pictures and cached
+// text are blended straight into the pixels; curves, scaled pictures and
+// controls go through GDI+ on the same pixels.
 #include <windows.h>
 
 #include <gdiplus.h>
+
+#include <cstdint>
 
 #include "htmlengine/Dom.h"
 #include "htmlengine/Images.h"
 
 namespace he {
+
+// Premultiplied 32-bit pixels; document point (x, y) lands on pixel (x + ox, y + oy).
+struct Canvas {
+    uint32_t* pixels;
+    int width, height;
+    int ox, oy;
+    RECT clip;  // device pixels
+};
 
 struct PaintState {
     const ImageCache* images = nullptr;
@@ -15,9 +27,9 @@ struct PaintState {
     bool caretVisible = false;
 };
 
-void PaintDocument(Gdiplus::Graphics& g, Document& doc, const PaintState& state);
+// `g` draws on the same pixels as `canvas`.
+void PaintDocument(Gdiplus::Graphics& g, Canvas& canvas, Document& doc, const PaintState& state);
 
-// Argb helpers.
 inline Gdiplus::Color ToColor(uint32_t argb, float opacity = 1)
 {
     BYTE a = static_cast<BYTE>(((argb >> 24) & 0xFF) * opacity + 0.5f);
