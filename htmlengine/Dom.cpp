@@ -108,6 +108,21 @@ bool Element::Disabled() const
     return false;
 }
 
+int DepthOf(const Node* n)
+{
+    int d = 0;
+    for (const Element* p = n ? n->parent : nullptr; p; p = p->parent) ++d;
+    return d;
+}
+
+int SubtreeDepth(const Node* n)
+{
+    if (!n || !n->IsElement()) return 1;
+    int best = 0;
+    for (auto& c : static_cast<const Element*>(n)->children) best = std::max(best, SubtreeDepth(c.get()));
+    return best + 1;
+}
+
 void Element::AppendChild(std::shared_ptr<Node> child) { InsertBefore(std::move(child), nullptr); }
 
 void Element::InsertBefore(std::shared_ptr<Node> child, Node* reference)

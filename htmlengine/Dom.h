@@ -157,6 +157,11 @@ inline std::shared_ptr<Element> RefOf(Element* e)
     return e ? std::static_pointer_cast<Element>(e->shared_from_this()) : nullptr;
 }
 
+// Deepest nesting the engine builds: layout and styles recurse per level.
+constexpr int kMaxTreeDepth = 200;
+int DepthOf(const Node* n);        // levels above n
+int SubtreeDepth(const Node* n);   // levels of n and below
+
 // True for an element that exists now (element handles given to hosts are checked).
 bool IsLiveElement(const void* he);
 

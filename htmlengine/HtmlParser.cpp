@@ -309,8 +309,13 @@ private:
         } else if (name == "textarea") {
             e->isTextField = true;
         }
-        Current()->AppendChild(e);
         Element* raw = e.get();
+        if (DepthOf(Current()) + 1 >= kMaxTreeDepth) {
+            // Too deep for a page: later content goes beside, not inside.
+            Current()->AppendChild(e);
+            return nullptr;
+        }
+        Current()->AppendChild(e);
         m_stack.push_back(raw);
         return raw;
     }

@@ -576,6 +576,7 @@ duk_ret_t N_insertBefore(duk_context* ctx)
     if (ref && ref->parent != e) return duk_error(ctx, DUK_ERR_ERROR, "insertBefore: the reference is not a child");
     if (child->IsElement() && static_cast<Element*>(child)->IsAncestorOf(e)) return duk_error(ctx, DUK_ERR_ERROR, "insertBefore: would create a cycle");
     if (child == e) return duk_error(ctx, DUK_ERR_ERROR, "insertBefore: a node cannot contain itself");
+    if (DepthOf(e) + 1 + SubtreeDepth(child) > kMaxTreeDepth) return duk_error(ctx, DUK_ERR_RANGE_ERROR, "insertBefore: the tree would be too deep");
     e->InsertBefore(child->shared_from_this(), ref);
     Changed(e);
     return 0;

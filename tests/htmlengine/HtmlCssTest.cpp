@@ -150,3 +150,17 @@ TEST(ComputedStyle, CascadesInheritsAndIgnoresWhatItDoesNotKnow)
     EXPECT_EQ(c, 0x80FF0000u);
     EXPECT_FALSE(ParseColor(L"#12", c));
 }
+
+TEST(HtmlParser, CapsNestingDepthSoNoPageCanExhaustTheStack)
+{
+    std::wstring html;
+    for (int i = 0; i < 20000; ++i) html += L"<div>";
+    html += L"deep";
+    Document doc;
+    ParseHtml(doc, html);
+    int depth = SubtreeDepth(doc.root.get());
+    EXPECT_LE(depth, kMaxTreeDepth + 1);
+    EXPECT_NE(doc.Body()->TextContent().find(L"deep"), std::wstring::npos);  // the content is kept
+    StyleResolver styles;
+    styles.ComputeAll(doc.root.get(), L"");
+}

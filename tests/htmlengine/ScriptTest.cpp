@@ -64,6 +64,11 @@ TEST(Script, DomOperationsWork)
     EXPECT_EQ(view.EvalString("try { l.removeChild(document.body); 'no' } catch (e) { 'threw' }"), L"threw");
     EXPECT_EQ(view.EvalString("try { document.querySelector('>>') } catch (e) { e.name }"), L"SyntaxError");
     EXPECT_EQ(view.EvalString("try { l.appendChild(document.body); 'no' } catch (e) { 'threw' }"), L"threw");
+    // A script cannot build a tree deeper than the engine lays out.
+    EXPECT_EQ(view.EvalString("var p = document.body; try { for (var i = 0; i < 5000; ++i) { var d = document.createElement('div');"
+                              " p.appendChild(d); p = d; } 'no' } catch (e) { e.name }"),
+              L"RangeError");
+    view.Render();
 }
 
 TEST(Script, EventsBubbleAndCanBePrevented)
