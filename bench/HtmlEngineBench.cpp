@@ -1,7 +1,7 @@
 // First paint and animation-frame cost of the engine on the demo page
 // (about 60 elements, 10 pictures, a 30 ms carousel timer).
 //   htmlengine_bench.exe <demo.htm path> [frames]
-//   htmlengine_bench.exe <demo.htm path> --show <seconds>   (just shows the page in a window)
+//   htmlengine_bench.exe <demo.htm path> --show <seconds> [--layered]   (just shows the page in a window)
 #include <windows.h>
 
 #include <algorithm>
@@ -62,7 +62,8 @@ int wmain(int argc, wchar_t** argv)
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     RegisterClassW(&wc);
     if (argc > 3 && wcscmp(argv[2], L"--show") == 0) {
-        HWND shown = CreateWindowExW(0, L"BenchView", L"demo", WS_POPUP | WS_VISIBLE, 100, 100, 601, 401, nullptr, nullptr, wc.hInstance, nullptr);
+        DWORD ex = argc > 4 && wcscmp(argv[4], L"--layered") == 0 ? WS_EX_LAYERED : 0;
+        HWND shown = CreateWindowExW(ex, L"BenchView", L"demo", WS_POPUP | WS_VISIBLE, 100, 100, 601, 401, nullptr, nullptr, wc.hInstance, nullptr);
         api->SciterWindowAttachEventHandler(shown, Host, nullptr, HANDLE_ALL);
         api->SciterLoadFile(shown, url.c_str());
         double until = Now() + 1000.0 * _wtoi(argv[3]);
