@@ -58,6 +58,7 @@ struct FieldState {
     size_t caret = 0;
     size_t anchor = 0;  // selection is [min(anchor, caret), max)
     float scrollX = 0;
+    float scrollY = 0;  // multi-line fields
     std::vector<std::pair<std::wstring, size_t>> undo;
 };
 

@@ -753,7 +753,7 @@ void EngineWindow::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam)
         mp.cmd = MOUSE_MOVE;
         NotifyHandlers(HANDLE_MOUSE, &mp, mp.target);
         FireMouse("mousemove", m_pressed && GetCapture() == m_hwnd ? m_pressed.get() : target, lParam, 0);
-        if (m_selecting && m_focus && m_focus->isTextField && (wParam & MK_LBUTTON)) FieldPlaceCaret(m_focus.get(), x, true);
+        if (m_selecting && m_focus && m_focus->isTextField && (wParam & MK_LBUTTON)) FieldPlaceCaret(m_focus.get(), x, y, true);
         break;
     }
     case WM_LBUTTONDOWN: {
@@ -771,7 +771,7 @@ void EngineWindow::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam)
             SetFocus(focusable);
             if (GetFocus() != m_hwnd && IsWindowVisible(m_hwnd)) ::SetFocus(m_hwnd);
             if (focusable && focusable->isTextField) {
-                FieldPlaceCaret(focusable, x, (wParam & MK_SHIFT) != 0);
+                FieldPlaceCaret(focusable, x, y, (wParam & MK_SHIFT) != 0);
                 m_selecting = true;
             }
         }
@@ -851,6 +851,8 @@ Element* EngineWindow::NextFocusable(Element* from, bool backwards)
 
 bool EngineWindow::OnKey(UINT msg, WPARAM wParam, LPARAM)
 {
+    if (!m_doc) return false;
+    UpdateLayout();  // editing needs the fields' boxes
     if (!m_doc) return false;
     Element* target = m_focus ? m_focus.get() : m_doc->Body();
     auto keep = RefOf(target);

@@ -82,7 +82,7 @@ private:
     void FieldKey(Element* e, UINT vk);
     void FieldChar(Element* e, wchar_t ch);
     void FieldInsert(Element* e, const std::wstring& text);
-    void FieldPlaceCaret(Element* e, float x, bool extend);
+    void FieldPlaceCaret(Element* e, float x, float y, bool extend);
     void FieldScrollToCaret(Element* e);
     void FieldContextMenu(Element* e, POINT screen);
     void FieldChanged(Element* e);

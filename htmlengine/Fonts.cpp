@@ -112,6 +112,12 @@ float FontCache::Width(const ComputedStyle& s, const std::wstring& text)
 void FontCache::Metrics(const ComputedStyle& s, float& ascent, float& height)
 {
     Gdiplus::Font* f = Get(s, false);
+    auto known = m_metrics.find(f);
+    if (known != m_metrics.end()) {
+        ascent = known->second.first;
+        height = known->second.second;
+        return;
+    }
     Gdiplus::FontFamily fam;
     f->GetFamily(&fam);
     int st = f->GetStyle();
@@ -121,6 +127,7 @@ void FontCache::Metrics(const ComputedStyle& s, float& ascent, float& height)
     ascent = size * fam.GetCellAscent(st) / em;
     height = ascent + size * fam.GetCellDescent(st) / em;
     if (height <= 0) { ascent = size * 0.9f; height = size * 1.15f; }
+    m_metrics[f] = {ascent, height};
 }
 
 }  // namespace he

@@ -42,6 +42,7 @@ private:
     float RunWidth(Gdiplus::Font* f, const wchar_t* text, int length);
     std::map<std::wstring, std::unique_ptr<Gdiplus::Font>> m_fonts;
     std::map<std::pair<Gdiplus::Font*, std::wstring>, float> m_widths;
+    std::map<Gdiplus::Font*, std::pair<float, float>> m_metrics;
     std::unique_ptr<Gdiplus::Bitmap> m_bitmap;
     std::unique_ptr<Gdiplus::Graphics> m_graphics;
     std::unique_ptr<Gdiplus::StringFormat> m_format;

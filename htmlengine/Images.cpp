@@ -35,6 +35,28 @@ std::shared_ptr<Picture> DecodeImage(const unsigned char* data, size_t size)
     return pic;
 }
 
+const Picture* ScaledPicture(const Picture& p, int w, int h)
+{
+    if (w <= 0 || h <= 0 || w > 8192 || h > 8192) return nullptr;
+    if (p.scaled && p.scaled->width == w && p.scaled->height == h) return p.scaled.get();
+    auto out = std::make_unique<Picture>();
+    out->width = w;
+    out->height = h;
+    out->pixels.assign(static_cast<size_t>(w) * h, 0);
+    AttachBitmap(*out);
+    {
+        Gdiplus::Graphics g(out->bitmap.get());
+        g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        Gdiplus::ImageAttributes clamp;
+        clamp.SetWrapMode(Gdiplus::WrapModeTileFlipXY);  // no dark fringe at the edges
+        g.DrawImage(p.bitmap.get(), Gdiplus::Rect(0, 0, w, h), 0, 0, p.width, p.height, Gdiplus::UnitPixel, &clamp);
+    }
+    p.scaled = std::move(out);
+    return p.scaled.get();
+}
+
 void ImageCache::Store(const std::wstring& url, const unsigned char* data, size_t size)
 {
     m_images[url] = DecodeImage(data, size);

@@ -18,7 +18,11 @@ struct Picture {
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;
     std::unique_ptr<Gdiplus::Bitmap> bitmap;  // wraps `pixels`
+    mutable std::unique_ptr<Picture> scaled;  // the last size it was drawn at, when not its own
 };
+
+// The picture resampled to w x h (kept with it for the next frame).
+const Picture* ScaledPicture(const Picture& p, int w, int h);
 
 std::shared_ptr<Picture> DecodeImage(const unsigned char* data, size_t size);
 // Wraps pixels (already filled) in a GDI+ bitmap.

@@ -17,6 +17,47 @@ std::wstring FieldDisplayText(const Element* e)
     return e->field.value;
 }
 
+std::vector<FieldLine> FieldLines(const Element* e, const std::wstring& text)
+{
+    std::vector<FieldLine> out;
+    if (e->tag != "textarea") {
+        out.push_back({0, text.size()});
+        return out;
+    }
+    FontCache& fonts = FontCache::Instance();
+    float width = std::max(8.0f, e->content.w - 2);
+    size_t i = 0;
+    while (i <= text.size()) {
+        size_t end = text.find(L'\n', i);
+        if (end == std::wstring::npos) end = text.size();
+        // Wrap [i, end) at word boundaries (or anywhere for a long word).
+        size_t lineStart = i;
+        while (true) {
+            if (fonts.Width(e->style, text.substr(lineStart, end - lineStart)) <= width) {
+                out.push_back({lineStart, end - lineStart});
+                break;
+            }
+            size_t fit = lineStart + 1;
+            while (fit < end && fonts.Width(e->style, text.substr(lineStart, fit + 1 - lineStart)) <= width) ++fit;
+            size_t brk = fit;
+            for (size_t k = fit; k > lineStart; --k)
+                if (text[k - 1] == L' ') { brk = k; break; }
+            out.push_back({lineStart, brk - lineStart});
+            lineStart = brk;
+        }
+        i = end + 1;
+    }
+    return out;
+}
+
+size_t FieldLineOf(const std::vector<FieldLine>& lines, size_t pos)
+{
+    size_t li = 0;
+    for (size_t k = 0; k < lines.size(); ++k)
+        if (lines[k].start <= pos) li = k;
+    return li;
+}
+
 namespace {
 
 // ---- pixel helpers ----------------------------------------------------------
@@ -282,6 +323,14 @@ private:
                          static_cast<int>(std::lround(dst.y)) + m_c.oy, op);
             return;
         }
+        if (Integral(dst.x) && Integral(dst.y) && Integral(dst.w) && Integral(dst.h)) {
+            // Resampled once, then blended like any unscaled picture.
+            if (const Picture* s = ScaledPicture(*pic, static_cast<int>(std::lround(dst.w)), static_cast<int>(std::lround(dst.h)))) {
+                BlendPicture(m_c, s->pixels.data(), s->width, s->height, static_cast<int>(std::lround(dst.x)) + m_c.ox,
+                             static_cast<int>(std::lround(dst.y)) + m_c.oy, op);
+                return;
+            }
+        }
         Gdiplus::RectF r(dst.x, dst.y, dst.w, dst.h);
         if (op >= 0.999f) {
             m_g.DrawImage(pic->bitmap.get(), r);
@@ -460,32 +509,47 @@ private:
         m_c.clip = Intersect(m_c.clip, Device({c.x, c.y, c.w + 1, c.h}));
         float a, h;
         m_fonts.Metrics(s, a, h);
-        float y = c.y + std::max(0.0f, (c.h - h) / 2);
-        if (e->tag == "textarea") y = c.y;
+        bool multi = e->tag == "textarea";
+        float lineH = multi ? s.LineHeightPx() : h;
+        float top = multi ? c.y - e->field.scrollY : c.y + std::max(0.0f, (c.h - h) / 2);
         float x0 = c.x - e->field.scrollX;
         std::wstring text = FieldDisplayText(e);
         const FieldState& fs = e->field;
         size_t s1 = std::min(std::min(fs.anchor, fs.caret), text.size()), s2 = std::min(std::max(fs.anchor, fs.caret), text.size());
+        bool showSel = e->focused && s2 > s1;
         if (text.empty()) {
             if (const std::wstring* ph = e->Attribute("placeholder")) {
                 ComputedStyle grey = s;
                 grey.color = 0xFF999999;
-                DrawText(grey, *ph, x0, y, op, y + a);
+                DrawText(grey, *ph, x0, top, op, top + a);
             }
-        } else if (e->focused && s2 > s1) {
-            float sx = x0 + m_fonts.Width(s, text.substr(0, s1));
-            float sw = m_fonts.Width(s, text.substr(s1, s2 - s1));
-            FillBox({std::round(sx), std::round(y), std::round(sw), std::round(h)}, 0, 0xFF3399FF, op);
-            DrawText(s, text.substr(0, s1), x0, y, op, y + a);
-            ComputedStyle white = s;
-            white.color = 0xFFFFFFFF;
-            DrawText(white, text.substr(s1, s2 - s1), sx, y, op, y + a);
-            DrawText(s, text.substr(s2), sx + sw, y, op, y + a);
-        } else {
-            DrawText(s, text, x0, y, op, y + a);
+        }
+        std::vector<FieldLine> lines = FieldLines(e, text);
+        ComputedStyle white = s;
+        white.color = 0xFFFFFFFF;
+        for (size_t li = 0; li < lines.size() && !text.empty(); ++li) {
+            const FieldLine& L = lines[li];
+            float y = top + li * lineH + (multi ? (lineH - h) / 2 : 0);
+            if (y + lineH < c.y || y > c.y + c.h) continue;
+            std::wstring part = text.substr(L.start, L.length);
+            size_t a1 = std::clamp(s1, L.start, L.start + L.length) - L.start, a2 = std::clamp(s2, L.start, L.start + L.length) - L.start;
+            if (showSel && a2 > a1) {
+                float sx = x0 + m_fonts.Width(s, part.substr(0, a1));
+                float sw = m_fonts.Width(s, part.substr(a1, a2 - a1));
+                FillBox({std::round(sx), std::round(y), std::round(sw), std::round(h)}, 0, 0xFF3399FF, op);
+                DrawText(s, part.substr(0, a1), x0, y, op, y + a);
+                DrawText(white, part.substr(a1, a2 - a1), sx, y, op, y + a);
+                DrawText(s, part.substr(a2), sx + sw, y, op, y + a);
+            } else {
+                DrawText(s, part, x0, y, op, y + a);
+            }
         }
         if (e->focused && m_state.caretVisible && e == m_state.focused) {
-            float cx = std::floor(x0 + m_fonts.Width(s, text.substr(0, std::min(fs.caret, text.size()))));
+            size_t caret = std::min(fs.caret, text.size());
+            size_t li = FieldLineOf(lines, caret);
+            const FieldLine& L = lines[li];
+            float y = top + li * lineH + (multi ? (lineH - h) / 2 : 0);
+            float cx = std::floor(x0 + m_fonts.Width(s, text.substr(L.start, std::min(caret, L.start + L.length) - L.start)));
             FillBox({cx, std::round(y), 1, std::round(h)}, 0, s.color, op);
         }
         m_c.clip = savedClip;

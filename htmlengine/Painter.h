@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "htmlengine/Dom.h"
 #include "htmlengine/Images.h"
@@ -38,5 +39,13 @@ inline Gdiplus::Color ToColor(uint32_t argb, float opacity = 1)
 
 // Text shown in a field (bullets for passwords).
 std::wstring FieldDisplayText(const Element* e);
+
+// Visual lines of a field: one for single-line fields; a multi-line field
+// breaks at line ends and wraps at its width.
+struct FieldLine {
+    size_t start = 0, length = 0;  // the line end itself is not part of it
+};
+std::vector<FieldLine> FieldLines(const Element* e, const std::wstring& text);
+size_t FieldLineOf(const std::vector<FieldLine>& lines, size_t pos);
 
 }  // namespace he

@@ -64,6 +64,8 @@ void SetClipboardText(HWND hwnd, const std::wstring& text)
 
 bool IsWordChar(wchar_t c) { return iswalnum(c) || c == L'_' || c > 0x2E80; }
 
+size_t NearestOnLine(const Element* e, const std::wstring& shown, const FieldLine& line, float local);
+
 }  // namespace
 
 void EngineWindow::FieldChanged(Element* e)
@@ -175,8 +177,26 @@ void EngineWindow::FieldKey(Element* e, UINT vk)
         if (!shift && f.anchor != f.caret) move(SelEnd(f));
         else move(ctrl ? wordRight(f.caret) : f.caret + 1);
         return;
-    case VK_HOME: move(0); return;
-    case VK_END: move(n); return;
+    case VK_HOME:
+    case VK_END:
+    case VK_UP:
+    case VK_DOWN: {
+        std::wstring shown = FieldDisplayText(e);
+        std::vector<FieldLine> lines = FieldLines(e, shown);
+        size_t li = FieldLineOf(lines, std::min(f.caret, n));
+        if (ctrl || lines.size() == 1) {
+            if (vk == VK_HOME || vk == VK_UP) move(0);
+            else move(n);
+            return;
+        }
+        if (vk == VK_HOME) { move(lines[li].start); return; }
+        if (vk == VK_END) { move(lines[li].start + lines[li].length); return; }
+        size_t target = vk == VK_UP ? (li ? li - 1 : 0) : std::min(li + 1, lines.size() - 1);
+        if (target == li) { move(vk == VK_UP ? 0 : n); return; }
+        float x = FontCache::Instance().Width(e->style, shown.substr(lines[li].start, std::min(f.caret, n) - lines[li].start));
+        move(NearestOnLine(e, shown, lines[target], x));
+        return;
+    }
     case VK_BACK:
         if (ReadOnly(e)) return;
         if (f.anchor == f.caret && f.caret > 0) f.anchor = ctrl ? wordLeft(f.caret) : f.caret - 1;
@@ -216,20 +236,35 @@ void EngineWindow::FieldChar(Element* e, wchar_t ch)
     FieldInsert(e, std::wstring(1, ch));
 }
 
-void EngineWindow::FieldPlaceCaret(Element* e, float x, bool extend)
+namespace {
+// The character position nearest to x (field coordinates) on a line.
+size_t NearestOnLine(const Element* e, const std::wstring& shown, const FieldLine& line, float local)
+{
+    FontCache& fonts = FontCache::Instance();
+    size_t best = line.start;
+    float prev = 0;
+    for (size_t i = 1; i <= line.length; ++i) {
+        float w = fonts.Width(e->style, shown.substr(line.start, i));
+        if (local < (prev + w) / 2) break;
+        best = line.start + i;
+        prev = w;
+    }
+    return best;
+}
+}  // namespace
+
+void EngineWindow::FieldPlaceCaret(Element* e, float x, float y, bool extend)
 {
     FieldState& f = e->field;
     std::wstring shown = FieldDisplayText(e);
-    float local = x - e->content.x + f.scrollX;
-    FontCache& fonts = FontCache::Instance();
-    size_t best = 0;
-    float prev = 0;
-    for (size_t i = 1; i <= shown.size(); ++i) {
-        float w = fonts.Width(e->style, shown.substr(0, i));
-        if (local < (prev + w) / 2) break;
-        best = i;
-        prev = w;
+    std::vector<FieldLine> lines = FieldLines(e, shown);
+    size_t li = 0;
+    if (e->tag == "textarea") {
+        float lineH = e->style.LineHeightPx();
+        float rel = y - e->content.y + f.scrollY;
+        li = rel <= 0 ? 0 : std::min(lines.size() - 1, static_cast<size_t>(rel / lineH));
     }
+    size_t best = NearestOnLine(e, shown, lines[li], x - e->content.x + f.scrollX);
     f.caret = best;
     if (!extend) f.anchor = best;
     FieldScrollToCaret(e);
@@ -242,6 +277,16 @@ void EngineWindow::FieldScrollToCaret(Element* e)
     FieldState& f = e->field;
     std::wstring shown = FieldDisplayText(e);
     FontCache& fonts = FontCache::Instance();
+    if (e->tag == "textarea") {
+        std::vector<FieldLine> lines = FieldLines(e, shown);
+        float lineH = e->style.LineHeightPx();
+        float cy = FieldLineOf(lines, std::min(f.caret, shown.size())) * lineH;
+        if (cy + lineH - f.scrollY > e->content.h) f.scrollY = cy + lineH - e->content.h;
+        if (cy < f.scrollY) f.scrollY = cy;
+        if (f.scrollY < 0) f.scrollY = 0;
+        f.scrollX = 0;
+        return;
+    }
     float cx = fonts.Width(e->style, shown.substr(0, std::min(f.caret, shown.size())));
     float total = fonts.Width(e->style, shown);
     float w = e->content.w;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "htmlengine/Painter.h"
 #include "tests/htmlengine/EngineTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -157,4 +158,32 @@ TEST(TextField, TypingSelectionClipboardAndUndo)
     view.Render();
     view.SavePng(L"render_field.png");
     EXPECT_GT(view.EvalInt("f.offsetHeight"), 10);
+}
+
+TEST(TextField, MultiLineFieldsWrapAndMoveBetweenLines)
+{
+    TestView view(300, 200, 0, true);
+    view.Load("<body style='margin:0'><textarea id=t style='position:absolute;left:10px;top:10px;width:120px;height:60px;"
+              "font-size:13px;line-height:16px'></textarea><script>var t = document.getElementById('t');</script></body>");
+    view.Eval("t.focus()");
+    for (wchar_t c : std::wstring(L"first line\rsecond one that is long enough to wrap\rthird"))
+        SendMessageW(view.hwnd, WM_CHAR, c, 0);
+    EXPECT_EQ(view.EvalString("t.value"), L"first line\nsecond one that is long enough to wrap\nthird");
+    he::Element* e = view.Engine()->Doc()->GetElementById(L"t");
+    std::wstring shown = e->field.value;
+    auto lines = he::FieldLines(e, shown);
+    EXPECT_GE(lines.size(), 4u);  // the long line wraps
+    EXPECT_EQ(shown.substr(lines[0].start, lines[0].length), L"first line");
+    EXPECT_GT(e->field.scrollY, 0);  // scrolled to keep the caret in view
+    // Up from the end of "third" lands on the line above, Home/End stay on the line.
+    SendMessageW(view.hwnd, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_EQ(e->field.caret, shown.size() - 5);
+    SendMessageW(view.hwnd, WM_KEYDOWN, VK_UP, 0);
+    size_t li = he::FieldLineOf(lines, e->field.caret);
+    EXPECT_EQ(li, lines.size() - 2);
+    EXPECT_EQ(e->field.caret, lines[li].start);
+    SendMessageW(view.hwnd, WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(e->field.caret, lines[li].start + lines[li].length);
+    view.Render();
+    view.SavePng(L"render_textarea.png");
 }
