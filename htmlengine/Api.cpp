@@ -22,64 +22,109 @@ Element* Elem(HELEMENT he) { return IsLiveElement(he) ? static_cast<Element*>(he
 
 LRESULT WINAPI ProcND(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, BOOL* pbHandled)
 {
-    BOOL dummy = FALSE;
-    if (!pbHandled) pbHandled = &dummy;
-    *pbHandled = FALSE;
-    if (msg == WM_NCCREATE) return 0;  // too early: the window is made an engine window on WM_CREATE
-    EngineWindow* w = EngineWindow::Find(hwnd, msg != WM_NCDESTROY && msg != WM_DESTROY);
-    if (!w) return 0;
-    return w->Proc(msg, wParam, lParam, pbHandled);
+    // No exception may leave the DLL.
+    try {
+        BOOL dummy = FALSE;
+        if (!pbHandled) pbHandled = &dummy;
+        *pbHandled = FALSE;
+        if (msg == WM_NCCREATE) return 0;  // too early: the window is made an engine window on WM_CREATE
+        EngineWindow* w = EngineWindow::Find(hwnd, msg != WM_NCDESTROY && msg != WM_DESTROY);
+        if (!w) return 0;
+        return w->Proc(msg, wParam, lParam, pbHandled);
+    } catch (...) {
+        return 0;
+    }
 }
 
 VOID WINAPI SetCallback(HWND hwnd, SciterHostCallback cb, LPVOID param)
 {
-    if (EngineWindow* w = EngineWindow::Find(hwnd, true)) w->SetCallback(cb, param);
+    // No exception may leave the DLL.
+    try {
+        if (EngineWindow* w = EngineWindow::Find(hwnd, true)) w->SetCallback(cb, param);
+    } catch (...) {
+        return;
+    }
 }
 
 BOOL WINAPI AttachEventHandler(HWND hwnd, ElementEventProc pep, LPVOID tag, UINT subscription)
 {
-    EngineWindow* w = EngineWindow::Find(hwnd, true);
-    return w && w->AttachHandler(pep, tag, subscription);
+    // No exception may leave the DLL.
+    try {
+        EngineWindow* w = EngineWindow::Find(hwnd, true);
+        return w && w->AttachHandler(pep, tag, subscription);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 BOOL WINAPI DetachEventHandler(HWND hwnd, ElementEventProc pep, LPVOID tag)
 {
-    EngineWindow* w = EngineWindow::Find(hwnd, false);
-    return w && w->DetachHandler(pep, tag);
+    // No exception may leave the DLL.
+    try {
+        EngineWindow* w = EngineWindow::Find(hwnd, false);
+        return w && w->DetachHandler(pep, tag);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 BOOL WINAPI LoadHtml(HWND hwnd, LPCBYTE html, UINT size, LPCWSTR baseUrl)
 {
-    if (!html && size) return FALSE;
-    EngineWindow* w = EngineWindow::Find(hwnd, true);
-    return w && w->LoadHtml(html, size, baseUrl ? baseUrl : L"");
+    // No exception may leave the DLL.
+    try {
+        if (!html && size) return FALSE;
+        EngineWindow* w = EngineWindow::Find(hwnd, true);
+        return w && w->LoadHtml(html, size, baseUrl ? baseUrl : L"");
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 BOOL WINAPI LoadFile(HWND hwnd, LPCWSTR url)
 {
-    if (!url) return FALSE;
-    EngineWindow* w = EngineWindow::Find(hwnd, true);
-    return w && w->LoadFile(url);
+    // No exception may leave the DLL.
+    try {
+        if (!url) return FALSE;
+        EngineWindow* w = EngineWindow::Find(hwnd, true);
+        return w && w->LoadFile(url);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 BOOL WINAPI DataReady(HWND hwnd, LPCWSTR uri, LPCBYTE data, UINT size)
 {
-    if (!data && size) return FALSE;
-    EngineWindow* w = EngineWindow::Find(hwnd, false);
-    return w && w->DataReady(uri ? uri : L"", data, size);
+    // No exception may leave the DLL.
+    try {
+        if (!data && size) return FALSE;
+        EngineWindow* w = EngineWindow::Find(hwnd, false);
+        return w && w->DataReady(uri ? uri : L"", data, size);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 BOOL WINAPI DataReadyAsync(HWND hwnd, LPCWSTR uri, LPCBYTE data, UINT size, LPVOID requestId)
 {
-    if (!data && size) return FALSE;
-    EngineWindow* w = EngineWindow::Find(hwnd, false);
-    return w && w->DataReadyAsync(uri ? uri : L"", data, size, requestId);
+    // No exception may leave the DLL.
+    try {
+        if (!data && size) return FALSE;
+        EngineWindow* w = EngineWindow::Find(hwnd, false);
+        return w && w->DataReadyAsync(uri ? uri : L"", data, size, requestId);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 BOOL WINAPI SetOption(HWND hwnd, UINT option, UINT_PTR value)
 {
-    EngineWindow* w = EngineWindow::Find(hwnd, true);
-    return w && w->SetOption(option, value);
+    // No exception may leave the DLL.
+    try {
+        EngineWindow* w = EngineWindow::Find(hwnd, true);
+        return w && w->SetOption(option, value);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 UINT WINAPI UseElement(HELEMENT he)

@@ -201,11 +201,12 @@ public:
     UINT Invoke(unsigned id, const VALUE* self, UINT argc, const VALUE* argv, VALUE* ret, const std::wstring& url) override
     {
         duk_context* ctx = CallCtx(nullptr);
+        size_t depth = active.size();
         active.push_back(ctx);
         PushRef(ctx, id);
         if (!duk_is_function(ctx, -1)) {
             duk_pop(ctx);
-            active.pop_back();
+            active.resize(depth);
             return HV_INCOMPATIBLE_TYPE;
         }
         if (self) PushValue(ctx, self); else duk_push_undefined(ctx);
@@ -219,7 +220,7 @@ public:
             ToValue(ctx, -1, ret);
         }
         duk_pop(ctx);
-        active.pop_back();
+        active.resize(depth);
         return rc;
     }
 
@@ -363,12 +364,18 @@ std::vector<std::unique_ptr<ScriptPage>>& Graveyard()
     return *g;
 }
 
+// Marks script code running on `ctx`. Script errors leave natives by a long
+// jump that skips this destructor; the enclosing protected call's Active then
+// trims the stack back to its own depth, so no stale entry outlives it.
 struct Active {
-    explicit Active(duk_context* ctx) { Host::Get().active.push_back(ctx); }
+    explicit Active(duk_context* ctx) : depth(Host::Get().active.size()) { Host::Get().active.push_back(ctx); }
+    Active(const Active&) = delete;
+    Active& operator=(const Active&) = delete;
+    size_t depth;
     ~Active()
     {
         Host& h = Host::Get();
-        h.active.pop_back();
+        if (h.active.size() > depth) h.active.resize(depth);
         if (h.active.empty() && !Graveyard().empty()) {
             std::vector<std::unique_ptr<ScriptPage>> dead;
             dead.swap(Graveyard());
@@ -740,10 +747,13 @@ duk_ret_t N_query(duk_context* ctx)
 {
     ENTER;
     Element* e = ThisElement(ctx);
-    std::wstring sel = GetW(ctx, 0);
     bool all = duk_to_boolean(ctx, 1) != 0;
     std::vector<Selector> sels;
-    if (!ParseSelectorGroup(sel, sels)) return duk_error(ctx, DUK_ERR_SYNTAX_ERROR, "invalid selector");
+    bool parsed = ParseSelectorGroup(GetW(ctx, 0), sels);
+    if (!parsed) {
+        std::vector<Selector>().swap(sels);  // nothing may be left to free when the error jumps out
+        return duk_error(ctx, DUK_ERR_SYNTAX_ERROR, "invalid selector");
+    }
     std::vector<Element*> elems;
     e->CollectElements(elems);
     std::vector<Node*> found;
@@ -919,13 +929,19 @@ duk_ret_t P_viewCall(duk_context* ctx)
         args.push_back(v);
         duk_pop(ctx);
     }
-    Value result;
-    if (!p->Window()->ViewCall(name, args, result)) {
-        std::string msg = "view." + name + " is not a function here";
-        return duk_error(ctx, DUK_ERR_TYPE_ERROR, "%s", msg.c_str());
+    bool handled;
+    {
+        Value result;
+        handled = p->Window()->ViewCall(name, args, result);
+        if (handled) h.PushValue(ctx, result.get());
     }
-    h.PushValue(ctx, result.get());
-    return 1;
+    if (handled) return 1;
+    // Free everything before the error jumps out of this function.
+    static char message[160];
+    snprintf(message, sizeof(message), "view.%s is not a function here", name.c_str());
+    std::vector<Value>().swap(args);
+    std::string().swap(name);
+    return duk_error(ctx, DUK_ERR_TYPE_ERROR, "%s", message);
 }
 
 void PutNative(duk_context* ctx, duk_idx_t obj, const char* name, duk_c_function fn, duk_idx_t nargs, unsigned pageId)

@@ -146,6 +146,9 @@ TEST(Script, ViewCallsReachTheHostFirstThenTheEngine)
     EXPECT_EQ(wr.right - wr.left, 250);
     EXPECT_EQ(view.EvalString("view.windowRect().join(',')"), L"100,120,350,270");
     EXPECT_EQ(view.EvalString("try { view.open_frame('x', 'y', {}); 'no' } catch (e) { 'unhandled' }"), L"unhandled");
+    // Errors thrown out of natives leave no script marked as running.
+    EXPECT_EQ(view.EvalString("try { document.querySelector('>>') } catch (e) { 'x' }"), L"x");
+    EXPECT_FALSE(ScriptRunning());
     EXPECT_EQ(host.calls.front(), "invoke");
 }
 
