@@ -680,6 +680,7 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
         if (end != v.c_str()) s.opacity = static_cast<float>(o < 0 ? 0 : o > 1 ? 1 : o);
     } else if (p == "overflow" || p == "overflow-x" || p == "overflow-y") {
         s.overflowHidden = lv == "hidden" || lv == "scroll" || lv == "auto" || lv == "clip";
+        s.overflowScroll = lv == "scroll" || lv == "auto";
     } else if (p == "z-index") {
         if (lv == "auto") { s.zIndexAuto = true; s.zIndex = 0; }
         else { wchar_t* end = nullptr; long z = wcstol(v.c_str(), &end, 10); if (end != v.c_str()) { s.zIndex = static_cast<int>(z); s.zIndexAuto = false; } }

@@ -28,6 +28,12 @@ Element::~Element()
     LiveElements().erase(this);
 }
 
+float Element::MaxScroll() const
+{
+    float visible = border.h - style.borderWidth[0] - style.borderWidth[2];
+    return std::max(0.0f, scrollHeight - visible);
+}
+
 bool IsLiveElement(const void* he)
 {
     std::lock_guard<std::mutex> lock(g_liveLock);

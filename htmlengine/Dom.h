@@ -87,6 +87,10 @@ public:
     RectF content;             // content box
     std::vector<Fragment> lines;  // inline content of a block container
     bool laidOut = false;
+    // Scrolling content (overflow auto / scroll).
+    float scrollTop = 0;
+    float scrollHeight = 0;  // height of the content, padding included
+    float MaxScroll() const;
 
     // Controls.
     FieldState field;

@@ -984,6 +984,26 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
         OnMouse(msg, wParam, lParam);
         *handled = TRUE;
         return 0;
+    case WM_MOUSEWHEEL: {
+        if (!m_doc) return 0;
+        UpdateLayout();
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(m_hwnd, &pt);
+        Element* target = HitTest(m_doc->root.get(), static_cast<float>(pt.x), static_cast<float>(pt.y));
+        for (Element* p = target; p; p = p->parent) {
+            if (!p->style.overflowScroll || p->MaxScroll() <= 0) continue;
+            float step = p->style.LineHeightPx() * 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+            float before = p->scrollTop;
+            p->scrollTop = std::clamp(p->scrollTop - step, 0.0f, p->MaxScroll());
+            if (p->scrollTop != before) {
+                ElementChanged();
+                if (m_page) { EventInfo ev; ev.type = "scroll"; ev.bubbles = false; m_page->Dispatch(p, ev); }
+            }
+            *handled = TRUE;
+            break;
+        }
+        return 0;
+    }
     case WM_MOUSELEAVE:
         m_tracking = false;
         if (!m_pressed) SetHover(nullptr);

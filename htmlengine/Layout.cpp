@@ -206,6 +206,7 @@ private:
         height = ClampHeight(s, height, resolvedCbh);
         e->content.h = height;
         e->border.h = height + bt + bb + pt + pb;
+        if (s.overflowScroll) ScrollContent(e, contentHeight);
         if (s.position == Position::Relative) {
             float dx = !s.left.IsAuto() ? s.left.Resolve(cbw) : !s.right.IsAuto() ? -s.right.Resolve(cbw) : 0;
             float dy = !s.top.IsAuto() ? s.top.Resolve(cbh < 0 ? 0 : cbh) : !s.bottom.IsAuto() ? -s.bottom.Resolve(cbh < 0 ? 0 : cbh) : 0;
@@ -317,6 +318,30 @@ private:
                 PlaceAbsolutes(nested, cb);
             }
         }
+    }
+
+    // Content taller than the box scrolls: its extent is kept and the
+    // children move up by the (clamped) scroll position.
+    static void ScrollContent(Element* e, float contentHeight)
+    {
+        float bottom = e->content.y + contentHeight;
+        for (auto& f : e->lines) bottom = std::max(bottom, f.y + f.h);
+        for (auto& c : e->children)
+            if (c->IsElement()) {
+                Element* ce = static_cast<Element*>(c.get());
+                if (ce->laidOut && ce->style.position != Position::Absolute && ce->style.position != Position::Fixed)
+                    bottom = std::max(bottom, ce->border.y + ce->border.h + ce->style.margin[2].Resolve(0));
+            }
+        float padTop = e->border.y + e->style.borderWidth[0];
+        e->scrollHeight = bottom + e->style.padding[2] - padTop;
+        e->scrollTop = std::clamp(e->scrollTop, 0.0f, e->MaxScroll());
+        if (e->scrollTop <= 0) return;
+        for (auto& f : e->lines) { f.y -= e->scrollTop; f.baseline -= e->scrollTop; }
+        for (auto& c : e->children)
+            if (c->IsElement()) {
+                Element* ce = static_cast<Element*>(c.get());
+                if (ce->laidOut) Offset(ce, 0, -e->scrollTop);
+            }
     }
 
     static void Offset(Element* e, float dx, float dy)

@@ -231,6 +231,7 @@ public:
         }
         if (s.visible) PaintContent(e, op);
         PaintChildren(e, op);
+        if (s.overflowScroll && s.visible && e->MaxScroll() > 0) PaintScrollbar(e, op);
         if (clip) {
             m_g.Restore(saved);
             m_c.clip = savedClip;
@@ -242,6 +243,15 @@ private:
     {
         return {static_cast<LONG>(std::lround(r.x)) + m_c.ox, static_cast<LONG>(std::lround(r.y)) + m_c.oy,
                 static_cast<LONG>(std::lround(r.x + r.w)) + m_c.ox, static_cast<LONG>(std::lround(r.y + r.h)) + m_c.oy};
+    }
+
+    void PaintScrollbar(Element* e, float op)
+    {
+        RectF pb = PaddingBox(e);
+        float track = pb.h - 4;
+        float thumb = std::max(16.0f, track * pb.h / e->scrollHeight);
+        float y = pb.y + 2 + (track - thumb) * (e->scrollTop / e->MaxScroll());
+        FillBox({pb.x + pb.w - 7, y, 5, thumb}, 2.5f, 0x66000000, op);
     }
 
     static bool HasVisualChildren(Element* e)

@@ -743,6 +743,22 @@ duk_ret_t N_rect(duk_context* ctx)
     return 1;
 }
 
+duk_ret_t N_scroll(duk_context* ctx)
+{
+    ENTER;
+    Element* e = ThisElement(ctx);
+    if (e->document && e->document->window) e->document->window->UpdateLayout();
+    if (duk_get_top(ctx) > 0 && !duk_is_undefined(ctx, 0)) {
+        double v = duk_to_number(ctx, 0);
+        e->scrollTop = static_cast<float>(v != v ? 0 : std::clamp(v, 0.0, static_cast<double>(e->MaxScroll())));
+        Changed(e);
+    }
+    duk_idx_t arr = duk_push_array(ctx);
+    duk_push_number(ctx, e->scrollTop); duk_put_prop_index(ctx, arr, 0);
+    duk_push_number(ctx, e->scrollHeight > 0 ? e->scrollHeight : e->border.h); duk_put_prop_index(ctx, arr, 1);
+    return 1;
+}
+
 duk_ret_t N_query(duk_context* ctx)
 {
     ENTER;
@@ -1021,7 +1037,7 @@ ScriptPage::ScriptPage(EngineWindow* window) : m_window(window), m_hwnd(window->
         {"__value", N_value, 0}, {"__setValue", N_setValue, 1}, {"__checked", N_checked, 0},
         {"__setChecked", N_setChecked, 1}, {"__rect", N_rect, 0}, {"__query", N_query, 2},
         {"__matches", N_matches, 1}, {"__focus", N_focus, 0}, {"__blur", N_blur, 0}, {"__click", N_click, 0},
-        {"__selectAll", N_selectAll, 0}};
+        {"__selectAll", N_selectAll, 0}, {"__scroll", N_scroll, DUK_VARARGS}};
     for (auto& n : nodeNatives) PutNative(ctx, proto, n.name, n.fn, n.nargs, 0);
     duk_dup(ctx, proto);
     duk_put_prop_string(ctx, global, HIDDEN("proto"));

@@ -111,6 +111,8 @@ acc(P, 'offsetWidth', function () { return Math.round(this.__rect()[2]); });
 acc(P, 'offsetHeight', function () { return Math.round(this.__rect()[3]); });
 acc(P, 'clientWidth', function () { return Math.round(this.__rect()[2]); });
 acc(P, 'clientHeight', function () { return Math.round(this.__rect()[3]); });
+acc(P, 'scrollTop', function () { return this.__scroll()[0]; }, function (v) { this.__scroll(+v || 0); });
+acc(P, 'scrollHeight', function () { return Math.round(this.__scroll()[1]); });
 P.getBoundingClientRect = function () {
     var r = this.__rect();
     return { left: r[0], top: r[1], width: r[2], height: r[3], right: r[0] + r[2], bottom: r[1] + r[3], x: r[0], y: r[1] };

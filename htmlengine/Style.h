@@ -51,6 +51,7 @@ struct ComputedStyle {
     float lineHeight = -1;  // -1: normal
     float opacity = 1;
     bool overflowHidden = false;
+    bool overflowScroll = false;  // auto / scroll: the content scrolls inside the clip
     int zIndex = 0;
     bool zIndexAuto = true;
     Cursor cursor = Cursor::Auto;

@@ -147,3 +147,28 @@ TEST(EngineHost, HoverAndFocusStylesFollowTheMouse)
     EXPECT_EQ(view.Pixel(140, 15) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(view.EvalString("document.activeElement.id"), L"i");
 }
+
+TEST(EngineHost, TallContentScrollsWithTheWheelAndFromScripts)
+{
+    TestView view(200, 200, 0, true);
+    view.Load("<body style='margin:0'><div id=pane style='position:absolute;left:0;top:0;width:150px;height:100px;overflow:auto;"
+              "line-height:20px'><div style='height:40px;background:#ff0000'></div><div style='height:200px;background:#0000ff'></div>"
+              "</div><script>var scrolled = 0; document.getElementById('pane').addEventListener('scroll', function(){ scrolled++; });"
+              "</script></body>");
+    view.Render();
+    EXPECT_EQ(view.Pixel(20, 20) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(view.EvalInt("document.getElementById('pane').scrollHeight"), 240);
+    POINT pt{20, 20};
+    ClientToScreen(view.hwnd, &pt);
+    SendMessageW(view.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(pt.x, pt.y));
+    view.Render();
+    EXPECT_EQ(view.EvalInt("document.getElementById('pane').scrollTop"), 60);  // three lines of 20 px
+    EXPECT_EQ(view.Pixel(20, 20) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(view.EvalInt("scrolled"), 1);
+    view.Eval("document.getElementById('pane').scrollTop = 10000");
+    EXPECT_EQ(view.EvalInt("document.getElementById('pane').scrollTop"), 140);  // clamped to the content
+    view.Eval("document.getElementById('pane').scrollTop = 0");
+    view.Render();
+    EXPECT_EQ(view.Pixel(20, 20) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(view.Pixel(20, 150) & 0xFFFFFF, 0xFFFFFFu);  // clipped below the box
+}
