@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <list>
+#include <map>
 #include <unordered_map>
 
 #include "htmlengine/Fonts.h"
@@ -123,6 +124,64 @@ void BlendPicture(Canvas& c, const uint32_t* src, int sw, int sh, int dx, int dy
     }
 }
 
+// ---- rounded corners: anti-aliased coverage masks, computed once per size ------
+
+// Coverage (0..255) of the r x r corner square nearest the box corner, for a
+// corner of radius `rad`; with `width` > 0 only the border ring of that width.
+const std::vector<uint8_t>& CornerMask(float rad, float width, int r)
+{
+    static std::map<std::pair<int, int>, std::vector<uint8_t>> cache;
+    auto key = std::make_pair(static_cast<int>(rad * 4), static_cast<int>(width * 4));
+    auto it = cache.find(key);
+    if (it != cache.end() && static_cast<int>(std::sqrt(static_cast<double>(it->second.size()))) == r) return it->second;
+    std::vector<uint8_t> mask(static_cast<size_t>(r) * r, 0);
+    float c = rad;
+    auto inside = [&](float x, float y, float inset, float radius) {
+        if (x < inset || y < inset) return false;
+        if (x >= c || y >= c) return true;
+        float dx = c - x, dy = c - y;
+        return dx * dx + dy * dy <= radius * radius;
+    };
+    for (int j = 0; j < r; ++j)
+        for (int i = 0; i < r; ++i) {
+            int hits = 0;
+            for (int sy = 0; sy < 4; ++sy)
+                for (int sx = 0; sx < 4; ++sx) {
+                    float x = i + (sx + 0.5f) / 4, y = j + (sy + 0.5f) / 4;
+                    bool in = inside(x, y, 0, rad);
+                    if (in && width > 0) in = !inside(x, y, width, std::max(0.0f, rad - width));
+                    hits += in;
+                }
+            mask[static_cast<size_t>(j) * r + i] = static_cast<uint8_t>(hits * 255 / 16);
+        }
+    return cache[key] = std::move(mask);
+}
+
+// Blends a colour through a corner mask; the mask's (0, 0) is the box corner.
+void BlendCorner(Canvas& c, int cornerX, int cornerY, bool right, bool bottom, int r, const std::vector<uint8_t>& mask, uint32_t premul)
+{
+    for (int j = 0; j < r; ++j) {
+        int y = bottom ? cornerY - 1 - j : cornerY + j;
+        if (y < c.clip.top || y >= c.clip.bottom) continue;
+        uint32_t* row = c.pixels + static_cast<size_t>(y) * c.width;
+        for (int i = 0; i < r; ++i) {
+            int x = right ? cornerX - 1 - i : cornerX + i;
+            if (x < c.clip.left || x >= c.clip.right) continue;
+            uint8_t m = mask[static_cast<size_t>(j) * r + i];
+            if (!m) continue;
+            row[x] = Over(m == 255 ? premul : Scale(premul, m + 1u), row[x]);
+        }
+    }
+}
+
+void BlendCorners(Canvas& c, const RECT& d, int r, const std::vector<uint8_t>& mask, uint32_t premul)
+{
+    BlendCorner(c, d.left, d.top, false, false, r, mask, premul);
+    BlendCorner(c, d.right, d.top, true, false, r, mask, premul);
+    BlendCorner(c, d.left, d.bottom, false, true, r, mask, premul);
+    BlendCorner(c, d.right, d.bottom, true, true, r, mask, premul);
+}
+
 // ---- text cache: runs rendered once, blended every frame ----------------------
 
 struct TextImage {
@@ -141,7 +200,7 @@ public:
                            std::to_wstring(s.color) + L'|' + std::to_wstring(static_cast<int>(baselineShift * 4)) + L'|' + text;
         auto it = m_map.find(key);
         if (it != m_map.end()) return &it->second;
-        if (m_map.size() > 3000) m_map.clear();
+        if (m_map.size() > 1200) m_map.clear();  // bounded: a few MB of runs at most
         TextImage& img = m_map[key];
         Render(s, text, baselineShift, img);
         return &img;
@@ -372,12 +431,7 @@ private:
         FillDevice(m_c, {d.left + r, d.top, d.right - r, d.top + r}, pm);
         FillDevice(m_c, {d.left, d.top + r, d.right, d.bottom - r}, pm);
         FillDevice(m_c, {d.left + r, d.bottom - r, d.right - r, d.bottom}, pm);
-        Gdiplus::SolidBrush brush(ToColor(color, op));
-        float fr = static_cast<float>(r), dd = 2 * fr;
-        m_g.FillPie(&brush, b.x, b.y, dd, dd, 180, 90);
-        m_g.FillPie(&brush, b.x + b.w - dd, b.y, dd, dd, 270, 90);
-        m_g.FillPie(&brush, b.x + b.w - dd, b.y + b.h - dd, dd, dd, 0, 90);
-        m_g.FillPie(&brush, b.x, b.y + b.h - dd, dd, dd, 90, 90);
+        BlendCorners(m_c, d, r, CornerMask(rad, 0, r), pm);
     }
 
     void PaintBox(Element* e, float op)
@@ -402,15 +456,9 @@ private:
             FillBox({sb.x + r, sb.y + sb.h - w, sb.w - 2 * r, w}, 0, s.borderColor[0], op);
             FillBox({sb.x, sb.y + r, w, sb.h - 2 * r}, 0, s.borderColor[0], op);
             FillBox({sb.x + sb.w - w, sb.y + r, w, sb.h - 2 * r}, 0, s.borderColor[0], op);
-            Gdiplus::Pen pen(ToColor(s.borderColor[0], op), w);
-            float d = 2 * r - w;
-            float x1 = sb.x + w / 2, y1 = sb.y + w / 2, x2 = sb.x + sb.w - w / 2 - d, y2 = sb.y + sb.h - w / 2 - d;
-            if (d > 0) {
-                m_g.DrawArc(&pen, x1, y1, d, d, 180, 90);
-                m_g.DrawArc(&pen, x2, y1, d, d, 270, 90);
-                m_g.DrawArc(&pen, x2, y2, d, d, 0, 90);
-                m_g.DrawArc(&pen, x1, y2, d, d, 90, 90);
-            }
+            float rad = std::min(s.borderRadius, std::min(sb.w, sb.h) / 2);
+            int ri = static_cast<int>(r);
+            BlendCorners(m_c, Device(sb), ri, CornerMask(std::max(rad, w), w, ri), Premultiply(s.borderColor[0], op));
             return;
         }
         // Four edges: top and bottom full width, the sides between them.
