@@ -117,3 +117,24 @@ TEST(EngineApi, ElementHandlesAttributesAndHostedWindows)
     EXPECT_TRUE(view.api->SciterSetOption(view.hwnd, SCITER_TRANSPARENT_WINDOW, 1));
     EXPECT_FALSE(view.api->SciterSetOption(view.hwnd, 99, 1));
 }
+
+TEST(EngineApi, LoadingRefusesWhatItCannotReadAndBadArguments)
+{
+    TestView view(100, 100);
+    EXPECT_FALSE(view.api->SciterLoadFile(view.hwnd, L"file://app/installer/nothing.htm"));
+    EXPECT_FALSE(view.api->SciterLoadFile(view.hwnd, nullptr));
+    EXPECT_FALSE(view.api->SciterLoadHtml(view.hwnd, nullptr, 10, L"x"));
+    EXPECT_FALSE(view.api->SciterLoadHtml(reinterpret_cast<HWND>(0x12345), reinterpret_cast<LPCBYTE>("<p>"), 3, L"x"));
+    EXPECT_FALSE(view.api->SciterDataReady(view.hwnd, L"x", nullptr, 5));
+    HELEMENT root = reinterpret_cast<HELEMENT>(1);
+    EXPECT_EQ(view.api->SciterGetRootElement(reinterpret_cast<HWND>(0x12345), &root), static_cast<UINT>(SCDOM_INVALID_HWND));
+    EXPECT_EQ(root, nullptr);
+    BOOL handled = TRUE;
+    EXPECT_EQ(view.api->SciterProcND(reinterpret_cast<HWND>(0x12345), WM_PAINT, 0, 0, &handled), 0);
+    EXPECT_FALSE(handled);
+    // Malformed markup still renders what it can.
+    std::string junk = "<div style='width:20px;height:20px;background:#00f'><p <<>> <b>bold</i></td></table><!-- open";
+    EXPECT_TRUE(view.api->SciterLoadHtml(view.hwnd, reinterpret_cast<LPCBYTE>(junk.data()), static_cast<UINT>(junk.size()), L"file://t/x.htm"));
+    view.Render();
+    EXPECT_EQ(view.Pixel(12, 12) & 0xFFFFFF, 0x0000FFu);
+}

@@ -2,6 +2,7 @@
 
 #include "htmlengine/Css.h"
 #include "htmlengine/HtmlParser.h"
+#include "htmlengine/Url.h"
 
 using namespace he;
 
@@ -163,4 +164,23 @@ TEST(HtmlParser, CapsNestingDepthSoNoPageCanExhaustTheStack)
     EXPECT_NE(doc.Body()->TextContent().find(L"deep"), std::wstring::npos);  // the content is kept
     StyleResolver styles;
     styles.ComputeAll(doc.root.get(), L"");
+}
+
+
+TEST(Urls, ResolveAgainstThePageTheWayThePackageNamesThem)
+{
+    const std::wstring page = L"file://app/installer/install.htm";
+    EXPECT_EQ(ResolveUrl(page, L"res/rotate11_en_US.png"), L"file://app/installer/res/rotate11_en_US.png");
+    EXPECT_EQ(ResolveUrl(page, L"../../common/language/language_en_US.js"), L"file://common/language/language_en_US.js");
+    EXPECT_EQ(ResolveUrl(page, L"/sdk/movable.js"), L"file://sdk/movable.js");
+    EXPECT_EQ(ResolveUrl(page, L"./css\\page.css"), L"file://app/installer/css/page.css");
+    EXPECT_EQ(ResolveUrl(page, L"res:shadow.png"), L"res:shadow.png");
+    EXPECT_EQ(ResolveUrl(page, L"this://app/x.htm"), L"this://app/x.htm");
+    EXPECT_EQ(ResolveUrl(L"file://Z:\\demo\\demo.htm", L"res/logo.png"), L"file://Z:/demo/res/logo.png");
+    EXPECT_EQ(ResolveUrl(L"file://app/a/b.htm?x=1#top", L"c.js"), L"file://app/a/c.js");
+    EXPECT_EQ(FilePathOfUrl(L"file://Z:/demo/res/logo.png"), L"Z:\\demo\\res\\logo.png");
+    EXPECT_EQ(FilePathOfUrl(L"file:///C:/x/y.htm"), L"C:\\x\\y.htm");
+    // Package URLs are never read from the disk.
+    EXPECT_EQ(FilePathOfUrl(L"file://app/installer/install.htm"), L"");
+    EXPECT_EQ(FilePathOfUrl(L"http://example.com/a.htm"), L"");
 }
