@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "htmlengine/Css.h"
+#include "htmlengine/HtmlParser.h"
+#include "htmlengine/Layout.h"
+
+using namespace he;
+
+namespace {
+
+struct Laid {
+    Document doc;
+    StyleResolver styles;
+    Laid(const std::wstring& html, const std::wstring& css, float w = 400, float h = 300)
+    {
+        ParseHtml(doc, html);
+        styles.AddSheet(css, L"");
+        styles.ComputeAll(doc.root.get(), L"");
+        LayoutContext ctx;
+        ctx.viewportWidth = w;
+        ctx.viewportHeight = h;
+        ctx.imageSize = [](const std::wstring& url, int& iw, int& ih) {
+            if (url.find(L"pic.png") == std::wstring::npos) return false;
+            iw = 40;
+            ih = 30;
+            return true;
+        };
+        LayoutDocument(doc, ctx);
+    }
+    RectF Box(const wchar_t* id) { return doc.GetElementById(id)->border; }
+};
+
+}  // namespace
+
+TEST(Layout, StacksBlocksWithMarginsPaddingAndBorders)
+{
+    Laid l(L"<div id=a></div><div id=b></div><div id=c><div id=d></div></div>",
+           L"body{margin:0} #a{height:20px;margin:10px} #b{height:30px;margin-top:5px;padding:4px;border:1px solid}"
+           L"#c{width:200px;margin:0 auto;padding-left:10px} #d{height:7px}");
+    RectF a = l.Box(L"a"), b = l.Box(L"b"), c = l.Box(L"c"), d = l.Box(L"d");
+    EXPECT_EQ(a.x, 10); EXPECT_EQ(a.y, 10); EXPECT_EQ(a.w, 380); EXPECT_EQ(a.h, 20);
+    // Adjacent margins collapse to the larger one.
+    EXPECT_EQ(b.y, 40); EXPECT_EQ(b.w, 400); EXPECT_EQ(b.h, 40);
+    EXPECT_EQ(c.w, 210); EXPECT_EQ(c.x, 95);  // centred by auto margins
+    EXPECT_EQ(d.x, 105); EXPECT_EQ(d.w, 200); EXPECT_EQ(c.h, 7);
+}
+
+TEST(Layout, PositionsAbsoluteBoxesAgainstTheirContainingBlock)
+{
+    Laid l(L"<div id=frame><div id=tl></div><div id=br></div><div id=stretch></div><div id=rel></div></div><div id=fixed></div>",
+           L"body{margin:0} #frame{position:relative;left:5px;top:6px;width:300px;height:200px;border:2px solid}"
+           L"#tl{position:absolute;left:10px;top:20px;width:30px;height:40px}"
+           L"#br{position:absolute;right:0;bottom:0;width:50px;height:10px}"
+           L"#stretch{position:absolute;left:10px;right:10px;top:0;bottom:0}"
+           L"#rel{position:relative;left:3px;top:4px;height:5px}"
+           L"#fixed{position:fixed;right:10px;top:10px;width:20px;height:20px}");
+    RectF f = l.Box(L"frame"), tl = l.Box(L"tl"), br = l.Box(L"br"), st = l.Box(L"stretch"), rel = l.Box(L"rel"), fx = l.Box(L"fixed");
+    EXPECT_EQ(f.x, 5); EXPECT_EQ(f.y, 6);
+    EXPECT_EQ(tl.x, 5 + 2 + 10); EXPECT_EQ(tl.y, 6 + 2 + 20);
+    EXPECT_EQ(br.x + br.w, 5 + 2 + 300); EXPECT_EQ(br.y + br.h, 6 + 2 + 200);
+    EXPECT_EQ(st.w, 280); EXPECT_EQ(st.h, 200);
+    EXPECT_EQ(rel.x, 5 + 2 + 3); EXPECT_EQ(rel.y, 6 + 2 + 4);
+    EXPECT_EQ(fx.x, 370); EXPECT_EQ(fx.y, 10);
+    // Hit testing finds the topmost box: the later sibling covers the earlier one.
+    EXPECT_EQ(HitTest(l.doc.root.get(), 20, 30), l.doc.GetElementById(L"stretch"));
+    EXPECT_EQ(HitTest(l.doc.root.get(), 10, 100), l.doc.GetElementById(L"frame"));
+    EXPECT_EQ(HitTest(l.doc.root.get(), 300, 205), l.doc.GetElementById(L"br"));
+}
+
+TEST(Layout, FlowsInlineContentIntoLinesAndPlacesImages)
+{
+    Laid l(L"<div id=narrow>alpha beta gamma delta epsilon zeta eta theta</div>"
+           L"<div id=wide>alpha</div><div id=row><img id=pic src=pic.png><img id=gone src=none.png>"
+           L"<span id=chip>ab</span></div><div id=centre>x</div><div id=hidden>hidden</div>",
+           L"body{margin:0;font-size:14px;line-height:20px} #narrow{width:80px} #centre{text-align:center}"
+           L"#pic{margin-right:5px} #chip{display:inline-block;width:50px;height:12px} #hidden{display:none}");
+    Element* narrow = l.doc.GetElementById(L"narrow");
+    std::set<float> lineTops;
+    for (auto& f : narrow->lines) {
+        lineTops.insert(f.y);
+        EXPECT_LE(f.x + f.w, 80.5f) << std::string(f.text.begin(), f.text.end()) << " x=" << f.x << " w=" << f.w << " y=" << f.y;
+    }
+    EXPECT_GE(lineTops.size(), 3u);  // wrapped into several lines
+    EXPECT_EQ(narrow->border.h, 20.0f * lineTops.size());
+    EXPECT_EQ(l.Box(L"wide").h, 20);
+    RectF pic = l.Box(L"pic"), gone = l.Box(L"gone"), chip = l.Box(L"chip");
+    EXPECT_EQ(pic.w, 40); EXPECT_EQ(pic.h, 30);
+    EXPECT_EQ(gone.w, 0);
+    EXPECT_EQ(chip.x, 45);
+    EXPECT_EQ(chip.w, 50);
+    // Images and the chip share a baseline: their bottoms line up.
+    EXPECT_EQ(pic.y + pic.h, chip.y + chip.h);
+    Element* centre = l.doc.GetElementById(L"centre");
+    ASSERT_EQ(centre->lines.size(), 1u);
+    EXPECT_NEAR(centre->lines[0].x + centre->lines[0].w / 2, 200, 1);
+    EXPECT_FALSE(l.doc.GetElementById(L"hidden")->laidOut);
+}
