@@ -76,7 +76,14 @@ void CInstallEngine::ShowNoticePage(const std::wstring& page)
 {
     SetupUIPtr ui = CreateSetupUI(false, m_hInstance, FileSystem::GetModuleDirectory() + L"\\setupui", L"install");
     if (!ui) {
-        ReportMissingUI(false);
+        // Without the page window, the notice itself in a message box.
+        const wchar_t* text = page == L"existmutex" ? L"Another Larkspur setup is already running."
+                              : page == L"noini"    ? L"The setup files are incomplete: the setup list is missing."
+                                                    : nullptr;
+        if (text)
+            ::MessageBoxW(nullptr, text, L"Larkspur setup", MB_OK | MB_ICONINFORMATION);
+        else
+            ReportMissingUI(false);
         return;
     }
     ui->ShowPage(page, m_wstrLanguage);
