@@ -1,41 +1,44 @@
 #include "engine/WorkerStop.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
 namespace {
 
-thread_local std::stop_token t_stopToken;
+// A plain pointer: thread_local objects with destructors are not reliable
+// with this toolchain's emulated TLS, so the signal is owned by the scope.
+thread_local const WorkerStopSignal* t_stopSignal = nullptr;
 
 }  // namespace
 
-WorkerStopScope::WorkerStopScope(std::stop_token token) : m_previous(t_stopToken)
+WorkerStopScope::WorkerStopScope(std::shared_ptr<WorkerStopSignal> signal)
+    : m_signal(std::move(signal)), m_previous(t_stopSignal)
 {
-    t_stopToken = std::move(token);
+    t_stopSignal = m_signal.get();
 }
 
 WorkerStopScope::~WorkerStopScope()
 {
-    t_stopToken = std::move(m_previous);
+    t_stopSignal = m_previous;
 }
 
 bool WorkerStopRequested()
 {
-    return t_stopToken.stop_requested();
+    return t_stopSignal && t_stopSignal->Requested();
 }
 
 void InterruptionPoint()
 {
-    if (t_stopToken.stop_requested())
+    if (WorkerStopRequested())
         throw WorkerStopped();
 }
 
 void InterruptibleSleep(std::chrono::milliseconds duration)
 {
     InterruptionPoint();
-    std::mutex lock;
-    std::condition_variable_any wake;
-    std::unique_lock<std::mutex> hold(lock);
-    wake.wait_for(hold, t_stopToken, duration, [] { return false; });
-    InterruptionPoint();
+    if (!t_stopSignal) {
+        std::this_thread::sleep_for(duration);
+        return;
+    }
+    if (t_stopSignal->WaitFor(duration))
+        throw WorkerStopped();
 }
