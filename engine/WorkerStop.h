@@ -5,6 +5,7 @@
 // throw and the sleep simply sleeps.
 #include <chrono>
 #include <memory>
+#include <stop_token>
 
 #include "engine/Win32Sync.h"
 
@@ -22,17 +23,20 @@ private:
     CManualEvent m_event;
 };
 
-// Binds the calling thread to a stop signal while it lives.
+// Binds the calling thread to a stop signal (or to a stop token) while it lives.
 class WorkerStopScope {
 public:
     explicit WorkerStopScope(std::shared_ptr<WorkerStopSignal> signal);
+    explicit WorkerStopScope(std::stop_token token);
     ~WorkerStopScope();
     WorkerStopScope(const WorkerStopScope&) = delete;
     WorkerStopScope& operator=(const WorkerStopScope&) = delete;
 
 private:
     std::shared_ptr<WorkerStopSignal> m_signal;
-    const WorkerStopSignal* m_previous;
+    std::stop_token m_token;
+    const WorkerStopSignal* m_previousSignal;
+    const std::stop_token* m_previousToken;
 };
 
 // Whether the calling worker thread has been asked to stop.

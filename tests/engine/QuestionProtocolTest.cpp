@@ -314,3 +314,25 @@ TEST_F(QuestionProtocolTest, FailingUIEndsTheRunAndFreesTheGate)
     ASSERT_TRUE(Finishes());
     EXPECT_EQ(manager->m_strStopAnswer, "stop");
 }
+
+TEST(WorkerStopScopeTest, AStopTokenAlsoDrivesTheInterruptionPoints)
+{
+    std::stop_source source;
+    std::thread sleeper;
+    std::atomic<int> outcome{0};
+    sleeper = std::thread([&] {
+        WorkerStopScope scope(source.get_token());
+        try {
+            InterruptibleSleep(std::chrono::hours(1));
+            outcome = 1;
+        } catch (const WorkerStopped&) {
+            outcome = 2;
+        }
+        EXPECT_THROW(InterruptionPoint(), WorkerStopped);
+    });
+    std::this_thread::sleep_for(20ms);
+    source.request_stop();
+    sleeper.join();
+    EXPECT_EQ(outcome.load(), 2);
+    EXPECT_FALSE(WorkerStopRequested()) << "the scope binds only its own thread";
+}
