@@ -42,6 +42,9 @@ TEST(CheckInstallPathTest, AcceptsAWritableFolderAndLeavesItEmpty)
     // Checking it again still passes: only the probe folder must be new.
     EXPECT_TRUE(CheckInstallPath(folder + L"\\", code));
     EXPECT_FALSE(Exists(folder + L"\\" + kProbeFolderName));
+    std::wstring forward = scratch / L"Forward/Orbisoft";
+    EXPECT_TRUE(CheckInstallPath(forward, code)) << "a drive path with forward slashes is a drive path";
+    EXPECT_TRUE(Exists(scratch / L"Forward\\Orbisoft"));
 }
 
 TEST(CheckInstallPathTest, LengthLimitsDependOnTheLastPart)
