@@ -106,7 +106,7 @@ TEST(MessagesTest, SendLanguageCarriesTheLanguageSetting)
     EXPECT_EQ(message["lan"].asString(), "en_US");
 }
 
-TEST(MessagesTest, StartCommandsSetTheRunFlagsAndEndInTheErrorStatus)
+TEST(MessagesTest, StartCommandsSetTheRunFlagsAndRunTheWorker)
 {
     struct Case {
         const char* type;
@@ -116,7 +116,6 @@ TEST(MessagesTest, StartCommandsSetTheRunFlagsAndEndInTheErrorStatus)
     } cases[] = {{"startinstall", false, "install_start", "install_error"},
                  {"startuninstall", true, "uninstall_start", "uninstall_error"}};
     for (const Case& c : cases) {
-        DebugCapture debug;
         auto manager = std::make_shared<SetupManager>();
         MessageRecorder ui(*manager->m_pMessageSignal);
         MessagePtr start = Command(c.type);
@@ -132,12 +131,7 @@ TEST(MessagesTest, StartCommandsSetTheRunFlagsAndEndInTheErrorStatus)
         const Json::Value status = ui.Messages().at(0);
         EXPECT_EQ(status["old"].asString(), c.first);
         EXPECT_EQ(status["new"].asString(), c.final);
-        EXPECT_EQ(ui.Messages().size(), 1u);
-        // The debug line says why: the workflow is not part of this build.
-        bool said = false;
-        for (const std::wstring& line : debug.Lines())
-            said = said || line.find(L"workflow is not available") != std::wstring::npos;
-        EXPECT_TRUE(said);
+        EXPECT_EQ(ui.Messages().size(), 1u) << "a run whose list does not parse ends at once";
     }
     // Booleans of another type count as false.
     auto manager = std::make_shared<SetupManager>();

@@ -118,8 +118,6 @@ TEST(SilentSetupUITest, FactoryMakesTheSilentUIAndDrivesARunToItsEnd)
     SetupUIPtr ui = CreateSetupUI(true, ::GetModuleHandleW(nullptr), L"C:\\engine\\setupui", L"install");
     ASSERT_TRUE(ui);
     ASSERT_TRUE(dynamic_cast<CSilentSetupUI*>(ui.get()));
-    EXPECT_FALSE(CreateSetupUI(false, ::GetModuleHandleW(nullptr), L"C:\\engine\\setupui", L"install"))
-        << "no HTML-engine UI in this build";
 
     // Wired as the engine wires them: both directions, first page, start, Run.
     auto manager = std::make_shared<SetupManager>();
@@ -132,7 +130,7 @@ TEST(SilentSetupUITest, FactoryMakesTheSilentUIAndDrivesARunToItsEnd)
     (*start)["nosc"] = false;
     ui->SendToEngine(start);
     ui->Run();
-    EXPECT_FALSE(ui->m_bResult.load()) << "the run ended in install_error";
+    EXPECT_FALSE(ui->m_bResult.load()) << "an empty list ends the run in install_error";
     manager->m_pWorker->join();
     ui->m_pMessageSignal->disconnect_all_slots();
 }
