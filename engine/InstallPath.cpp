@@ -14,12 +14,12 @@ bool IsAsciiLetter(wchar_t c)
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
-// "X:\..." : a drive letter, its colon and a backslash. Anything else
+// "X:\..." : a drive letter, its colon and a separator. Anything else
 // (a network path, a relative or drive-relative path, a colon elsewhere)
 // names no folder that can be checked.
 bool IsAbsoluteDrivePath(const std::wstring& path)
 {
-    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
 template <typename Text>

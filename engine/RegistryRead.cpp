@@ -5,6 +5,9 @@
 bool OpenMachineKey(const std::wstring& subKey, REGSAM access, HKEY& key)
 {
     key = nullptr;
+    // An empty name would open the root itself, which is no component's record.
+    if (subKey.empty())
+        return false;
     return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key) == ERROR_SUCCESS;
 }
 

@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Opens HKEY_LOCAL_MACHINE\subKey with the given access; false when it fails.
+// Opens HKEY_LOCAL_MACHINE\subKey with the given access; false when it fails
+// or when subKey is empty.
 bool OpenMachineKey(const std::wstring& subKey, REGSAM access, HKEY& key);
 
 // A REG_SZ / REG_EXPAND_SZ value read into a zero-filled buffer of

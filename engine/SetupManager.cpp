@@ -9,7 +9,7 @@ SetupManager::SetupManager()
     : m_pMessageSignal(std::make_shared<MessageSignal>()),
       m_pInstallParam(std::make_shared<_InstallParameter>()),
       m_pUninstallParam(std::make_shared<_UninstallParameter>()),
-      m_pAnswerGate(std::make_shared<std::binary_semaphore>(1))
+      m_pAnswerGate(std::make_shared<CSemaphore>(1, 1))
 {
 }
 
@@ -46,56 +46,82 @@ void SetupManager::StartUninstall()
 void SetupManager::StartWorker(std::function<void()> body)
 {
     std::shared_ptr<SetupManager> self = shared_from_this();
-    auto worker = std::make_shared<std::jthread>(
-        [self, body = std::move(body)](std::stop_token token) mutable {
-            {
-                WorkerStopScope scope(token);
-                try {
-                    body();
-                } catch (const WorkerStopped&) {
-                    DebugLine(L"stagehand.exe=>SetupManager worker stopped");
-                } catch (const std::exception& e) {
-                    DebugLineA("stagehand.exe=>SetupManager worker failed: %s", e.what());
-                    self->ChangeStatus(self->m_bUninstall ? STATUS_UNINSTALL_ERROR : STATUS_INSTALL_ERROR);
-                } catch (...) {
-                    DebugLine(L"stagehand.exe=>SetupManager worker failed");
-                    self->ChangeStatus(self->m_bUninstall ? STATUS_UNINSTALL_ERROR : STATUS_INSTALL_ERROR);
-                }
+    auto stop = std::make_shared<WorkerStopSignal>();
+    // The body starts once m_pWorker names its thread, so a stop request
+    // made from inside the body finds the thread object in place.
+    auto ready = std::make_shared<CManualEvent>();
+    auto worker = std::make_shared<std::thread>([self, stop, ready, body = std::move(body)]() mutable {
+        ready->Wait();
+        {
+            WorkerStopScope scope(stop);
+            try {
+                body();
+            } catch (const WorkerStopped&) {
+                DebugLine(L"stagehand.exe=>SetupManager worker stopped");
+            } catch (const std::exception& e) {
+                DebugLineA("stagehand.exe=>SetupManager worker failed: %s", e.what());
+                self->EndWithError();
+            } catch (...) {
+                DebugLine(L"stagehand.exe=>SetupManager worker failed");
+                self->EndWithError();
             }
-            body = nullptr;
-            self.reset();  // may be the last owner: the manager then ends on this thread
-        });
+        }
+        body = nullptr;
+        self.reset();  // may be the last owner: the manager then ends on this thread
+    });
     // A replaced worker runs on by itself; it holds its own owner.
     if (m_pWorker && m_pWorker->joinable())
         m_pWorker->detach();
     m_pWorker = std::move(worker);
+    m_pWorkerStop = std::move(stop);
+    ready->Set();
+}
+
+void SetupManager::EndWithError() noexcept
+{
+    // The UI waits for a final status; a run that failed unexpectedly still ends.
+    try {
+        ChangeStatus(m_bUninstall ? STATUS_UNINSTALL_ERROR : STATUS_INSTALL_ERROR);
+    } catch (...) {
+        DebugLine(L"stagehand.exe=>SetupManager the final status could not be sent");
+    }
 }
 
 void SetupManager::Ask(MessagePtr question)
 {
-    m_pAnswerGate->acquire();  // free: every question gives it back before it ends
+    m_pAnswerGate->Acquire();  // free: every question gives it back before it ends
     m_bAnswerOpen.store(true);
-    SendToUI(std::move(question));  // a UI may answer from inside its slot
+    try {
+        SendToUI(std::move(question));  // a UI may answer from inside its slot
+    } catch (...) {
+        // No answer will come to a question that was not delivered.
+        if (!m_bAnswerOpen.exchange(false))
+            m_pAnswerGate->Acquire();
+        m_pAnswerGate->Release();
+        throw;
+    }
     m_bWaiting.store(true);
     // A cancel that came before the question was open has released nothing;
     // release it here so the worker does not wait for an answer that never comes.
     if (m_bCancelled.load())
         ReleaseWait();
-    m_pAnswerGate->acquire();
-    m_pAnswerGate->release();
+    m_pAnswerGate->Acquire();
+    m_pAnswerGate->Release();
     m_bWaiting.store(false);
 }
 
 void SetupManager::ReleaseWait()
 {
     if (m_bAnswerOpen.exchange(false))
-        m_pAnswerGate->release();
+        m_pAnswerGate->Release();
 }
 
 void SetupManager::Cancel()
 {
+    // The stop is requested before the wait is released, so that a released
+    // worker cannot run past its next interruption point first.
     m_bCancelled.store(true);
+    if (m_pWorker && m_pWorkerStop)
+        m_pWorkerStop->Request();
     ReleaseWait();
-    if (m_pWorker)
-        m_pWorker->request_stop();
 }

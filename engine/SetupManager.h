@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +14,8 @@
 #include "engine/MessageSignal.h"
 #include "engine/SetupList.h"
 #include "engine/SetupStatus.h"
+#include "engine/Win32Sync.h"
+#include "engine/WorkerStop.h"
 
 class SetupManager : public std::enable_shared_from_this<SetupManager> {
 public:
@@ -30,10 +31,11 @@ public:
     std::shared_ptr<_UninstallParameter> m_pUninstallParam;
     std::vector<SetupListPtr> m_vecSelected;  // components taking part, in processing order
     std::vector<SetupListPtr> m_vecAll;       // every component read, in processing order
-    std::shared_ptr<std::jthread> m_pWorker;
+    std::shared_ptr<std::thread> m_pWorker;
+    std::shared_ptr<WorkerStopSignal> m_pWorkerStop;  // stop request of m_pWorker
     int32_t m_nStatus = STATUS_INSTALL_ERROR;
     int32_t m_nOldStatus = STATUS_INSTALL_ERROR;
-    std::shared_ptr<std::binary_semaphore> m_pAnswerGate;  // single permit, free at creation
+    std::shared_ptr<CSemaphore> m_pAnswerGate;  // single permit, free at creation
     std::atomic<bool> m_bWaiting{false};                   // the worker waits for an answer
     bool m_bUninstall = false;
     bool m_bNoSc = false;
@@ -100,6 +102,8 @@ private:
     void ApplyUninstallParameter(const Json::Value& message);
     // Ends the pending question's wait; ignored when no question is open.
     void ReleaseWait();
+    // Sends the run's error status after an unexpected failure.
+    void EndWithError() noexcept;
 
     // True from the moment a question takes the gate until one answer has
     // released it, so that each question gets exactly one release.

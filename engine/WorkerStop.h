@@ -4,20 +4,39 @@
 // the top of the worker thread catches. On any other thread the points never
 // throw and the sleep simply sleeps.
 #include <chrono>
+#include <memory>
 #include <stop_token>
+
+#include "engine/Win32Sync.h"
 
 struct WorkerStopped {};
 
-// Binds the calling thread to a stop token for its lifetime (or until reset).
+// The stop request of one worker thread, shared by its owner and the thread.
+class WorkerStopSignal {
+public:
+    void Request() { m_event.Set(); }
+    bool Requested() const { return m_event.IsSet(); }
+    // True when a stop was requested within the time.
+    bool WaitFor(std::chrono::milliseconds duration) const { return m_event.WaitFor(duration); }
+
+private:
+    CManualEvent m_event;
+};
+
+// Binds the calling thread to a stop signal (or to a stop token) while it lives.
 class WorkerStopScope {
 public:
+    explicit WorkerStopScope(std::shared_ptr<WorkerStopSignal> signal);
     explicit WorkerStopScope(std::stop_token token);
     ~WorkerStopScope();
     WorkerStopScope(const WorkerStopScope&) = delete;
     WorkerStopScope& operator=(const WorkerStopScope&) = delete;
 
 private:
-    std::stop_token m_previous;
+    std::shared_ptr<WorkerStopSignal> m_signal;
+    std::stop_token m_token;
+    const WorkerStopSignal* m_previousSignal;
+    const std::stop_token* m_previousToken;
 };
 
 // Whether the calling worker thread has been asked to stop.
