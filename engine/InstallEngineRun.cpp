@@ -29,6 +29,17 @@ void Connect(const SetupManagerPtr& manager, const SetupUIPtr& ui)
     });
 }
 
+// Wires the run to its UI, shows the first page, sends the start command and
+// lends this thread to the UI until the run has ended; the UI's verdict.
+bool RunWithUI(const SetupManagerPtr& manager, const SetupUIPtr& ui, const wchar_t* page, const MessagePtr& start)
+{
+    Connect(manager, ui);
+    ui->ShowPage(page, L"");
+    ui->SendToEngine(start);
+    ui->Run();
+    return ui->m_bResult;
+}
+
 // Takes the single-instance mutex; false when another engine holds it.
 bool TakeMutex(HANDLE& mutex)
 {
@@ -118,15 +129,10 @@ bool CInstallEngine::Install(const std::wstring& cmdLine)
         CloseMutex(m_hMutex);
         return false;
     }
-    Connect(manager, ui);
-    ui->ShowPage(L"install", L"");
-
     auto start = MakeMessage("startinstall");
     (*start)["silent"] = m_bSilent;
     (*start)["nosc"] = m_bNoSc;
-    ui->SendToEngine(start);
-    ui->Run();
-    bool result = ui->m_bResult;
+    bool result = RunWithUI(manager, ui, L"install", start);
 
     CloseMutex(m_hMutex);
     if (result)
@@ -155,16 +161,11 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
         CloseMutex(m_hMutex);
         return false;
     }
-    Connect(manager, ui);
-    ui->ShowPage(L"uninstall", L"");
-
     auto start = MakeMessage("startuninstall");
     (*start)["silent"] = m_bSilent;
     (*start)["un_type"] = "";
     (*start)["nosc"] = m_bNoSc;
-    ui->SendToEngine(start);
-    ui->Run();
-    bool result = ui->m_bResult;
+    bool result = RunWithUI(manager, ui, L"uninstall", start);
 
     if (result) {
         DebugLine(L"stagehand.exe=>Successfully uninstalled, putting the finishing touches to the");

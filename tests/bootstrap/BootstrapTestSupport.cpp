@@ -16,25 +16,6 @@ std::wstring Env(const wchar_t* name)
     return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
-void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& out)
-{
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.insert(prefix + name + L"\\");
-            ListTree(folder + name + L"\\", prefix + name + L"\\", out);
-        } else {
-            out.insert(prefix + name);
-        }
-    } while (::FindNextFileW(find.get(), &data));
-}
-
 }  // namespace
 
 SetupResources::SetupResources(const std::wstring& name)
@@ -86,9 +67,7 @@ std::set<std::wstring> PrivateTemp::WorkFolders() const
 
 std::set<std::wstring> TreeOf(const std::wstring& folder)
 {
-    std::set<std::wstring> out;
-    ListTree(folder, L"", out);
-    return out;
+    return ListFolderTree(folder);
 }
 
 std::wstring Utf16(const std::string& utf8)

@@ -36,31 +36,9 @@ int RunIn(const std::wstring& exe, const std::wstring& folder)
     return static_cast<int>(code);
 }
 
-// Every file and folder below `folder`, as relative paths; folders end in "\".
-void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& out)
-{
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.insert(prefix + name + L"\\");
-            ListTree(folder + name + L"\\", prefix + name + L"\\", out);
-        } else {
-            out.insert(prefix + name);
-        }
-    } while (::FindNextFileW(find.get(), &data));
-}
-
 std::set<std::wstring> Tree(const std::wstring& folder)
 {
-    std::set<std::wstring> out;
-    ListTree(folder, L"", out);
-    return out;
+    return ListFolderTree(folder);
 }
 
 // A scratch folder with a working folder "work\" inside, so that anything

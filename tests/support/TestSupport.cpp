@@ -72,6 +72,36 @@ std::string NarrowAscii(const std::wstring& text)
     return result;
 }
 
+namespace {
+
+void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& out)
+{
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find)
+        return;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.insert(prefix + name + L"\\");
+            ListTree(folder + name + L"\\", prefix + name + L"\\", out);
+        } else {
+            out.insert(prefix + name);
+        }
+    } while (::FindNextFileW(find.get(), &data));
+}
+
+}  // namespace
+
+std::set<std::wstring> ListFolderTree(const std::wstring& folder)
+{
+    std::set<std::wstring> out;
+    ListTree(folder, L"", out);
+    return out;
+}
+
 std::wstring TestExeDirectory()
 {
     return FileSystem::GetModuleDirectory();

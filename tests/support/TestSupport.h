@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,8 @@ private:
 std::wstring WidenAscii(const std::string& text);
 std::string NarrowAscii(const std::wstring& text);
 std::wstring TestExeDirectory();
+// Every file and folder below folder (which ends with a backslash), as
+// relative paths; folders end with a backslash.
+std::set<std::wstring> ListFolderTree(const std::wstring& folder);
 // Runs a program and waits for it; returns its exit code or -1.
 int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 60000);
