@@ -1,6 +1,7 @@
 #include "htmlengine/Css.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cwctype>
 #include <unordered_map>
 
@@ -43,30 +44,88 @@ std::wstring StripComments(const std::wstring& s)
 
 bool IsIdentChar(wchar_t c) { return iswalnum(c) || c == L'-' || c == L'_' || c > 127; }
 
+int HexValue(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// Reads one escape after the backslash at s[i]: up to six hex digits and one
+// following white space, or the next character itself. Appends the result.
+void ReadEscape(const std::wstring& s, size_t& i, std::wstring& out)
+{
+    ++i;  // the backslash
+    if (i >= s.size()) { out += 0xFFFD; return; }
+    if (HexValue(s[i]) < 0) {
+        if (s[i] != L'\n') out += s[i];
+        ++i;
+        return;
+    }
+    unsigned long cp = 0;
+    int n = 0;
+    while (i < s.size() && n < 6 && HexValue(s[i]) >= 0) { cp = cp * 16 + static_cast<unsigned long>(HexValue(s[i])); ++i; ++n; }
+    if (i < s.size() && iswspace(s[i])) ++i;
+    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp > 0xFFFF) {
+        cp -= 0x10000;
+        out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+        out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+        out += static_cast<wchar_t>(cp);
+    }
+}
+
+// An identifier starting at s[i], escapes resolved.
+std::wstring ReadIdent(const std::wstring& s, size_t& i)
+{
+    std::wstring out;
+    while (i < s.size()) {
+        if (s[i] == L'\\') ReadEscape(s, i, out);
+        else if (IsIdentChar(s[i])) out += s[i++];
+        else break;
+    }
+    return out;
+}
+
+// Resolves escapes outside strings; url() and quoted text keep theirs.
+std::wstring Unescape(const std::wstring& s)
+{
+    if (s.find(L'\\') == std::wstring::npos) return s;
+    std::wstring out;
+    wchar_t quote = 0;
+    size_t i = 0;
+    while (i < s.size()) {
+        wchar_t c = s[i];
+        if (quote) { out += c; ++i; if (c == quote) quote = 0; else if (c == L'\\' && i < s.size()) out += s[i++]; continue; }
+        if (c == L'"' || c == L'\'') { quote = c; out += c; ++i; continue; }
+        if (c == L'\\') { ReadEscape(s, i, out); continue; }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
 bool ParseCompound(const std::wstring& s, size_t& i, SimpleSelector& out)
 {
     size_t start = i;
     if (i < s.size() && s[i] == L'*') { out.tag = "*"; ++i; }
     else {
-        std::wstring tag;
-        while (i < s.size() && IsIdentChar(s[i])) tag += s[i++];
-        out.tag = Lower(tag);
+        out.tag = Lower(ReadIdent(s, i));
     }
     while (i < s.size()) {
         wchar_t c = s[i];
         if (c == L'.' || c == L'#') {
             ++i;
-            std::wstring name;
-            while (i < s.size() && IsIdentChar(s[i])) name += s[i++];
+            std::wstring name = ReadIdent(s, i);
             if (name.empty()) return false;
             if (c == L'.') out.classes.push_back(name);
             else out.id = name;
         } else if (c == L':') {
             ++i;
             if (i < s.size() && s[i] == L':') ++i;
-            std::wstring name;
-            while (i < s.size() && IsIdentChar(s[i])) name += s[i++];
-            std::string n = Lower(name);
+            std::string n = Lower(ReadIdent(s, i));
             if (i < s.size() && s[i] == L'(') {  // functional pseudo-classes are not supported
                 size_t e = s.find(L')', i);
                 i = e == std::wstring::npos ? s.size() : e + 1;
@@ -117,7 +176,7 @@ bool ParseSelectorGroup(const std::wstring& textIn, std::vector<Selector>& out)
         if (comma == std::wstring::npos) comma = text.size();
         std::wstring one = Trim(text.substr(pos, comma - pos));
         pos = comma + 1;
-        if (one.empty()) { if (comma >= text.size()) break; continue; }
+        if (one.empty()) { out.clear(); return false; }
         Selector sel;
         size_t i = 0;
         bool ok = true;
@@ -137,14 +196,14 @@ bool ParseSelectorGroup(const std::wstring& textIn, std::vector<Selector>& out)
             if (!ParseCompound(one, i, simple)) { ok = false; break; }
             sel.parts.push_back(std::move(simple));
         }
-        if (!ok || sel.parts.empty() || pending) { if (comma >= text.size()) break; continue; }
+        if (!ok || sel.parts.empty() || pending) { out.clear(); return false; }  // one bad selector drops the rule
         for (auto& p : sel.parts) {
             if (!p.id.empty()) sel.specificity += 10000;
             sel.specificity += 100 * static_cast<int>(p.classes.size() + p.attributes.size());
             sel.specificity += 100 * (p.hover + p.focus + p.disabled + p.checked + p.active + p.firstChild + p.lastChild + p.enabled);
             if (!p.tag.empty() && p.tag != "*") sel.specificity += 1;
         }
-        for (char c : sel.combinators) if (c == '~') ok = false;  // general sibling: unsupported
+        for (char c : sel.combinators) if (c == '~') ok = false;  // general sibling: never matches
         if (ok) { out.push_back(std::move(sel)); any = true; }
         if (comma >= text.size()) break;
     }
@@ -209,34 +268,71 @@ bool Matches(const Selector& sel, const Element* e)
     return !sel.parts.empty() && MatchFrom(sel, static_cast<int>(sel.parts.size()) - 1, e);
 }
 
+namespace {
+
+// Index of the first `stop` character at nesting depth zero from i, skipping
+// strings, escapes and bracketed blocks; text.size() when there is none.
+size_t FindTopLevel(const std::wstring& text, size_t i, const wchar_t* stops)
+{
+    std::vector<wchar_t> closers;
+    while (i < text.size()) {
+        wchar_t c = text[i];
+        if (c == L'\\') { i += 2; continue; }
+        if (c == L'"' || c == L'\'') {
+            for (++i; i < text.size() && text[i] != c && text[i] != L'\n'; ++i)
+                if (text[i] == L'\\') ++i;
+            ++i;
+            continue;
+        }
+        if (c && closers.empty() && wcschr(stops, c)) return i;
+        if (c == L'(') closers.push_back(L')');
+        else if (c == L'[') closers.push_back(L']');
+        else if (c == L'{') closers.push_back(L'}');
+        else if (!closers.empty() && c == closers.back()) closers.pop_back();
+        ++i;
+    }
+    return text.size();
+}
+
+// The end of the block whose "{" is at `open`: the index of its "}", or
+// text.size() when the sheet ends first (the block is then closed there).
+size_t BlockEnd(const std::wstring& text, size_t open)
+{
+    return FindTopLevel(text, open + 1, L"}");
+}
+
+}  // namespace
+
 std::vector<Declaration> ParseDeclarations(const std::wstring& textIn)
 {
     std::vector<Declaration> out;
     std::wstring text = StripComments(textIn);
     size_t i = 0;
     while (i < text.size()) {
-        // A semicolon inside quotes or parentheses does not end the value.
-        size_t j = i;
-        int paren = 0;
-        wchar_t quote = 0;
-        for (; j < text.size(); ++j) {
-            wchar_t c = text[j];
-            if (quote) { if (c == quote) quote = 0; continue; }
-            if (c == L'"' || c == L'\'') quote = c;
-            else if (c == L'(') ++paren;
-            else if (c == L')') --paren;
-            else if (c == L';' && paren <= 0) break;
-        }
+        // A semicolon inside strings, parentheses or blocks does not end the value.
+        size_t j = FindTopLevel(text, i, L";");
         std::wstring one = text.substr(i, j - i);
         i = j + 1;
         size_t colon = one.find(L':');
         if (colon == std::wstring::npos) continue;
+        std::wstring name = Trim(one.substr(0, colon));
+        if (name.find(L'\\') != std::wstring::npos) name = Unescape(name);
+        bool identifier = !name.empty();
+        for (wchar_t c : name) if (!IsIdentChar(c)) identifier = false;
+        if (!identifier) continue;  // "<!-- color", "{x} color" and the like are not declarations
         Declaration d;
-        d.property = Lower(Trim(one.substr(0, colon)));
+        d.property = Lower(name);
         d.value = Trim(one.substr(colon + 1));
-        size_t bang = d.value.find(L"!important");
-        if (bang != std::wstring::npos) { d.important = true; d.value = Trim(d.value.substr(0, bang)); }
-        if (!d.property.empty() && !d.value.empty()) out.push_back(std::move(d));
+        // "! important" may carry spaces and any case.
+        size_t bang = FindTopLevel(d.value, 0, L"!");
+        if (bang < d.value.size()) {
+            if (Lower(Trim(d.value.substr(bang + 1))) != "important") continue;
+            d.important = true;
+            d.value = Trim(d.value.substr(0, bang));
+        }
+        if (d.value.find(L'{') != std::wstring::npos || d.value.find(L'}') != std::wstring::npos) continue;
+        if (d.value.find(L'\\') != std::wstring::npos && d.value.find(L"url(") == std::wstring::npos) d.value = Unescape(d.value);
+        if (!d.value.empty()) out.push_back(std::move(d));
     }
     return out;
 }
@@ -246,26 +342,34 @@ void ParseStyleSheet(const std::wstring& textIn, const std::wstring& baseUrl, St
     std::wstring text = StripComments(textIn);
     size_t i = 0;
     while (i < text.size()) {
-        size_t open = text.find(L'{', i);
-        if (open == std::wstring::npos) break;
-        std::wstring prelude = Trim(text.substr(i, open - i));
-        // Find the matching close brace.
-        int depth = 0;
-        size_t close = open;
-        for (; close < text.size(); ++close) {
-            if (text[close] == L'{') ++depth;
-            else if (text[close] == L'}' && --depth == 0) break;
-        }
-        std::wstring body = text.substr(open + 1, (close < text.size() ? close : text.size()) - open - 1);
-        i = close + 1;
-        // Drop a stray "}" or ";" prefix left by broken text.
-        while (!prelude.empty() && (prelude[0] == L'}' || prelude[0] == L';')) prelude = Trim(prelude.substr(1));
-        if (prelude.empty()) continue;
-        if (prelude[0] == L'@') {
-            // @media blocks: their rules apply (a screen is the only medium).
-            if (prelude.compare(0, 6, L"@media") == 0) ParseStyleSheet(body, baseUrl, out, order);
+        while (i < text.size() && iswspace(text[i])) ++i;
+        // "<!--" and "-->" are allowed (and ignored) between rules.
+        if (text.compare(i, 4, L"<!--") == 0) { i += 4; continue; }
+        if (text.compare(i, 3, L"-->") == 0) { i += 3; continue; }
+        if (i >= text.size()) break;
+        if (text[i] == L'@') {
+            // An at-rule ends at its ";" or with its block.
+            size_t stop = FindTopLevel(text, i, L";{");
+            std::wstring prelude = Trim(text.substr(i, stop - i));
+            if (stop < text.size() && text[stop] == L'{') {
+                size_t close = BlockEnd(text, stop);
+                std::wstring body = text.substr(stop + 1, close - stop - 1);
+                // @media blocks: their rules apply (a screen is the only medium).
+                if (Lower(prelude.substr(0, 6)) == "@media") ParseStyleSheet(body, baseUrl, out, order);
+                i = close + 1;
+            } else {
+                i = stop + 1;
+            }
             continue;
         }
+        size_t open = FindTopLevel(text, i, L"{");
+        if (open >= text.size()) break;  // a prelude without a block is dropped
+        std::wstring prelude = Trim(text.substr(i, open - i));
+        size_t close = BlockEnd(text, open);
+        std::wstring body = text.substr(open + 1, std::min(close, text.size()) - open - 1);
+        i = close + 1;
+        // A stray "}" or ";" makes the prelude invalid: the whole rule is dropped.
+        if (prelude.empty() || prelude.find_first_of(L"};") != std::wstring::npos) continue;
         Rule r;
         if (!ParseSelectorGroup(prelude, r.selectors)) continue;
         r.declarations = ParseDeclarations(body);
@@ -345,32 +449,92 @@ std::vector<std::wstring> SplitSpaces(const std::wstring& v)
     return out;
 }
 
-bool ParseLength(const std::wstring& vIn, Length& out, float fontSize = 13)
+// Lengths beyond this many pixels are clamped: layout stays finite.
+constexpr double kMaxLength = 1e7;
+
+// A CSS number at the start of `v` ([+-] digits [. digits] [e[+-]digits]);
+// returns the characters used, 0 when there is no number.
+size_t ReadNumber(const std::wstring& v, double& out)
+{
+    size_t i = 0;
+    if (i < v.size() && (v[i] == L'+' || v[i] == L'-')) ++i;
+    size_t digits = 0;
+    while (i < v.size() && iswdigit(v[i])) { ++i; ++digits; }
+    if (i < v.size() && v[i] == L'.' && i + 1 < v.size() && iswdigit(v[i + 1])) {
+        ++i;
+        while (i < v.size() && iswdigit(v[i])) { ++i; ++digits; }
+    }
+    if (!digits) return 0;
+    if (i < v.size() && (v[i] == L'e' || v[i] == L'E')) {
+        size_t k = i + 1;
+        if (k < v.size() && (v[k] == L'+' || v[k] == L'-')) ++k;
+        if (k < v.size() && iswdigit(v[k])) {
+            while (k < v.size() && iswdigit(v[k])) ++k;
+            i = k;
+        }
+    }
+    std::string ascii;
+    for (size_t k = 0; k < i; ++k) ascii += static_cast<char>(v[k]);
+    out = strtod(ascii.c_str(), nullptr);
+    if (!std::isfinite(out)) out = out < 0 ? -kMaxLength : kMaxLength;
+    return i;
+}
+
+struct LengthOptions {
+    float fontSize = 13;
+    bool unitless = false;  // HTML attributes: plain numbers are pixels
+    bool negative = true;   // false: negative values make the declaration invalid
+};
+
+bool ParseLength(const std::wstring& vIn, Length& out, const LengthOptions& o)
 {
     std::wstring v = Trim(vIn);
     std::string lv = Lower(v);
     if (lv == "auto") { out = Length(); return true; }
-    if (v.empty()) return false;
-    wchar_t* end = nullptr;
-    double n = wcstod(v.c_str(), &end);
-    if (end == v.c_str()) return false;
-    std::wstring unit = end;
-    std::string u = Lower(unit);
-    if (u.empty() || u == "px") out = {Length::Px, static_cast<float>(n)};
-    else if (u == "%") out = {Length::Percent, static_cast<float>(n)};
-    else if (u == "em" || u == "rem") out = {Length::Px, static_cast<float>(n * fontSize)};
-    else if (u == "pt") out = {Length::Px, static_cast<float>(n * 96.0 / 72.0)};
+    double n = 0;
+    size_t used = ReadNumber(v, n);
+    if (!used) return false;
+    std::string u = Lower(v.substr(used));
+    double px;
+    if (u == "px") px = n;
+    else if (u == "%") px = n;
+    else if (u == "em") px = n * o.fontSize;
+    else if (u == "rem") px = n * 13;
+    else if (u == "ex" || u == "ch") px = n * o.fontSize / 2;  // half an em: the usual x-height and digit width
+    else if (u == "in") px = n * 96;
+    else if (u == "cm") px = n * 96 / 2.54;
+    else if (u == "mm") px = n * 96 / 25.4;
+    else if (u == "q") px = n * 96 / 101.6;
+    else if (u == "pt") px = n * 96 / 72;
+    else if (u == "pc") px = n * 16;
+    else if (u.empty() && (n == 0 || o.unitless)) px = n;
     else return false;
-    if (u.empty() && n != 0) {
-        // Unitless non-zero lengths are accepted as pixels for hand-written pages.
-    }
+    if (n < 0 && !o.negative) return false;
+    px = std::clamp(px, -kMaxLength, kMaxLength);
+    out = {u == "%" ? Length::Percent : Length::Px, static_cast<float>(px)};
     return true;
 }
 
+bool ParseLength(const std::wstring& v, Length& out, float fontSize = 13)
+{
+    LengthOptions o;
+    o.fontSize = fontSize;
+    return ParseLength(v, out, o);
+}
+
+bool ParseSize(const std::wstring& v, Length& out, float fontSize)
+{
+    LengthOptions o;
+    o.fontSize = fontSize;
+    o.negative = false;
+    return ParseLength(v, out, o);
+}
+
+// A non-negative pixel length (padding, border widths, radii).
 bool ParsePx(const std::wstring& v, float& out, float fontSize = 13)
 {
     Length l;
-    if (!ParseLength(v, l, fontSize) || l.unit != Length::Px) return false;
+    if (!ParseSize(v, l, fontSize) || l.unit != Length::Px) return false;
     out = l.value;
     return true;
 }
@@ -448,38 +612,106 @@ bool ParseColor(const std::wstring& textIn, Argb& out)
 
 namespace {
 
-void SetBox(float (&box)[4], const std::vector<float>& v)
+bool ParseBorderStyle(const std::string& p, BorderStyle& out)
 {
-    if (v.size() == 1) box[0] = box[1] = box[2] = box[3] = v[0];
-    else if (v.size() == 2) { box[0] = box[2] = v[0]; box[1] = box[3] = v[1]; }
-    else if (v.size() == 3) { box[0] = v[0]; box[1] = box[3] = v[1]; box[2] = v[2]; }
-    else if (v.size() >= 4) { box[0] = v[0]; box[1] = v[1]; box[2] = v[2]; box[3] = v[3]; }
+    if (p == "none" || p == "hidden") out = BorderStyle::None;
+    else if (p == "solid" || p == "groove" || p == "ridge" || p == "inset" || p == "outset") out = BorderStyle::Solid;
+    else if (p == "dashed") out = BorderStyle::Dashed;
+    else if (p == "dotted") out = BorderStyle::Dotted;
+    else if (p == "double") out = BorderStyle::Double;
+    else return false;
+    return true;
 }
 
+bool ParseBorderWidth(const std::wstring& part, float& out)
+{
+    std::string p = Lower(Trim(part));
+    if (p == "thin") out = 1;
+    else if (p == "medium") out = 3;
+    else if (p == "thick") out = 5;
+    else return ParsePx(part, out);
+    return true;
+}
+
+// The border shorthands: width, style and colour in any order, each at most
+// once; what is left out takes its initial value. Anything else drops it.
 void ApplyBorder(ComputedStyle& s, const std::wstring& value, int side /* -1 all */)
 {
-    float width = -1;
+    float width = 3;
+    BorderStyle style = BorderStyle::None;
     Argb color = 0;
-    bool hasColor = false, none = false;
+    bool hasWidth = false, hasStyle = false, hasColor = false;
     for (auto& part : SplitSpaces(value)) {
         std::string p = Lower(part);
         float w;
         Argb c;
-        if (p == "none" || p == "hidden") none = true;
-        else if (p == "solid" || p == "dashed" || p == "dotted" || p == "double" || p == "groove" || p == "ridge" ||
-                 p == "inset" || p == "outset") {}
-        else if (p == "thin") width = 1;
-        else if (p == "medium") width = 3;
-        else if (p == "thick") width = 5;
-        else if (ParsePx(part, w)) width = w;
-        else if (ParseColor(part, c)) { color = c; hasColor = true; }
+        BorderStyle bs;
+        if (!hasStyle && ParseBorderStyle(p, bs)) { style = bs; hasStyle = true; }
+        else if (!hasWidth && ParseBorderWidth(part, w)) { width = w; hasWidth = true; }
+        else if (!hasColor && ParseColor(part, c)) { color = c; hasColor = true; }
+        else return;
     }
+    if (!hasWidth && !hasStyle && !hasColor) return;
     for (int i = 0; i < 4; ++i) {
         if (side >= 0 && i != side) continue;
-        s.borderWidth[i] = none ? 0 : width >= 0 ? width : 3;
-        if (hasColor) s.borderColor[i] = color;
-        else s.borderColor[i] = s.color;
+        s.borderWidth[i] = width;
+        s.borderStyle[i] = style;
+        s.borderColor[i] = color;
+        s.borderColorSet[i] = hasColor;
     }
+}
+
+// One to four values for the four sides (top, right, bottom, left).
+template <typename T, typename Parse>
+bool ApplySides(T (&sides)[4], const std::wstring& value, Parse parse)
+{
+    std::vector<T> vals;
+    for (auto& part : SplitSpaces(value)) {
+        T v;
+        if (!parse(part, v)) return false;
+        vals.push_back(v);
+    }
+    if (vals.empty() || vals.size() > 4) return false;
+    if (vals.size() == 1) sides[0] = sides[1] = sides[2] = sides[3] = vals[0];
+    else if (vals.size() == 2) { sides[0] = sides[2] = vals[0]; sides[1] = sides[3] = vals[1]; }
+    else if (vals.size() == 3) { sides[0] = vals[0]; sides[1] = sides[3] = vals[1]; sides[2] = vals[2]; }
+    else for (int i = 0; i < 4; ++i) sides[i] = vals[i];
+    return true;
+}
+
+int SideIndex(const std::string& name)
+{
+    if (name == "top") return 0;
+    if (name == "right") return 1;
+    if (name == "bottom") return 2;
+    if (name == "left") return 3;
+    return -1;
+}
+
+FlexAlign ParseFlexAlign(const std::string& v, bool& ok)
+{
+    ok = true;
+    if (v == "flex-start" || v == "start" || v == "left" || v == "self-start") return FlexAlign::Start;
+    if (v == "flex-end" || v == "end" || v == "right" || v == "self-end") return FlexAlign::End;
+    if (v == "center") return FlexAlign::Center;
+    if (v == "stretch" || v == "normal") return FlexAlign::Stretch;
+    if (v == "baseline" || v == "first baseline") return FlexAlign::Baseline;
+    if (v == "space-between") return FlexAlign::SpaceBetween;
+    if (v == "space-around") return FlexAlign::SpaceAround;
+    if (v == "space-evenly") return FlexAlign::SpaceEvenly;
+    if (v == "auto") return FlexAlign::Auto;
+    ok = false;
+    return FlexAlign::Auto;
+}
+
+bool ParseNonNegativeNumber(const std::wstring& v, float& out)
+{
+    double n = 0;
+    std::wstring t = Trim(v);
+    size_t used = ReadNumber(t, n);
+    if (!used || used != t.size() || n < 0) return false;
+    out = static_cast<float>(std::min(n, kMaxLength));
+    return true;
 }
 
 std::wstring UrlOf(const std::wstring& v)
@@ -533,9 +765,11 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
     float px;
     Argb color;
     if (p == "display") {
-        if (lv == "block" || lv == "flex" || lv == "table" || lv == "table-row" || lv == "table-cell") s.display = Display::Block;
+        if (lv == "block" || lv == "table" || lv == "table-row" || lv == "table-cell") s.display = Display::Block;
+        else if (lv == "flex") s.display = Display::Flex;
+        else if (lv == "inline-flex") s.display = Display::InlineFlex;
         else if (lv == "inline") s.display = Display::Inline;
-        else if (lv == "inline-block" || lv == "inline-flex" || lv == "inline-table") s.display = Display::InlineBlock;
+        else if (lv == "inline-block" || lv == "inline-table") s.display = Display::InlineBlock;
         else if (lv == "none") s.display = Display::None;
         else if (lv == "list-item") s.display = Display::ListItem;
     } else if (p == "visibility") {
@@ -548,49 +782,58 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
         else if (lv == "fixed") s.position = Position::Fixed;
     } else if (p == "left" || p == "top" || p == "right" || p == "bottom" || p == "width" || p == "height" ||
                p == "min-width" || p == "min-height" || p == "max-width" || p == "max-height") {
-        if (lv == "none" && p.compare(0, 4, "max-") == 0) len = Length();
-        else if (!ParseLength(v, len, s.fontSize)) return;
+        bool offset = p == "left" || p == "top" || p == "right" || p == "bottom";
+        bool isMax = p.compare(0, 4, "max-") == 0, isMin = p.compare(0, 4, "min-") == 0;
+        if (lv == "none" && isMax) len = Length();
+        else if (lv == "auto" && isMax) return;
+        else if (!(offset ? ParseLength(v, len, s.fontSize) : ParseSize(v, len, s.fontSize))) return;
+        if (isMin && len.IsAuto()) len = Length::Pixels(0);
         Length* target = p == "left" ? &s.left : p == "top" ? &s.top : p == "right" ? &s.right : p == "bottom" ? &s.bottom
                        : p == "width" ? &s.width : p == "height" ? &s.height : p == "min-width" ? &s.minWidth
                        : p == "min-height" ? &s.minHeight : p == "max-width" ? &s.maxWidth : &s.maxHeight;
         *target = len;
     } else if (p == "margin") {
-        std::vector<Length> vals;
-        for (auto& part : SplitSpaces(v)) { if (!ParseLength(part, len, s.fontSize)) return; vals.push_back(len); }
-        if (vals.empty()) return;
-        if (vals.size() == 1) s.margin[0] = s.margin[1] = s.margin[2] = s.margin[3] = vals[0];
-        else if (vals.size() == 2) { s.margin[0] = s.margin[2] = vals[0]; s.margin[1] = s.margin[3] = vals[1]; }
-        else if (vals.size() == 3) { s.margin[0] = vals[0]; s.margin[1] = s.margin[3] = vals[1]; s.margin[2] = vals[2]; }
-        else { for (int i = 0; i < 4; ++i) s.margin[i] = vals[i]; }
+        float fs = s.fontSize;
+        ApplySides(s.margin, v, [fs](const std::wstring& part, Length& out) { return ParseLength(part, out, fs); });
     } else if (p == "margin-top" || p == "margin-right" || p == "margin-bottom" || p == "margin-left") {
         if (!ParseLength(v, len, s.fontSize)) return;
         s.margin[p == "margin-top" ? 0 : p == "margin-right" ? 1 : p == "margin-bottom" ? 2 : 3] = len;
     } else if (p == "padding") {
-        std::vector<float> vals;
-        for (auto& part : SplitSpaces(v)) { if (!ParsePx(part, px, s.fontSize)) return; vals.push_back(px); }
-        SetBox(s.padding, vals);
+        float fs = s.fontSize;
+        Length sides[4];
+        if (!ApplySides(sides, v, [fs](const std::wstring& part, Length& out) { return ParseSize(part, out, fs) && !out.IsAuto(); })) return;
+        for (int i = 0; i < 4; ++i) {
+            s.padding[i] = sides[i].unit == Length::Px ? sides[i].value : 0;
+            s.paddingPercent[i] = sides[i].unit == Length::Percent ? sides[i].value : -1;
+        }
     } else if (p == "padding-top" || p == "padding-right" || p == "padding-bottom" || p == "padding-left") {
-        if (!ParsePx(v, px, s.fontSize)) return;
-        s.padding[p == "padding-top" ? 0 : p == "padding-right" ? 1 : p == "padding-bottom" ? 2 : 3] = px;
+        if (!ParseSize(v, len, s.fontSize) || len.IsAuto()) return;
+        int i = SideIndex(p.substr(8));
+        s.padding[i] = len.unit == Length::Px ? len.value : 0;
+        s.paddingPercent[i] = len.unit == Length::Percent ? len.value : -1;
     } else if (p == "border") {
         ApplyBorder(s, v, -1);
     } else if (p == "border-top" || p == "border-right" || p == "border-bottom" || p == "border-left") {
-        ApplyBorder(s, v, p == "border-top" ? 0 : p == "border-right" ? 1 : p == "border-bottom" ? 2 : 3);
+        ApplyBorder(s, v, SideIndex(p.substr(7)));
     } else if (p == "border-width") {
-        std::vector<float> vals;
-        for (auto& part : SplitSpaces(v)) { if (!ParsePx(part, px)) return; vals.push_back(px); }
-        SetBox(s.borderWidth, vals);
+        ApplySides(s.borderWidth, v, ParseBorderWidth);
     } else if (p == "border-color") {
-        auto parts = SplitSpaces(v);
-        std::vector<Argb> cs;
-        for (auto& part : parts) { if (!ParseColor(part, color)) return; cs.push_back(color); }
-        if (cs.empty()) return;
-        for (int i = 0; i < 4; ++i) s.borderColor[i] = cs[cs.size() == 1 ? 0 : cs.size() == 2 ? i % 2 : std::min<size_t>(i, cs.size() - 1)];
+        if (ApplySides(s.borderColor, v, [](const std::wstring& part, Argb& out) { return ParseColor(part, out); }))
+            for (bool& set : s.borderColorSet) set = true;
     } else if (p == "border-style") {
-        if (lv == "none" || lv == "hidden") for (float& w : s.borderWidth) w = 0;
+        ApplySides(s.borderStyle, v, [](const std::wstring& part, BorderStyle& out) { return ParseBorderStyle(Lower(Trim(part)), out); });
+    } else if (p.compare(0, 7, "border-") == 0 && p.find('-', 7) != std::string::npos && SideIndex(p.substr(7, p.find('-', 7) - 7)) >= 0) {
+        // border-<side>-width / -style / -color
+        size_t dash = p.find('-', 7);
+        int i = SideIndex(p.substr(7, dash - 7));
+        std::string what = p.substr(dash + 1);
+        BorderStyle bs;
+        if (what == "width") { if (ParseBorderWidth(v, px)) s.borderWidth[i] = px; }
+        else if (what == "style") { if (ParseBorderStyle(lv, bs)) s.borderStyle[i] = bs; }
+        else if (what == "color") { if (ParseColor(v, color)) { s.borderColor[i] = color; s.borderColorSet[i] = true; } }
     } else if (p == "border-radius") {
         auto parts = SplitSpaces(v);
-        if (!parts.empty() && ParsePx(parts[0], px)) s.borderRadius = px;
+        if (!parts.empty() && parts.size() <= 4 && ParsePx(parts[0], px)) s.borderRadius = px;
     } else if (p == "background-color") {
         if (ParseColor(v, color)) s.backgroundColor = color;
     } else if (p == "background") {
@@ -634,7 +877,9 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
         if (lv == "small") s.fontSize = 12;
         else if (lv == "medium") s.fontSize = 14;
         else if (lv == "large") s.fontSize = 17;
-        else if (ParseLength(v, len, parent ? parent->fontSize : 13)) {
+        else if (lv == "x-small") s.fontSize = 10;
+        else if (lv == "x-large") s.fontSize = 24;
+        else if (ParseSize(v, len, parent ? parent->fontSize : 13)) {
             if (len.unit == Length::Px) s.fontSize = len.value;
             else if (len.unit == Length::Percent) s.fontSize = (parent ? parent->fontSize : 13) * len.value / 100;
         }
@@ -662,15 +907,15 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
     } else if (p == "text-decoration") {
         s.underline = lv.find("underline") != std::string::npos;
     } else if (p == "text-align") {
-        if (lv == "left" || lv == "start" || lv == "justify") s.textAlign = TextAlign::Left;
+        if (lv == "left" || lv == "start") s.textAlign = TextAlign::Left;
+        else if (lv == "justify") s.textAlign = TextAlign::Justify;
         else if (lv == "center") s.textAlign = TextAlign::Center;
         else if (lv == "right" || lv == "end") s.textAlign = TextAlign::Right;
     } else if (p == "line-height") {
         if (lv == "normal") s.lineHeight = -1;
-        else if (ParseLength(v, len, s.fontSize)) {
-            std::wstring t = Trim(v);
-            bool unitless = !t.empty() && (iswdigit(t.back()) || t.back() == L'.');
-            if (unitless) s.lineHeight = len.value * s.fontSize;
+        else if (ParseNonNegativeNumber(v, px)) s.lineHeight = px * s.fontSize;
+        else if (ParseSize(v, len, s.fontSize)) {
+            if (len.IsAuto()) return;
             else if (len.unit == Length::Px) s.lineHeight = len.value;
             else if (len.unit == Length::Percent) s.lineHeight = s.fontSize * len.value / 100;
         }
@@ -694,6 +939,94 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
     } else if (p == "white-space") {
         s.noWrap = lv == "nowrap" || lv == "pre";
         s.preWrap = lv == "pre" || lv == "pre-wrap" || lv == "pre-line";
+    } else if (p == "float") {
+        if (lv == "left") s.floating = Float::Left;
+        else if (lv == "right") s.floating = Float::Right;
+        else if (lv == "none") s.floating = Float::None;
+    } else if (p == "clear") {
+        if (lv == "left") s.clear = Clear::Left;
+        else if (lv == "right") s.clear = Clear::Right;
+        else if (lv == "both") s.clear = Clear::Both;
+        else if (lv == "none") s.clear = Clear::None;
+    } else if (p == "vertical-align") {
+        static const std::unordered_map<std::string, VerticalAlign> kAligns = {
+            {"baseline", VerticalAlign::Baseline}, {"top", VerticalAlign::Top}, {"bottom", VerticalAlign::Bottom},
+            {"middle", VerticalAlign::Middle}, {"text-top", VerticalAlign::TextTop},
+            {"text-bottom", VerticalAlign::TextBottom}, {"sub", VerticalAlign::Sub}, {"super", VerticalAlign::Super}};
+        auto it = kAligns.find(lv);
+        if (it != kAligns.end()) { s.verticalAlign = it->second; s.verticalShift = 0; }
+        else if (ParseLength(v, len, s.fontSize) && !len.IsAuto()) {
+            s.verticalAlign = VerticalAlign::Length;
+            s.verticalShift = len.unit == Length::Percent ? s.LineHeightPx() * len.value / 100 : len.value;
+        }
+    } else if (p == "flex-direction") {
+        if (lv == "row" || lv == "row-reverse" || lv == "column" || lv == "column-reverse") {
+            s.flexColumn = lv.compare(0, 6, "column") == 0;
+            s.flexReverse = lv.find("reverse") != std::string::npos;
+        }
+    } else if (p == "flex-wrap") {
+        if (lv == "wrap" || lv == "nowrap" || lv == "wrap-reverse") s.flexWrap = lv != "nowrap";
+    } else if (p == "flex-flow") {
+        for (auto& part : SplitSpaces(v)) {
+            std::string lp = Lower(part);
+            if (lp.compare(0, 3, "row") == 0 || lp.compare(0, 6, "column") == 0) ApplyDeclaration(s, parent, {"flex-direction", part, false}, baseUrl);
+            else ApplyDeclaration(s, parent, {"flex-wrap", part, false}, baseUrl);
+        }
+    } else if (p == "justify-content" || p == "align-items" || p == "align-self" || p == "align-content") {
+        bool ok;
+        FlexAlign a = ParseFlexAlign(lv, ok);
+        if (!ok) return;
+        if (p == "justify-content") { if (a != FlexAlign::Auto && a != FlexAlign::Stretch && a != FlexAlign::Baseline) s.justifyContent = a; }
+        else if (p == "align-items") { if (a != FlexAlign::Auto) s.alignItems = a; }
+        else if (p == "align-self") s.alignSelf = a;
+        else if (a != FlexAlign::Auto && a != FlexAlign::Baseline) s.alignContent = a;
+    } else if (p == "flex-grow") {
+        ParseNonNegativeNumber(v, s.flexGrow);
+    } else if (p == "flex-shrink") {
+        ParseNonNegativeNumber(v, s.flexShrink);
+    } else if (p == "flex-basis") {
+        if (lv == "content") s.flexBasis = Length();
+        else if (ParseSize(v, len, s.fontSize)) s.flexBasis = len;
+    } else if (p == "flex") {
+        // none | auto | <grow> [<shrink>] [<basis>]
+        if (lv == "none") { s.flexGrow = 0; s.flexShrink = 0; s.flexBasis = Length(); return; }
+        if (lv == "auto") { s.flexGrow = 1; s.flexShrink = 1; s.flexBasis = Length(); return; }
+        auto parts = SplitSpaces(v);
+        float grow = 1, shrink = 1, number;
+        Length basis = Length::Pixels(0);
+        int numbers = 0;
+        bool hasBasis = false;
+        for (auto& part : parts) {
+            if (numbers < 2 && !hasBasis && ParseNonNegativeNumber(part, number) && Lower(Trim(part)) != "0px") {
+                (numbers++ == 0 ? grow : shrink) = number;
+            } else if (!hasBasis && ParseSize(part, len, s.fontSize)) {
+                basis = len;
+                hasBasis = true;
+            } else {
+                return;
+            }
+        }
+        if (parts.empty()) return;
+        s.flexGrow = grow;
+        s.flexShrink = shrink;
+        s.flexBasis = basis;
+    } else if (p == "order") {
+        std::wstring t = Trim(v);
+        wchar_t* end = nullptr;
+        long o = wcstol(t.c_str(), &end, 10);
+        if (!t.empty() && end == t.c_str() + t.size()) s.order = static_cast<int>(std::clamp(o, -1000000L, 1000000L));
+    } else if (p == "gap" || p == "row-gap" || p == "column-gap" || p == "grid-gap") {
+        auto parts = SplitSpaces(v);
+        std::vector<float> gaps;
+        for (auto& part : parts) {
+            if (Lower(part) == "normal") { gaps.push_back(0); continue; }
+            if (!ParseSize(part, len, s.fontSize) || len.unit != Length::Px) return;
+            gaps.push_back(len.value);
+        }
+        if (gaps.empty() || gaps.size() > 2) return;
+        if (p == "row-gap") s.rowGap = gaps[0];
+        else if (p == "column-gap") s.columnGap = gaps[0];
+        else { s.rowGap = gaps[0]; s.columnGap = gaps.size() > 1 ? gaps[1] : gaps[0]; }
     } else if (p == "behavior") {
         s.behavior = Lower(Trim(v));
     }
@@ -726,6 +1059,21 @@ void InheritFrom(ComputedStyle& s, const ComputedStyle& p)
 }
 
 }  // namespace
+
+void FinishStyle(ComputedStyle& s, const ComputedStyle* parent)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (s.borderStyle[i] == BorderStyle::None) s.borderWidth[i] = 0;
+        if (!s.borderColorSet[i]) s.borderColor[i] = s.color;
+    }
+    // Floated, absolutely positioned and root boxes are blocks.
+    bool blockify = s.IsOutOfFlow() || s.floating != Float::None || !parent;
+    if (blockify) {
+        if (s.display == Display::Inline || s.display == Display::InlineBlock) s.display = Display::Block;
+        else if (s.display == Display::InlineFlex) s.display = Display::Flex;
+    }
+    if (s.IsOutOfFlow()) s.floating = Float::None;
+}
 
 void StyleResolver::Compute(Element* e, const ComputedStyle* parent, const std::wstring& documentUrl)
 {
@@ -768,6 +1116,7 @@ void StyleResolver::Compute(Element* e, const ComputedStyle* parent, const std::
         if (s.height.IsAuto()) if (const std::wstring* h = e->Attribute("height")) { Length l; if (ParseLength(*h, l)) s.height = l; }
     }
     if (e->HasAttribute("hidden")) s.display = Display::None;
+    FinishStyle(s, parent);
     e->style = std::move(s);
     for (auto& c : e->children)
         if (c->IsElement()) Compute(static_cast<Element*>(c.get()), &e->style, documentUrl);

@@ -68,5 +68,7 @@ private:
 // Applies one declaration to a style (exposed for tests).
 void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Declaration& d, const std::wstring& baseUrl);
 bool ParseColor(const std::wstring& text, Argb& out);
+// Values that depend on the whole cascade: used border widths and colours, blockified displays.
+void FinishStyle(ComputedStyle& s, const ComputedStyle* parent);
 
 }  // namespace he

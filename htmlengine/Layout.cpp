@@ -18,30 +18,54 @@ std::wstring ImageUrl(const Element* e)
 
 namespace {
 
+bool IsInlineDisplay(Display d) { return d == Display::Inline || d == Display::InlineBlock || d == Display::InlineFlex; }
+
 bool IsInlineLevel(const Node* n)
 {
     if (n->type == Node::Type::Text) return true;
     if (!n->IsElement()) return false;
     const Element* e = static_cast<const Element*>(n);
     if (e->style.display == Display::None) return false;
-    if (e->style.IsOutOfFlow()) return false;
-    return e->style.display == Display::Inline || e->style.display == Display::InlineBlock;
+    if (e->style.IsOutOfFlow() || e->style.IsFloat()) return false;
+    return IsInlineDisplay(e->style.display);
 }
 
 bool IsAtom(const Element* e)
 {
-    return e->style.display == Display::InlineBlock || e->tag == "img" || e->tag == "input" || e->tag == "textarea" ||
-           e->tag == "button" || e->tag == "select";
+    return e->style.display == Display::InlineBlock || e->style.display == Display::InlineFlex || e->tag == "img" ||
+           e->tag == "input" || e->tag == "textarea" || e->tag == "button" || e->tag == "select";
+}
+
+bool IsBlank(const std::wstring& t, bool pre)
+{
+    for (wchar_t c : t) if (!iswspace(c) || pre) return false;
+    return true;
 }
 
 struct Item {
     Element* owner = nullptr;
     Element* atom = nullptr;
     std::wstring text;
-    float w = 0;
     bool spaceBefore = false;
     bool forcedBreak = false;
+    bool isFloat = false;
 };
+
+// Adjoining vertical margins: the largest positive plus the most negative.
+struct Margins {
+    float pos = 0, neg = 0;
+    void Add(float m) { if (m > 0) pos = std::max(pos, m); else neg = std::min(neg, m); }
+    void Add(const Margins& o) { pos = std::max(pos, o.pos); neg = std::min(neg, o.neg); }
+    float Value() const { return pos + neg; }
+};
+
+// A float's margin box in document coordinates.
+struct FloatBox {
+    float x, y, w, h;
+    bool left;
+};
+
+constexpr float kNoSize = -1;
 
 class Layouter {
 public:
@@ -50,9 +74,10 @@ public:
     void Run(Document& doc)
     {
         Element* root = doc.root.get();
+        m_root = root;
         std::vector<Element*> abs;
         RectF viewport{0, 0, m_ctx.viewportWidth, m_ctx.viewportHeight};
-        LayoutBlock(root, 0, 0, m_ctx.viewportWidth, abs);
+        LayoutBlock(root, 0, 0, m_ctx.viewportWidth, abs, false, m_ctx.viewportHeight);
         if (root->border.h < m_ctx.viewportHeight) {
             root->border.h = m_ctx.viewportHeight;
             root->content.h = std::max(root->content.h, m_ctx.viewportHeight);
@@ -62,9 +87,21 @@ public:
 
 private:
     // ---- sizes -------------------------------------------------------------
-    float HorizontalExtras(const ComputedStyle& s, float cbw)
+    static float Extras(const ComputedStyle& s)
     {
-        return s.margin[1].Resolve(cbw) + s.margin[3].Resolve(cbw) + s.padding[1] + s.padding[3] + s.borderWidth[1] + s.borderWidth[3];
+        return s.padding[1] + s.padding[3] + s.borderWidth[1] + s.borderWidth[3];
+    }
+
+    static float ExtrasV(const ComputedStyle& s)
+    {
+        return s.padding[0] + s.padding[2] + s.borderWidth[0] + s.borderWidth[2];
+    }
+
+    static void ResolvePadding(Element* e, float cbw)
+    {
+        ComputedStyle& s = e->style;
+        for (int i = 0; i < 4; ++i)
+            if (s.paddingPercent[i] >= 0) s.padding[i] = std::max(0.0f, cbw) * s.paddingPercent[i] / 100;
     }
 
     bool IntrinsicSize(Element* e, float& w, float& h)
@@ -82,8 +119,6 @@ private:
             for (auto& c : t) c = towlower(c);
             if (t == L"button" || t == L"submit" || t == L"reset") {
                 const std::wstring* v = e->Attribute("value");
-                float ascent, height;
-                m_fonts.Metrics(e->style, ascent, height);
                 w = v ? m_fonts.Width(e->style, *v) : 0;
                 h = e->style.LineHeightPx();
                 return true;
@@ -92,32 +127,39 @@ private:
         return false;
     }
 
-    // Widest line the content would take without wrapping.
-    float MaxContentWidth(Element* e)
+    // Widest line the content would take without wrapping (border box).
+    float MaxContentWidth(Element* e, int depth = 0)
     {
-        float own = e->style.padding[1] + e->style.padding[3] + e->style.borderWidth[1] + e->style.borderWidth[3];
-        if (e->style.width.unit == Length::Px) return e->style.width.value + own;
+        const ComputedStyle& s = e->style;
+        float own = Extras(s);
+        if (s.width.unit == Length::Px) return ClampWidth(s, s.width.value, 0) + own;
         float iw, ih;
         if (IntrinsicSize(e, iw, ih)) return iw + own;
+        if (depth > 200) return own;
         float best = 0, line = 0;
+        bool flexRow = s.IsFlex() && !s.flexColumn;
+        int items = 0;
         for (auto& c : e->children) {
             if (c->type == Node::Type::Text) {
-                line += m_fonts.Width(e->style, Collapse(c->text));
+                if (s.IsFlex() && IsBlank(c->text, false)) continue;
+                line += m_fonts.Width(s, Collapse(c->text));
             } else if (c->IsElement()) {
                 Element* ce = static_cast<Element*>(c.get());
                 if (ce->style.display == Display::None || ce->style.IsOutOfFlow()) continue;
                 float m = ce->style.margin[1].Resolve(0) + ce->style.margin[3].Resolve(0);
                 if (ce->tag == "br") { best = std::max(best, line); line = 0; continue; }
-                if (IsInlineLevel(ce)) {
-                    line += MaxContentWidth(ce) + m;
+                if (flexRow) {
+                    line += MaxContentWidth(ce, depth + 1) + m + (items++ ? s.columnGap : 0);
+                } else if (IsInlineLevel(ce) || ce->style.IsFloat()) {
+                    line += MaxContentWidth(ce, depth + 1) + m;
                 } else {
                     best = std::max(best, line);
                     line = 0;
-                    best = std::max(best, MaxContentWidth(ce) + m);
+                    best = std::max(best, MaxContentWidth(ce, depth + 1) + m);
                 }
             }
         }
-        return std::max(best, line) + own;
+        return ClampWidth(s, std::max(best, line), 0) + own;
     }
 
     static std::wstring Collapse(const std::wstring& t)
@@ -133,107 +175,267 @@ private:
         return out;
     }
 
-    float ClampWidth(const ComputedStyle& s, float w, float cbw)
+    // min-width wins over max-width, both over width. Percentages of an
+    // unknown reference do not apply.
+    static float ClampWidth(const ComputedStyle& s, float w, float cbw)
     {
-        if (!s.maxWidth.IsAuto()) w = std::min(w, s.maxWidth.Resolve(cbw));
-        if (!s.minWidth.IsAuto()) w = std::max(w, s.minWidth.Resolve(cbw));
+        bool known = cbw > 0;
+        if (!s.maxWidth.IsAuto() && (known || s.maxWidth.unit == Length::Px)) w = std::min(w, s.maxWidth.Resolve(cbw));
+        if (!s.minWidth.IsAuto() && (known || s.minWidth.unit == Length::Px)) w = std::max(w, s.minWidth.Resolve(cbw));
         return std::max(0.0f, w);
     }
 
-    float ClampHeight(const ComputedStyle& s, float h, float cbh)
+    static float ClampHeight(const ComputedStyle& s, float h, float cbh)
     {
-        if (!s.maxHeight.IsAuto()) h = std::min(h, s.maxHeight.Resolve(cbh));
-        if (!s.minHeight.IsAuto()) h = std::max(h, s.minHeight.Resolve(cbh));
+        bool known = cbh >= 0;
+        if (!s.maxHeight.IsAuto() && (known || s.maxHeight.unit == Length::Px)) h = std::min(h, s.maxHeight.Resolve(cbh));
+        if (!s.minHeight.IsAuto() && (known || s.minHeight.unit == Length::Px)) h = std::max(h, s.minHeight.Resolve(cbh));
         return std::max(0.0f, h);
     }
 
-    // ---- block layout ------------------------------------------------------
-    // Lays out `e` with its margin box's top-left at (x, y) in a containing block
-    // of width cbw. `shrink` sizes an auto width to the content.
-    void LayoutBlock(Element* e, float x, float y, float cbw, std::vector<Element*>& abs, bool shrink = false,
-                     float cbh = -1)
+    // The content height fixed by the style, or kNoSize.
+    static float DefiniteHeight(const ComputedStyle& s, float cbh)
+    {
+        if (s.height.IsAuto()) return kNoSize;
+        if (s.height.unit == Length::Percent && cbh < 0) return kNoSize;
+        return ClampHeight(s, s.height.Resolve(cbh), cbh);
+    }
+
+    // ---- block formatting ---------------------------------------------------
+    bool IsFlexItem(const Element* e) const { return e->parent && e->parent->style.IsFlex() && !e->style.IsOutOfFlow(); }
+
+    // Boxes whose margins never collapse with their children's.
+    bool IsBfcRoot(const Element* e) const
     {
         const ComputedStyle& s = e->style;
+        return e == m_root || IsInlineDisplay(s.display) || s.IsOutOfFlow() || s.IsFloat() || s.overflowHidden ||
+               s.IsFlex() || IsFlexItem(e) || e->hostedWindow;
+    }
+
+    static Element* FirstFlowChild(Element* e)
+    {
+        for (auto& c : e->children) {
+            if (c->type == Node::Type::Comment) continue;
+            if (c->type == Node::Type::Text) {
+                if (IsBlank(c->text, e->style.preWrap)) continue;
+                return nullptr;
+            }
+            if (!c->IsElement()) continue;
+            Element* ce = static_cast<Element*>(c.get());
+            if (ce->style.display == Display::None || ce->style.IsOutOfFlow()) continue;
+            if (ce->style.IsFloat() || IsInlineLevel(ce) || ce->tag == "br") return nullptr;
+            return ce;
+        }
+        return nullptr;
+    }
+
+    bool CollapsesTop(Element* e) const
+    {
+        const ComputedStyle& s = e->style;
+        return !IsBfcRoot(e) && s.borderWidth[0] == 0 && s.padding[0] == 0 && FirstFlowChild(e) && e->tag != "input" &&
+               e->tag != "textarea" && e->tag != "select";
+    }
+
+    bool CollapsesBottom(Element* e) const
+    {
+        const ComputedStyle& s = e->style;
+        return !IsBfcRoot(e) && s.borderWidth[2] == 0 && s.padding[2] == 0 && s.height.IsAuto() &&
+               (s.minHeight.IsAuto() || s.minHeight.value == 0);
+    }
+
+    // The top margin of a block together with the margins it collapses with.
+    Margins EffectiveTop(Element* e, float cbw, int depth = 0)
+    {
+        Margins m;
+        m.Add(e->style.margin[0].Resolve(cbw));
+        if (depth < 200 && e->style.clear == Clear::None && CollapsesTop(e)) {
+            Element* first = FirstFlowChild(e);
+            if (first->style.clear == Clear::None) m.Add(EffectiveTop(first, cbw, depth + 1));
+        }
+        return m;
+    }
+
+    // Lays out `e` with its margin box's top-left at (x, y) in a containing
+    // block of width cbw — or, with `atBorder`, its border box's top at y, the
+    // top margins already collapsed by the caller. `shrink` sizes an auto
+    // width to the content; forced sizes (flex items) replace the width and
+    // height. Returns the bottom margins that pass out of the box.
+    Margins LayoutBlock(Element* e, float x, float y, float cbw, std::vector<Element*>& abs, bool shrink = false,
+                        float cbh = kNoSize, bool atBorder = false, float forcedW = kNoSize, float forcedH = kNoSize)
+    {
+        ComputedStyle& s = e->style;
         e->lines.clear();
         e->laidOut = true;
+        ResolvePadding(e, cbw);
         float ml = s.margin[3].Resolve(cbw), mr = s.margin[1].Resolve(cbw), mt = s.margin[0].Resolve(cbw);
-        float bl = s.borderWidth[3], br = s.borderWidth[1], bt = s.borderWidth[0], bb = s.borderWidth[2];
-        float pl = s.padding[3], pr = s.padding[1], pt = s.padding[0], pb = s.padding[2];
-        float extras = bl + br + pl + pr;
+        float bl = s.borderWidth[3], bt = s.borderWidth[0], bb = s.borderWidth[2];
+        float pl = s.padding[3], pt = s.padding[0], pb = s.padding[2];
+        float extras = Extras(s);
         float iw = 0, ih = 0;
         bool intrinsic = IntrinsicSize(e, iw, ih);
         float width;
-        if (!s.width.IsAuto()) {
-            width = s.width.Resolve(cbw);
-        } else if (intrinsic) {
-            width = iw;
-            if (e->tag == "img" && !s.height.IsAuto() && ih > 0) width = iw * s.height.Resolve(cbh < 0 ? 0 : cbh) / ih;
-        } else if (shrink) {
-            width = std::min(MaxContentWidth(e) - extras, cbw - ml - mr - extras);
+        if (forcedW >= 0) {
+            width = forcedW;
         } else {
-            width = cbw - ml - mr - extras;
+            if (!s.width.IsAuto()) {
+                width = s.width.Resolve(cbw);
+            } else if (intrinsic) {
+                width = iw;
+                if (e->tag == "img" && !s.height.IsAuto() && ih > 0) width = iw * s.height.Resolve(cbh < 0 ? 0 : cbh) / ih;
+            } else if (shrink) {
+                width = std::min(MaxContentWidth(e) - extras, cbw - ml - mr - extras);
+            } else {
+                width = cbw - ml - mr - extras;
+            }
+            width = ClampWidth(s, width, cbw);
         }
-        width = ClampWidth(s, width, cbw);
-        // Centre a block with auto side margins.
-        if (!shrink && !s.width.IsAuto() && s.margin[1].IsAuto() && s.margin[3].IsAuto() && !s.IsOutOfFlow()) {
-            float free = cbw - width - extras;
-            if (free > 0) ml = free / 2;
+        // Auto side margins of a block in flow take the free space.
+        if (!shrink && forcedW < 0 && !s.width.IsAuto() && !s.IsOutOfFlow() && !IsInlineDisplay(s.display)) {
+            float free = cbw - width - extras - (s.margin[3].IsAuto() ? 0 : ml) - (s.margin[1].IsAuto() ? 0 : mr);
+            if (s.margin[1].IsAuto() && s.margin[3].IsAuto()) ml = std::max(0.0f, free / 2);
+            else if (s.margin[3].IsAuto()) ml = std::max(0.0f, free);
         }
         e->border.x = x + ml;
-        e->border.y = y + mt;
+        e->border.y = atBorder ? y : y + mt;
         e->content.x = e->border.x + bl + pl;
         e->content.y = e->border.y + bt + pt;
         e->content.w = width;
         e->border.w = width + extras;
+        float definite = forcedH >= 0 ? forcedH : DefiniteHeight(s, cbh);
+        if (intrinsic && e->tag == "img" && definite < 0) {
+            definite = ih;
+            if (!s.width.IsAuto() && iw > 0) definite = ih * width / iw;
+            definite = ClampHeight(s, definite, cbh);
+        }
+        e->content.h = definite >= 0 ? definite : 0;
 
         float contentHeight = 0;
+        Margins bottom;
         if (!intrinsic || e->tag == "input") {
             if (e->hostedWindow || (e->tag == "input") || e->tag == "textarea" || e->tag == "select")
                 contentHeight = e->tag == "input" && !e->isTextField ? s.LineHeightPx() : 0;
+            else if (s.IsFlex())
+                contentHeight = LayoutFlex(e, abs, definite);
             else
-                contentHeight = LayoutChildren(e, abs);
+                contentHeight = LayoutChildren(e, abs, atBorder && CollapsesTop(e), bottom);
         }
-        float height;
-        float resolvedCbh = cbh >= 0 ? cbh : -1;
-        if (!s.height.IsAuto() && !(s.height.unit == Length::Percent && resolvedCbh < 0)) {
-            height = s.height.Resolve(resolvedCbh);
-        } else if (intrinsic && e->tag == "img") {
-            height = ih;
-            if (!s.width.IsAuto() && iw > 0) height = ih * width / iw;
-        } else {
-            height = contentHeight;
-        }
-        height = ClampHeight(s, height, resolvedCbh);
+        float height = definite >= 0 ? definite : ClampHeight(s, contentHeight, cbh);
         e->content.h = height;
         e->border.h = height + bt + bb + pt + pb;
         if (s.overflowScroll) ScrollContent(e, contentHeight);
+        Margins out;
+        out.Add(s.margin[2].Resolve(cbw));
+        if (CollapsesBottom(e)) out.Add(bottom);
         if (s.position == Position::Relative) {
             float dx = !s.left.IsAuto() ? s.left.Resolve(cbw) : !s.right.IsAuto() ? -s.right.Resolve(cbw) : 0;
             float dy = !s.top.IsAuto() ? s.top.Resolve(cbh < 0 ? 0 : cbh) : !s.bottom.IsAuto() ? -s.bottom.Resolve(cbh < 0 ? 0 : cbh) : 0;
             if (dx || dy) Offset(e, dx, dy);
         }
+        return out;
     }
 
+    float RelativeDy(const Element* e) const
+    {
+        const ComputedStyle& s = e->style;
+        if (s.position != Position::Relative) return 0;
+        return !s.top.IsAuto() ? s.top.Resolve(0) : !s.bottom.IsAuto() ? -s.bottom.Resolve(0) : 0;
+    }
+
+    // ---- floats ---------------------------------------------------------------
+    // The free span [left, right) at height band [y, y + h) inside [x0, x1).
+    void FreeSpan(float y, float h, float x0, float x1, float& left, float& right) const
+    {
+        left = x0;
+        right = x1;
+        if (!m_floats) return;
+        for (const FloatBox& f : *m_floats) {
+            if (f.y >= y + std::max(h, 0.01f) || f.y + f.h <= y) continue;
+            if (f.left) left = std::max(left, f.x + f.w);
+            else right = std::min(right, f.x);
+        }
+    }
+
+    float ClearY(Clear c) const
+    {
+        float y = -1e30f;
+        if (!m_floats || c == Clear::None) return y;
+        for (const FloatBox& f : *m_floats)
+            if ((f.left && c != Clear::Right) || (!f.left && c != Clear::Left)) y = std::max(y, f.y + f.h);
+        return y;
+    }
+
+    float FloatBottom() const
+    {
+        float y = -1e30f;
+        if (m_floats) for (const FloatBox& f : *m_floats) y = std::max(y, f.y + f.h);
+        return y;
+    }
+
+    // Places a float no higher than `top` inside the content box of `block`.
+    void PlaceFloat(Element* f, Element* block, float top, std::vector<Element*>& abs)
+    {
+        float cbw = block->content.w;
+        LayoutBlock(f, 0, 0, cbw, abs, true, block->style.height.IsAuto() ? kNoSize : block->content.h);
+        const ComputedStyle& s = f->style;
+        float mw = f->border.w + s.margin[1].Resolve(cbw) + s.margin[3].Resolve(cbw);
+        float mh = f->border.h + s.margin[0].Resolve(cbw) + s.margin[2].Resolve(cbw);
+        bool left = s.floating == Float::Left;
+        float y = std::max(top, ClearY(s.clear));
+        if (m_floats)
+            for (const FloatBox& o : *m_floats) y = std::max(y, o.y);  // never above an earlier float
+        float x0 = block->content.x, x1 = block->content.x + cbw;
+        for (int guard = 0; guard < 1000; ++guard) {
+            float l, r;
+            FreeSpan(y, mh, x0, x1, l, r);
+            if (r - l >= mw - 0.01f || (l == x0 && r == x1)) {
+                float x = left ? l : r - mw;
+                Offset(f, x + s.margin[3].Resolve(cbw) - f->border.x, y + s.margin[0].Resolve(cbw) - f->border.y);
+                if (m_floats) m_floats->push_back({x, y, mw, mh, left});
+                return;
+            }
+            // Move below the float that ends first.
+            float next = 1e30f;
+            for (const FloatBox& o : *m_floats)
+                if (o.y + o.h > y) next = std::min(next, o.y + o.h);
+            if (next >= 1e30f) break;
+            y = next;
+        }
+        Offset(f, x0 - f->border.x, y - f->border.y);
+    }
+
+    // ---- block container ------------------------------------------------------
     // Lays out the children of a block container; returns the content height.
-    float LayoutChildren(Element* e, std::vector<Element*>& absOuter)
+    // `topAbsorbed`: the first child's top margins were collapsed into this
+    // box's. `bottom` receives the margins at the end that may pass through.
+    float LayoutChildren(Element* e, std::vector<Element*>& absOuter, bool topAbsorbed, Margins& bottom)
     {
         std::vector<Element*> ownAbs;
         std::vector<Element*>& abs = e->style.IsPositioned() ? ownAbs : absOuter;
+        std::vector<FloatBox> ownFloats;
+        std::vector<FloatBox>* savedFloats = m_floats;
+        bool root = IsBfcRoot(e);
+        if (root) m_floats = &ownFloats;
+        float cbw = e->content.w;
+        float cbh = e->style.height.IsAuto() ? kNoSize : e->content.h;
         float cy = e->content.y;
-        float prevMarginBottom = 0;
+        Margins pending;
+        bool topOpen = topAbsorbed;
         std::vector<Node*> inlineRun;
         auto flushInline = [&] {
             if (inlineRun.empty()) return;
             bool any = false;
             for (Node* n : inlineRun) {
-                if (n->type == Node::Type::Text) { for (wchar_t c : n->text) if (!iswspace(c) || e->style.preWrap) { any = true; break; } }
-                else any = true;
-                if (any) break;
+                if (n->type == Node::Type::Text) { if (!IsBlank(n->text, e->style.preWrap)) { any = true; break; } }
+                else if (n->IsElement() && !static_cast<Element*>(n)->style.IsFloat()) { any = true; break; }
             }
             if (any) {
-                cy += prevMarginBottom;
-                prevMarginBottom = 0;
+                cy += pending.Value();
+                pending = Margins();
+                topOpen = false;
                 cy = LayoutInline(e, inlineRun, cy, abs);
+            } else {
+                for (Node* n : inlineRun)
+                    if (n->IsElement()) PlaceFloat(static_cast<Element*>(n), e, cy + pending.Value(), abs);
             }
             inlineRun.clear();
         };
@@ -246,65 +448,93 @@ private:
                 if (ce->style.IsOutOfFlow()) {
                     // Static position: where it would have been.
                     ce->border.x = e->content.x;
-                    ce->border.y = cy + prevMarginBottom;
-                    abs.push_back(ce);
+                    ce->border.y = cy + (topOpen ? 0 : pending.Value());
+                    if (!inlineRun.empty()) inlineRun.push_back(n);
+                    else abs.push_back(ce);
+                    continue;
+                }
+                if (ce->style.IsFloat()) {
+                    if (!inlineRun.empty()) inlineRun.push_back(n);
+                    else PlaceFloat(ce, e, cy + (topOpen ? 0 : pending.Value()), abs);
                     continue;
                 }
             }
             if (IsInlineLevel(n)) { inlineRun.push_back(n); continue; }
             flushInline();
             Element* ce = static_cast<Element*>(n);
-            float mt = ce->style.margin[0].Resolve(e->content.w);
-            float collapse = std::max(prevMarginBottom, mt) - mt;
-            LayoutBlock(ce, e->content.x, cy + collapse, e->content.w, abs, false,
-                        e->style.height.unit == Length::Px ? e->content.h : -1);
-            cy = ce->border.y + ce->border.h;
-            if (ce->style.position == Position::Relative) {
-                // The offset moved the box, not the flow.
-                float dy = !ce->style.top.IsAuto() ? ce->style.top.Resolve(0) : !ce->style.bottom.IsAuto() ? -ce->style.bottom.Resolve(0) : 0;
-                cy -= dy;
+            Margins m = topOpen ? Margins() : pending;
+            if (!topOpen) m.Add(EffectiveTop(ce, cbw));
+            float by = cy + m.Value();
+            if (ce->style.clear != Clear::None) {
+                float clearY = ClearY(ce->style.clear);
+                if (by < clearY) by = clearY;
             }
-            prevMarginBottom = ce->style.margin[2].Resolve(e->content.w);
+            Margins out = LayoutBlock(ce, e->content.x, by, cbw, abs, false, cbh, true);
+            bool empty = ce->border.h == 0 && ce->lines.empty() && !IsBfcRoot(ce) && ce->style.clear == Clear::None;
+            if (empty) {
+                // Its top and bottom margins collapse through it.
+                pending = m;
+                pending.Add(out);
+                if (topOpen) pending = out;
+                ce->border.y = ce->content.y = cy;
+            } else {
+                cy = ce->border.y + ce->border.h - RelativeDy(ce);
+                pending = out;
+                topOpen = false;
+            }
         }
         flushInline();
-        cy += prevMarginBottom;
+        bottom = Margins();
+        if (CollapsesBottom(e) && e != m_root) bottom = pending;
+        else cy += pending.Value();
         float contentHeight = cy - e->content.y;
-        if (e->style.IsPositioned()) {
-            // Absolutes need this element's final height when they use bottom.
-            float savedH = e->content.h;
-            e->content.h = e->style.height.IsAuto() ? contentHeight : e->style.height.Resolve(0);
-            e->border.h = e->content.h + e->style.padding[0] + e->style.padding[2] + e->style.borderWidth[0] + e->style.borderWidth[2];
-            RectF pad{e->border.x + e->style.borderWidth[3], e->border.y + e->style.borderWidth[0],
-                      e->content.w + e->style.padding[1] + e->style.padding[3], e->content.h + e->style.padding[0] + e->style.padding[2]};
-            PlaceAbsolutes(ownAbs, pad);
-            e->content.h = savedH;
-        }
+        if (root && e->style.height.IsAuto()) contentHeight = std::max(contentHeight, FloatBottom() - e->content.y);
+        m_floats = savedFloats;
+        if (e->style.IsPositioned()) PlaceOwnAbsolutes(e, ownAbs, contentHeight);
         return contentHeight;
+    }
+
+    // Absolutes need the box's final height when they use bottom.
+    void PlaceOwnAbsolutes(Element* e, std::vector<Element*>& ownAbs, float contentHeight)
+    {
+        if (ownAbs.empty()) return;
+        const ComputedStyle& s = e->style;
+        float savedH = e->content.h;
+        float h = s.height.IsAuto() ? contentHeight : e->content.h;
+        RectF pad{e->border.x + s.borderWidth[3], e->border.y + s.borderWidth[0], e->content.w + s.padding[1] + s.padding[3],
+                  h + s.padding[0] + s.padding[2]};
+        PlaceAbsolutes(ownAbs, pad);
+        e->content.h = savedH;
     }
 
     void PlaceAbsolutes(std::vector<Element*>& abs, const RectF& cb)
     {
         for (Element* a : abs) {
-            const ComputedStyle& s = a->style;
+            ComputedStyle& s = a->style;
             RectF box = s.position == Position::Fixed ? RectF{0, 0, m_ctx.viewportWidth, m_ctx.viewportHeight} : cb;
             float staticX = a->border.x, staticY = a->border.y;
-            bool shrink = s.width.IsAuto() && (s.left.IsAuto() || s.right.IsAuto());
             float cbw = box.w;
+            ResolvePadding(a, cbw);
+            float ml = s.margin[3].Resolve(cbw), mr = s.margin[1].Resolve(cbw), mt = s.margin[0].Resolve(cbw), mb = s.margin[2].Resolve(cbw);
+            bool shrink = s.width.IsAuto() && (s.left.IsAuto() || s.right.IsAuto());
+            float forcedW = kNoSize;
             float availW = cbw;
             if (s.width.IsAuto() && !s.left.IsAuto() && !s.right.IsAuto())
-                availW = cbw - s.left.Resolve(cbw) - s.right.Resolve(cbw);
+                forcedW = ClampWidth(s, cbw - s.left.Resolve(cbw) - s.right.Resolve(cbw) - ml - mr - Extras(s), cbw);
             else if (!s.left.IsAuto())
                 availW = cbw - s.left.Resolve(cbw);
+            else if (!s.right.IsAuto())
+                availW = cbw - s.right.Resolve(cbw);
+            float forcedH = kNoSize;
+            if (s.height.IsAuto() && !s.top.IsAuto() && !s.bottom.IsAuto())
+                forcedH = ClampHeight(s, box.h - s.top.Resolve(box.h) - s.bottom.Resolve(box.h) - mt - mb - ExtrasV(s), box.h);
             std::vector<Element*> nested;
-            LayoutBlock(a, 0, 0, std::max(0.0f, availW), nested, shrink, box.h);
-            // Stretch between top and bottom.
-            if (s.height.IsAuto() && !s.top.IsAuto() && !s.bottom.IsAuto()) {
-                float h = box.h - s.top.Resolve(box.h) - s.bottom.Resolve(box.h) - s.margin[0].Resolve(cbw) - s.margin[2].Resolve(cbw);
-                float extrasV = s.padding[0] + s.padding[2] + s.borderWidth[0] + s.borderWidth[2];
-                a->content.h = std::max(0.0f, h - extrasV);
-                a->border.h = std::max(0.0f, h);
-            }
-            float ml = s.margin[3].Resolve(cbw), mr = s.margin[1].Resolve(cbw), mt = s.margin[0].Resolve(cbw), mb = s.margin[2].Resolve(cbw);
+            // Percentages inside resolve against this containing block.
+            float savedPx[4];
+            for (int i = 0; i < 4; ++i) savedPx[i] = s.padding[i];
+            LayoutBlock(a, 0, 0, std::max(0.0f, availW), nested, shrink, box.h, false, forcedW >= 0 ? std::max(0.0f, forcedW) : kNoSize,
+                        forcedH >= 0 ? std::max(0.0f, forcedH) : kNoSize);
+            (void)savedPx;
             float x, y;
             if (!s.left.IsAuto()) x = box.x + s.left.Resolve(cbw) + ml;
             else if (!s.right.IsAuto()) x = box.x + box.w - s.right.Resolve(cbw) - mr - a->border.w;
@@ -313,11 +543,304 @@ private:
             else if (!s.bottom.IsAuto()) y = box.y + box.h - s.bottom.Resolve(box.h) - mb - a->border.h;
             else y = staticY + mt;
             Offset(a, x - a->border.x, y - a->border.y);
-            if (!nested.empty()) {
-                // Descendants whose containing block is an ancestor above this one.
-                PlaceAbsolutes(nested, cb);
+            if (!nested.empty()) PlaceAbsolutes(nested, cb);  // their containing block is further up
+        }
+    }
+
+    // ---- flex layout ------------------------------------------------------------
+    struct FlexItem {
+        Element* e;
+        float base = 0;       // flex base size (content box, main axis)
+        float main = 0;       // resolved main size (content box)
+        float outerExtra = 0; // margins, borders and padding on the main axis
+        float cross = 0;      // outer cross size after layout
+        bool frozen = false;
+    };
+
+    float MainMin(const ComputedStyle& s, bool column, float ref) const
+    {
+        const Length& l = column ? s.minHeight : s.minWidth;
+        return l.IsAuto() || (l.unit == Length::Percent && ref < 0) ? 0 : l.Resolve(ref);
+    }
+
+    float MainMax(const ComputedStyle& s, bool column, float ref) const
+    {
+        const Length& l = column ? s.maxHeight : s.maxWidth;
+        return l.IsAuto() || (l.unit == Length::Percent && ref < 0) ? 1e30f : l.Resolve(ref);
+    }
+
+    float LayoutFlex(Element* e, std::vector<Element*>& absOuter, float definiteH)
+    {
+        std::vector<Element*> ownAbs;
+        std::vector<Element*>& abs = e->style.IsPositioned() ? ownAbs : absOuter;
+        const ComputedStyle& s = e->style;
+        const bool column = s.flexColumn;
+        const float cw = e->content.w;
+        const float mainSize = column ? definiteH : cw;
+        const float mainGap = column ? s.rowGap : s.columnGap, crossGap = column ? s.columnGap : s.rowGap;
+
+        std::vector<FlexItem> items;
+        for (auto& c : e->children) {
+            if (!c->IsElement()) continue;
+            Element* ce = static_cast<Element*>(c.get());
+            if (ce->style.display == Display::None) { ce->laidOut = false; continue; }
+            if (ce->style.IsOutOfFlow()) {
+                ce->border.x = e->content.x;
+                ce->border.y = e->content.y;
+                abs.push_back(ce);
+                continue;
+            }
+            items.push_back({ce});
+        }
+        std::stable_sort(items.begin(), items.end(), [](const FlexItem& a, const FlexItem& b) { return a.e->style.order < b.e->style.order; });
+        if (s.flexReverse) std::reverse(items.begin(), items.end());
+
+        // Base sizes.
+        for (FlexItem& it : items) {
+            ComputedStyle& is = it.e->style;
+            ResolvePadding(it.e, cw);
+            float m0 = is.margin[column ? 0 : 3].Resolve(cw), m1 = is.margin[column ? 2 : 1].Resolve(cw);
+            it.outerExtra = m0 + m1 + (column ? ExtrasV(is) : Extras(is));
+            const Length& size = column ? is.height : is.width;
+            if (!is.flexBasis.IsAuto() && !(is.flexBasis.unit == Length::Percent && mainSize < 0)) {
+                it.base = is.flexBasis.Resolve(mainSize);
+            } else if (!size.IsAuto() && !(size.unit == Length::Percent && mainSize < 0)) {
+                it.base = size.Resolve(mainSize);
+            } else if (!column) {
+                it.base = MaxContentWidth(it.e) - Extras(is);
+            } else {
+                std::vector<Element*> scratch;
+                float crossW = is.width.IsAuto() ? cw - is.margin[1].Resolve(cw) - is.margin[3].Resolve(cw) - Extras(is) : is.width.Resolve(cw);
+                LayoutBlock(it.e, 0, 0, cw, scratch, false, definiteH, false, std::max(0.0f, crossW));
+                it.base = it.e->content.h;
+            }
+            it.base = std::max(0.0f, it.base);
+            it.main = std::clamp(it.base, MainMin(is, column, mainSize), MainMax(is, column, mainSize));
+        }
+
+        // Lines.
+        std::vector<std::pair<size_t, size_t>> lines;  // [begin, end)
+        {
+            size_t begin = 0;
+            float used = 0;
+            for (size_t i = 0; i < items.size(); ++i) {
+                float outer = items[i].main + items[i].outerExtra;
+                if (s.flexWrap && mainSize >= 0 && i > begin && used + mainGap + outer > mainSize + 0.01f) {
+                    lines.push_back({begin, i});
+                    begin = i;
+                    used = 0;
+                }
+                used += (i > begin ? mainGap : 0) + outer;
+            }
+            if (begin < items.size() || items.empty()) lines.push_back({begin, items.size()});
+        }
+
+        // Resolve flexible lengths line by line, then lay the items out.
+        float crossCursor = 0;
+        std::vector<float> lineCross(lines.size(), 0);
+        std::vector<float> lineBaseline(lines.size(), 0);
+        for (size_t li = 0; li < lines.size(); ++li) {
+            auto [b, en] = lines[li];
+            if (mainSize >= 0) ResolveFlexible(items, b, en, mainSize - mainGap * static_cast<float>(en > b ? en - b - 1 : 0), column);
+            for (size_t i = b; i < en; ++i) {
+                FlexItem& it = items[i];
+                ComputedStyle& is = it.e->style;
+                std::vector<Element*>& target = abs;
+                if (!column) {
+                    LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, it.main);
+                    it.cross = it.e->border.h + is.margin[0].Resolve(cw) + is.margin[2].Resolve(cw);
+                } else {
+                    FlexAlign al = is.alignSelf == FlexAlign::Auto ? s.alignItems : is.alignSelf;
+                    float mlr = is.margin[1].Resolve(cw) + is.margin[3].Resolve(cw);
+                    float w = !is.width.IsAuto() ? is.width.Resolve(cw)
+                            : al == FlexAlign::Stretch ? cw - mlr - Extras(is)
+                            : std::min(MaxContentWidth(it.e) - Extras(is), cw - mlr - Extras(is));
+                    LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, std::max(0.0f, ClampWidth(is, w, cw)), it.main);
+                    it.cross = it.e->border.w + mlr;
+                }
+                lineCross[li] = std::max(lineCross[li], it.cross);
+            }
+            if (!column) {
+                // Baseline-aligned items share the line's largest ascent.
+                float maxAscent = 0, maxDescent = 0;
+                for (size_t i = b; i < en; ++i) {
+                    ComputedStyle& is = items[i].e->style;
+                    FlexAlign al = is.alignSelf == FlexAlign::Auto ? s.alignItems : is.alignSelf;
+                    if (al != FlexAlign::Baseline) continue;
+                    float a = is.margin[0].Resolve(cw) + FirstBaseline(items[i].e);
+                    maxAscent = std::max(maxAscent, a);
+                    maxDescent = std::max(maxDescent, items[i].cross - a);
+                }
+                lineBaseline[li] = maxAscent;
+                lineCross[li] = std::max(lineCross[li], maxAscent + maxDescent);
             }
         }
+        float crossSize = column ? cw : definiteH;
+        if (lines.size() == 1 && crossSize >= 0) lineCross[0] = crossSize;
+        float totalCross = 0;
+        for (size_t li = 0; li < lines.size(); ++li) totalCross += lineCross[li] + (li ? crossGap : 0);
+        // align-content: stretch shares the free cross space between the lines.
+        float crossStart = 0, crossBetween = 0;
+        if (lines.size() > 1 && crossSize >= 0) {
+            float free = crossSize - totalCross;
+            size_t n = lines.size();
+            switch (s.alignContent) {
+            case FlexAlign::Stretch: if (free > 0) for (float& lc : lineCross) lc += free / static_cast<float>(n); break;
+            case FlexAlign::End: crossStart = free; break;
+            case FlexAlign::Center: crossStart = free / 2; break;
+            case FlexAlign::SpaceBetween: if (free > 0) crossBetween = free / static_cast<float>(n - 1); break;
+            case FlexAlign::SpaceAround: if (free > 0) { crossBetween = free / static_cast<float>(n); crossStart = crossBetween / 2; } break;
+            case FlexAlign::SpaceEvenly: if (free > 0) { crossBetween = free / static_cast<float>(n + 1); crossStart = crossBetween; } break;
+            default: break;
+            }
+        }
+
+        crossCursor = crossStart;
+        float mainExtent = 0;
+        for (size_t li = 0; li < lines.size(); ++li) {
+            auto [b, en] = lines[li];
+            float used = 0;
+            for (size_t i = b; i < en; ++i) used += items[i].main + items[i].outerExtra + (i > b ? mainGap : 0);
+            float containerMain = mainSize >= 0 ? mainSize : used;
+            float free = containerMain - used;
+            size_t n = en - b;
+            float start = 0, between = 0;
+            FlexAlign jc = s.justifyContent;
+            if (s.flexReverse) {
+                if (jc == FlexAlign::Start) jc = FlexAlign::End;
+                else if (jc == FlexAlign::End) jc = FlexAlign::Start;
+            }
+            switch (jc) {
+            case FlexAlign::End: start = free; break;
+            case FlexAlign::Center: start = free / 2; break;
+            case FlexAlign::SpaceBetween: if (free > 0 && n > 1) between = free / static_cast<float>(n - 1); break;
+            case FlexAlign::SpaceAround: if (free > 0) { between = free / static_cast<float>(n); start = between / 2; } else start = free / 2; break;
+            case FlexAlign::SpaceEvenly: if (free > 0) { between = free / static_cast<float>(n + 1); start = between; } else start = free / 2; break;
+            default: break;
+            }
+            float pos = start;
+            for (size_t i = b; i < en; ++i) {
+                FlexItem& it = items[i];
+                ComputedStyle& is = it.e->style;
+                FlexAlign al = is.alignSelf == FlexAlign::Auto ? s.alignItems : is.alignSelf;
+                float m0 = is.margin[column ? 0 : 3].Resolve(cw);
+                float crossM0 = is.margin[column ? 3 : 0].Resolve(cw), crossM1 = is.margin[column ? 1 : 2].Resolve(cw);
+                float lc = lineCross[li];
+                // Stretch: an auto cross size fills the line.
+                const Length& crossLen = column ? is.width : is.height;
+                if (al == FlexAlign::Stretch && crossLen.IsAuto()) {
+                    float want = lc - crossM0 - crossM1;
+                    if (!column) {
+                        float h = ClampHeight(is, want - ExtrasV(is), definiteH);
+                        if (h > it.e->content.h || it.e->style.IsFlex()) {
+                            std::vector<Element*>& target = abs;
+                            LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, it.main, h);
+                        }
+                    }
+                    it.cross = lc;
+                }
+                float crossOffset = 0;
+                float boxCross = column ? it.e->border.w : it.e->border.h;
+                float freeCross = lc - boxCross - crossM0 - crossM1;
+                if (al == FlexAlign::End) crossOffset = freeCross;
+                else if (al == FlexAlign::Center) crossOffset = freeCross / 2;
+                else if (al == FlexAlign::Baseline && !column) crossOffset = lineBaseline[li] - (crossM0 + FirstBaseline(it.e));
+                float mainPos = pos + m0;
+                float crossPos = crossCursor + crossM0 + crossOffset;
+                float tx = column ? e->content.x + crossPos : e->content.x + mainPos;
+                float ty = column ? e->content.y + mainPos : e->content.y + crossPos;
+                Offset(it.e, tx - it.e->border.x, ty - it.e->border.y);
+                if (is.position == Position::Relative) {
+                    float dx = !is.left.IsAuto() ? is.left.Resolve(cw) : !is.right.IsAuto() ? -is.right.Resolve(cw) : 0;
+                    float dy = RelativeDy(it.e);
+                    if (dx || dy) Offset(it.e, dx, dy);
+                }
+                pos += it.main + it.outerExtra + mainGap + between;
+            }
+            mainExtent = std::max(mainExtent, containerMain);
+            crossCursor += lineCross[li] + crossGap + crossBetween;
+        }
+        float contentHeight = column ? (mainSize >= 0 ? mainSize : mainExtent) : totalCross;
+        if (e->style.IsPositioned()) PlaceOwnAbsolutes(e, ownAbs, contentHeight);
+        return contentHeight;
+    }
+
+    void ResolveFlexible(std::vector<FlexItem>& items, size_t b, size_t en, float space, bool column)
+    {
+        for (size_t i = b; i < en; ++i) { items[i].main = items[i].base; items[i].frozen = false; }
+        for (int round = 0; round < 8; ++round) {
+            float used = 0, grow = 0, shrinkWeight = 0;
+            for (size_t i = b; i < en; ++i) {
+                used += items[i].main + items[i].outerExtra;
+                if (items[i].frozen) continue;
+                grow += items[i].e->style.flexGrow;
+                shrinkWeight += items[i].e->style.flexShrink * items[i].base;
+            }
+            float free = space - used;
+            bool growing = free > 0;
+            if (growing && grow <= 0) break;
+            if (!growing && (free >= 0 || shrinkWeight <= 0)) break;
+            // A sum of grow factors below one hands out only that share.
+            float share = growing && grow < 1 ? free * grow : free;
+            bool clamped = false;
+            for (size_t i = b; i < en; ++i) {
+                FlexItem& it = items[i];
+                if (it.frozen) continue;
+                const ComputedStyle& is = it.e->style;
+                float target = growing ? it.main + share * is.flexGrow / grow
+                                       : it.main + share * (is.flexShrink * it.base) / shrinkWeight;
+                float lo = MainMin(is, column, space), hi = MainMax(is, column, space);
+                float clampedT = std::clamp(target, lo, std::max(lo, hi));
+                if (clampedT != target) { it.frozen = true; clamped = true; }
+                it.main = std::max(0.0f, clampedT);
+            }
+            if (!clamped) break;
+            // Unclamped items start over from their base sizes with what is left.
+            for (size_t i = b; i < en; ++i) if (!items[i].frozen) items[i].main = items[i].base;
+        }
+    }
+
+    // Distance from a box's border top to its first baseline.
+    float FirstBaseline(Element* e, int depth = 0)
+    {
+        if (!e->lines.empty()) return e->lines.front().baseline - e->border.y;
+        if (depth < 100)
+            for (auto& c : e->children) {
+                if (!c->IsElement()) continue;
+                Element* ce = static_cast<Element*>(c.get());
+                if (!ce->laidOut || ce->style.IsOutOfFlow() || ce->style.display == Display::None) continue;
+                return ce->border.y - e->border.y + FirstBaseline(ce, depth + 1);
+            }
+        return e->border.h;
+    }
+
+    // Distance from an inline-block's margin top to its baseline: its last
+    // line box, or its bottom margin edge when it has none or clips.
+    float AtomBaseline(Element* a, float cbw)
+    {
+        float mt = a->style.margin[0].Resolve(cbw);
+        float mb = a->style.margin[2].Resolve(cbw);
+        if (a->style.display == Display::InlineBlock && !a->style.overflowHidden && a->tag != "img" && a->tag != "input" &&
+            a->tag != "textarea" && a->tag != "select") {
+            float b = LastBaseline(a);
+            if (b >= 0) return mt + b;
+        }
+        if (a->style.display == Display::InlineFlex) return mt + FirstBaseline(a);
+        return mt + a->border.h + mb;
+    }
+
+    float LastBaseline(Element* e, int depth = 0)
+    {
+        if (!e->lines.empty()) return e->lines.back().baseline - e->border.y;
+        if (depth > 100) return -1;
+        for (auto it = e->children.rbegin(); it != e->children.rend(); ++it) {
+            if (!(*it)->IsElement()) continue;
+            Element* ce = static_cast<Element*>(it->get());
+            if (!ce->laidOut || ce->style.IsOutOfFlow() || ce->style.IsFloat() || ce->style.display == Display::None) continue;
+            float b = LastBaseline(ce, depth + 1);
+            if (b >= 0) return ce->border.y - e->border.y + b;
+        }
+        return -1;
     }
 
     // Content taller than the box scrolls: its extent is kept and the
@@ -357,7 +880,7 @@ private:
     }
 
     // ---- inline layout -----------------------------------------------------
-    void CollectItems(Node* n, Element* owner, std::vector<Item>& items, std::vector<Element*>& abs, bool& pendingSpace)
+    void CollectItems(Node* n, Element* owner, std::vector<Item>& items, std::vector<Element*>& abs, bool& pendingSpace, int depth = 0)
     {
         if (n->type == Node::Type::Text) {
             const std::wstring& t = n->text;
@@ -367,7 +890,9 @@ private:
                 wchar_t c = t[i];
                 if (pre && c == L'\n') { Item br; br.owner = owner; br.forcedBreak = true; items.push_back(br); ++i; pendingSpace = false; continue; }
                 if (iswspace(c) && c != 0xA0 && !pre) { pendingSpace = true; ++i; continue; }
-                if (pre && c == L' ') { Item sp; sp.owner = owner; sp.text = L" "; items.push_back(sp); ++i; continue; }
+                if (pre && (c == L' ' || c == L'\t')) {
+                    Item sp; sp.owner = owner; sp.text = c == L'\t' ? L"        " : L" "; items.push_back(sp); ++i; continue;
+                }
                 size_t j = i;
                 if (NeedsFallback(c)) {
                     j = i + 1;  // every CJK character is a break opportunity
@@ -391,8 +916,16 @@ private:
         Element* e = static_cast<Element*>(n);
         if (e->style.display == Display::None) { e->laidOut = false; return; }
         if (e->style.IsOutOfFlow()) { abs.push_back(e); return; }
+        if (e->style.IsFloat()) {
+            Item it;
+            it.owner = owner;
+            it.atom = e;
+            it.isFloat = true;
+            items.push_back(it);
+            return;
+        }
         if (e->tag == "br") { Item br; br.owner = owner; br.forcedBreak = true; items.push_back(br); pendingSpace = false; return; }
-        if (IsAtom(e) || e->style.display != Display::Inline) {
+        if (IsAtom(e) || !IsInlineDisplay(e->style.display) || depth > 200) {
             Item it;
             it.owner = owner;
             it.atom = e;
@@ -402,7 +935,24 @@ private:
             return;
         }
         e->laidOut = true;
-        for (auto& c : e->children) CollectItems(c.get(), e, items, abs, pendingSpace);
+        for (auto& c : e->children) CollectItems(c.get(), e, items, abs, pendingSpace, depth + 1);
+    }
+
+    // How far an inline box's baseline sits above its parent's (vertical-align).
+    static float BaselineShift(const Element* owner, const Element* block)
+    {
+        float shift = 0;
+        for (const Element* o = owner; o && o != block; o = o->parent) {
+            const ComputedStyle& s = o->style;
+            const ComputedStyle& ps = o->parent ? o->parent->style : s;
+            switch (s.verticalAlign) {
+            case VerticalAlign::Sub: shift -= ps.fontSize / 5; break;
+            case VerticalAlign::Super: shift += ps.fontSize / 3; break;
+            case VerticalAlign::Length: shift += s.verticalShift; break;
+            default: break;
+            }
+        }
+        return shift;
     }
 
     float LayoutInline(Element* block, const std::vector<Node*>& nodes, float top, std::vector<Element*>& abs)
@@ -410,30 +960,51 @@ private:
         std::vector<Item> items;
         bool pendingSpace = false;
         for (Node* n : nodes) CollectItems(n, block, items, abs, pendingSpace);
-        const float avail = block->content.w;
-        const bool noWrap = block->style.noWrap;
+        const ComputedStyle& bs = block->style;
+        const float cbw = block->content.w;
+        const bool noWrap = bs.noWrap;
+        const bool justify = bs.textAlign == TextAlign::Justify;
+        float strutAscent, strutHeight;
+        m_fonts.Metrics(bs, strutAscent, strutHeight);
         float y = top;
         size_t i = 0;
         while (i < items.size()) {
-            // Gather one line.
+            // The span left free by floats at this line.
+            float lineLeft, lineRight;
+            FreeSpan(y, bs.LineHeightPx(), block->content.x, block->content.x + cbw, lineLeft, lineRight);
+            float avail = lineRight - lineLeft;
             std::vector<Fragment> line;
+            std::vector<bool> gapBefore;
             float x = 0;
             size_t start = i;
             bool forced = false;
             for (; i < items.size(); ++i) {
                 Item& it = items[i];
                 if (it.forcedBreak) { forced = true; ++i; break; }
-                float space = (it.spaceBefore && i > start) ? m_fonts.Width(it.owner->style, L" ") : 0;
+                if (it.isFloat) {
+                    // Floats go up to this line if they fit beside its content.
+                    PlaceFloat(it.atom, block, y, abs);
+                    FreeSpan(y, bs.LineHeightPx(), block->content.x, block->content.x + cbw, lineLeft, lineRight);
+                    avail = lineRight - lineLeft;
+                    continue;
+                }
+                bool first = line.empty();
+                float space = (it.spaceBefore && !first) ? m_fonts.Width(it.owner->style, L" ") : 0;
                 float w;
                 Element* a = it.atom;
                 if (a) {
-                    std::vector<Element*>& target = abs;
-                    LayoutBlock(a, 0, 0, avail, target, true);
-                    w = a->border.w + a->style.margin[1].Resolve(avail) + a->style.margin[3].Resolve(avail);
+                    LayoutBlock(a, 0, 0, cbw, abs, true);
+                    w = a->border.w + a->style.margin[1].Resolve(cbw) + a->style.margin[3].Resolve(cbw);
                 } else {
                     w = m_fonts.Width(it.owner->style, it.text);
                 }
-                if (i > start && x + space + w > avail + 0.01f && !noWrap && !it.owner->style.noWrap) break;
+                if (!first && x + space + w > avail + 0.01f && !noWrap && !it.owner->style.noWrap) break;
+                if (first && x + w > avail + 0.01f && avail < cbw && !noWrap && m_floats) {
+                    // Nothing fits beside the floats: move below the first that ends.
+                    float next = 1e30f;
+                    for (const FloatBox& f : *m_floats) if (f.y + f.h > y) next = std::min(next, f.y + f.h);
+                    if (next < 1e30f) { y = next; FreeSpan(y, bs.LineHeightPx(), block->content.x, block->content.x + cbw, lineLeft, lineRight); avail = lineRight - lineLeft; }
+                }
                 x += space;
                 Fragment f;
                 f.owner = it.owner;
@@ -441,69 +1012,106 @@ private:
                 f.text = it.text;
                 f.x = x;
                 f.w = w;
-                // Join with the previous text fragment of the same owner.
-                if (!a && !line.empty() && !line.back().atom && line.back().owner == it.owner) {
+                // Join with the previous text fragment of the same owner (words stay apart when justified).
+                if (!justify && !a && !line.empty() && !line.back().atom && line.back().owner == it.owner) {
                     Fragment& prev = line.back();
                     if (space > 0) prev.text += L' ';
                     prev.text += it.text;
                     prev.w = x + w - prev.x;
                 } else {
-                    if (space > 0 && !line.empty() && !line.back().atom && !a) {
-                        // a space between different owners belongs to the earlier one
-                    }
                     line.push_back(std::move(f));
+                    gapBefore.push_back(space > 0);
                 }
                 x += w;
             }
             if (line.empty() && !forced) { if (i == start) ++i; continue; }
-            // Vertical metrics.
-            float strutAscent, strutHeight;
-            m_fonts.Metrics(block->style, strutAscent, strutHeight);
+            // Vertical metrics: ascent and descent around the baseline.
             float ascentPart = 0, descentPart = 0;
-            bool hasText = line.empty();
-            for (auto& f : line) {
+            float lh = bs.LineHeightPx();
+            float half = (lh - strutHeight) / 2;
+            ascentPart = half + strutAscent;
+            descentPart = lh - half - strutAscent;
+            std::vector<float> fragAscent(line.size()), fragShift(line.size());
+            float topAligned = 0;
+            for (size_t k = 0; k < line.size(); ++k) {
+                Fragment& f = line[k];
+                Element* va = f.atom ? f.atom : f.owner;
+                VerticalAlign align = va->style.verticalAlign;
+                float shift = f.atom ? BaselineShift(f.atom, block) : BaselineShift(f.owner, block);
+                float a, d;
                 if (f.atom) {
-                    float mt = f.atom->style.margin[0].Resolve(avail), mb = f.atom->style.margin[2].Resolve(avail);
-                    ascentPart = std::max(ascentPart, f.atom->border.h + mt + mb);
+                    float mh = f.atom->border.h + f.atom->style.margin[0].Resolve(cbw) + f.atom->style.margin[2].Resolve(cbw);
+                    a = AtomBaseline(f.atom, cbw);
+                    d = mh - a;
                 } else {
-                    hasText = true;
-                    float a, h;
-                    m_fonts.Metrics(f.owner->style, a, h);
-                    float lh = f.owner->style.LineHeightPx();
-                    float half = (lh - h) / 2;
-                    ascentPart = std::max(ascentPart, half + a);
-                    descentPart = std::max(descentPart, lh - half - a);
+                    float fa, fh;
+                    m_fonts.Metrics(f.owner->style, fa, fh);
+                    float flh = f.owner->style.LineHeightPx();
+                    float fhalf = (flh - fh) / 2;
+                    a = fhalf + fa;
+                    d = flh - a;
                 }
-            }
-            if (hasText) {
-                float lh = block->style.LineHeightPx();
-                float half = (lh - strutHeight) / 2;
-                ascentPart = std::max(ascentPart, half + strutAscent);
-                descentPart = std::max(descentPart, lh - half - strutAscent);
+                if (f.atom && align == VerticalAlign::Middle) {
+                    // The box's middle on the parent's baseline plus half an x-height.
+                    float mh = a + d;
+                    float mid = bs.fontSize * 0.25f;
+                    shift = mid - mh / 2 + d;
+                } else if (f.atom && align == VerticalAlign::TextTop) {
+                    shift = strutAscent - a;
+                } else if (f.atom && align == VerticalAlign::TextBottom) {
+                    shift = -(strutHeight - strutAscent) + d;
+                }
+                fragAscent[k] = a;
+                fragShift[k] = shift;
+                if (f.atom && (align == VerticalAlign::Top || align == VerticalAlign::Bottom)) {
+                    topAligned = std::max(topAligned, a + d);
+                    continue;
+                }
+                ascentPart = std::max(ascentPart, a + shift);
+                descentPart = std::max(descentPart, d - shift);
             }
             float lineH = ascentPart + descentPart;
+            if (topAligned > lineH) { descentPart += topAligned - lineH; lineH = topAligned; }
             float baseline = y + ascentPart;
-            float shift = 0;
             float used = x;
-            if (block->style.textAlign == TextAlign::Center) shift = (avail - used) / 2;
-            else if (block->style.textAlign == TextAlign::Right) shift = avail - used;
-            if (shift < 0) shift = 0;
-            for (auto& f : line) {
-                f.x += block->content.x + shift;
+            float shiftX = 0;
+            float extra = 0;
+            size_t gaps = 0;
+            bool lastLine = i >= items.size() || forced;
+            if (justify && !lastLine) {
+                for (size_t k = 1; k < line.size(); ++k) if (gapBefore[k]) ++gaps;
+                if (gaps && avail > used) extra = (avail - used) / static_cast<float>(gaps);
+            } else if (bs.textAlign == TextAlign::Center) {
+                shiftX = (avail - used) / 2;
+            } else if (bs.textAlign == TextAlign::Right) {
+                shiftX = avail - used;
+            }
+            if (shiftX < 0) shiftX = 0;
+            float spread = 0;
+            for (size_t k = 0; k < line.size(); ++k) {
+                Fragment& f = line[k];
+                if (k > 0 && gapBefore[k]) spread += extra;
+                f.x += lineLeft + shiftX + spread;
+                Element* va = f.atom ? f.atom : f.owner;
+                VerticalAlign align = va->style.verticalAlign;
+                float fb = baseline - fragShift[k];
                 if (f.atom) {
-                    float mt = f.atom->style.margin[0].Resolve(avail), mb = f.atom->style.margin[2].Resolve(avail);
-                    float ml = f.atom->style.margin[3].Resolve(avail);
-                    float ay = baseline - f.atom->border.h - mb - mt;
-                    Offset(f.atom, f.x + ml - f.atom->border.x, ay + mt - f.atom->border.y);
+                    float mt = f.atom->style.margin[0].Resolve(cbw);
+                    float ml = f.atom->style.margin[3].Resolve(cbw);
+                    float mh = f.atom->border.h + mt + f.atom->style.margin[2].Resolve(cbw);
+                    float marginTop = fb - fragAscent[k];
+                    if (align == VerticalAlign::Top) marginTop = y;
+                    else if (align == VerticalAlign::Bottom) marginTop = y + lineH - mh;
+                    Offset(f.atom, f.x + ml - f.atom->border.x, marginTop + mt - f.atom->border.y);
                     f.y = f.atom->border.y;
                     f.h = f.atom->border.h;
-                    f.baseline = baseline;
+                    f.baseline = marginTop + fragAscent[k];
                 } else {
                     float a, h;
                     m_fonts.Metrics(f.owner->style, a, h);
-                    f.y = baseline - a;
+                    f.y = fb - a;
                     f.h = h;
-                    f.baseline = baseline;
+                    f.baseline = fb;
                 }
                 block->lines.push_back(std::move(f));
             }
@@ -531,6 +1139,8 @@ private:
 
     const LayoutContext& m_ctx;
     FontCache& m_fonts;
+    Element* m_root = nullptr;
+    std::vector<FloatBox>* m_floats = nullptr;
 };
 
 void ResetBoxes(Element* e)

@@ -268,6 +268,19 @@ class Painter {
 public:
     Painter(Gdiplus::Graphics& g, Canvas& c, const PaintState& st) : m_g(g), m_c(c), m_state(st), m_fonts(FontCache::Instance()) {}
 
+    // The root's background colour, or the body's when the root has none,
+    // covers the whole canvas.
+    void PaintCanvas(Element* root)
+    {
+        Element* source = root;
+        if ((root->style.backgroundColor >> 24) == 0 && root->style.backgroundImage.empty())
+            for (Element* c : root->ElementChildren())
+                if (c->tag == "body") { source = c; break; }
+        if (!source->laidOut || source->style.display == Display::None || (source->style.backgroundColor >> 24) == 0) return;
+        m_canvasSource = source;
+        FillDevice(m_c, m_c.clip, Premultiply(source->style.backgroundColor, source->style.opacity));
+    }
+
     void Paint(Element* e, float opacity)
     {
         if (!e->laidOut || e->style.display == Display::None) return;
@@ -439,7 +452,7 @@ private:
         const ComputedStyle& s = e->style;
         const RectF& b = e->border;
         if (b.w <= 0 || b.h <= 0) return;
-        if ((s.backgroundColor >> 24) != 0) FillBox(b, s.borderRadius, s.backgroundColor, op);
+        if ((s.backgroundColor >> 24) != 0 && e != m_canvasSource) FillBox(b, s.borderRadius, s.backgroundColor, op);
         if (!s.backgroundImage.empty() && m_state.images) {
             if (const Picture* pic = m_state.images->Find(s.backgroundImage)) PaintBackgroundImage(e, pic, op);
         }
@@ -461,11 +474,55 @@ private:
             BlendCorners(m_c, Device(sb), ri, CornerMask(std::max(rad, w), w, ri), Premultiply(s.borderColor[0], op));
             return;
         }
-        // Four edges: top and bottom full width, the sides between them.
-        FillBox({b.x, b.y, b.w, bw[0]}, 0, s.borderColor[0], op);
-        FillBox({b.x, b.y + b.h - bw[2], b.w, bw[2]}, 0, s.borderColor[2], op);
-        FillBox({b.x, b.y + bw[0], bw[3], b.h - bw[0] - bw[2]}, 0, s.borderColor[3], op);
-        FillBox({b.x + b.w - bw[1], b.y + bw[0], bw[1], b.h - bw[0] - bw[2]}, 0, s.borderColor[1], op);
+        PaintEdges(e, op);
+    }
+
+    // Four edges: top and bottom full width, the sides between them; each in its own style.
+    void PaintEdges(const Element* e, float op)
+    {
+        const ComputedStyle& s = e->style;
+        const RectF& b = e->border;
+        const float* bw = s.borderWidth;
+        for (int side = 0; side < 4; ++side) {
+            float w = bw[side];
+            if (w <= 0) continue;
+            bool horizontal = side == 0 || side == 2;
+            RectF strip = side == 0 ? RectF{b.x, b.y, b.w, w}
+                        : side == 2 ? RectF{b.x, b.y + b.h - w, b.w, w}
+                        : side == 3 ? RectF{b.x, b.y + bw[0], w, b.h - bw[0] - bw[2]}
+                                    : RectF{b.x + b.w - w, b.y + bw[0], w, b.h - bw[0] - bw[2]};
+            Argb color = s.borderColor[side];
+            BorderStyle style = s.borderStyle[side];
+            if (style == BorderStyle::Double && w >= 3) {
+                // Two lines of a third each, on the outer and the inner edge.
+                auto third = [](float v) { return v >= 3 ? std::floor((v + 1) / 3) : 0.0f; };
+                float line = third(w);
+                float ot = third(bw[0]), orr = third(bw[1]), ob = third(bw[2]), ol = third(bw[3]);
+                RectF outer, inner;
+                switch (side) {
+                case 0: outer = {b.x, b.y, b.w, line};
+                        inner = {b.x + bw[3] - ol, b.y + w - line, b.w - bw[3] - bw[1] + ol + orr, line}; break;
+                case 2: outer = {b.x, b.y + b.h - line, b.w, line};
+                        inner = {b.x + bw[3] - ol, b.y + b.h - w, b.w - bw[3] - bw[1] + ol + orr, line}; break;
+                case 3: outer = {b.x, b.y, line, b.h};
+                        inner = {b.x + w - line, b.y + bw[0] - ot, line, b.h - bw[0] - bw[2] + ot + ob}; break;
+                default: outer = {b.x + b.w - line, b.y, line, b.h};
+                         inner = {b.x + b.w - w, b.y + bw[0] - ot, line, b.h - bw[0] - bw[2] + ot + ob}; break;
+                }
+                FillBox(outer, 0, color, op);
+                FillBox(inner, 0, color, op);
+            } else if (style == BorderStyle::Dashed || style == BorderStyle::Dotted) {
+                // Dots as squares of the border width, dashes twice as long, gaps of one width.
+                float seg = style == BorderStyle::Dotted ? w : 2 * w, gap = w;
+                float from = horizontal ? strip.x : strip.y, to = from + (horizontal ? strip.w : strip.h);
+                for (float p = from; p < to; p += seg + gap) {
+                    float len = std::min(seg, to - p);
+                    FillBox(horizontal ? RectF{p, strip.y, len, w} : RectF{strip.x, p, w, len}, 0, color, op);
+                }
+            } else {
+                FillBox(strip, 0, color, op);
+            }
+        }
     }
 
     void PaintBackgroundImage(Element* e, const Picture* pic, float op)
@@ -618,6 +675,7 @@ private:
     Canvas& m_c;
     const PaintState& m_state;
     FontCache& m_fonts;
+    const Element* m_canvasSource = nullptr;
 };
 
 }  // namespace
@@ -629,7 +687,9 @@ void PaintDocument(Gdiplus::Graphics& g, Canvas& canvas, Document& doc, const Pa
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
     g.TranslateTransform(static_cast<float>(canvas.ox), static_cast<float>(canvas.oy));
-    Painter(g, canvas, state).Paint(doc.root.get(), 1);
+    Painter painter(g, canvas, state);
+    painter.PaintCanvas(doc.root.get());
+    painter.Paint(doc.root.get(), 1);
     g.Flush(Gdiplus::FlushIntentionSync);
 }
 
