@@ -35,6 +35,7 @@ std::wstring StripComments(const std::wstring& s)
             size_t e = s.find(L"*/", i + 2);
             if (e == std::wstring::npos) break;
             i = e + 1;
+            out += L' ';  // a comment separates tokens
             continue;
         }
         out += s[i];
@@ -452,6 +453,9 @@ std::vector<std::wstring> SplitSpaces(const std::wstring& v)
 // Lengths beyond this many pixels are clamped: layout stays finite.
 constexpr double kMaxLength = 1e7;
 
+// The root element's font size while a tree is styled (rem lengths).
+thread_local float t_rootFontSize = 13;
+
 // A CSS number at the start of `v` ([+-] digits [. digits] [e[+-]digits]);
 // returns the characters used, 0 when there is no number.
 size_t ReadNumber(const std::wstring& v, double& out)
@@ -499,7 +503,7 @@ bool ParseLength(const std::wstring& vIn, Length& out, const LengthOptions& o)
     if (u == "px") px = n;
     else if (u == "%") px = n;
     else if (u == "em") px = n * o.fontSize;
-    else if (u == "rem") px = n * 13;
+    else if (u == "rem") px = n * t_rootFontSize;
     else if (u == "ex" || u == "ch") px = n * o.fontSize / 2;  // half an em: the usual x-height and digit width
     else if (u == "in") px = n * 96;
     else if (u == "cm") px = n * 96 / 2.54;
@@ -1117,6 +1121,7 @@ void StyleResolver::Compute(Element* e, const ComputedStyle* parent, const std::
     }
     if (e->HasAttribute("hidden")) s.display = Display::None;
     FinishStyle(s, parent);
+    if (!parent) t_rootFontSize = s.fontSize;
     e->style = std::move(s);
     for (auto& c : e->children)
         if (c->IsElement()) Compute(static_cast<Element*>(c.get()), &e->style, documentUrl);
@@ -1124,6 +1129,7 @@ void StyleResolver::Compute(Element* e, const ComputedStyle* parent, const std::
 
 void StyleResolver::ComputeAll(Element* root, const std::wstring& documentUrl)
 {
+    t_rootFontSize = 13;
     Compute(root, nullptr, documentUrl);
 }
 

@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ std::string Narrow(const std::wstring& w)
     for (wchar_t c : w) out += static_cast<char>(c < 128 ? c : '_');
     return out;
 }
+
+void PrintTo(const Pair& p, std::ostream* os) { *os << Narrow(p.area + L"/" + p.name); }
 
 std::vector<Pair> FindPairs()
 {
