@@ -841,19 +841,31 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
     } else if (p == "background-color") {
         if (ParseColor(v, color)) s.backgroundColor = color;
     } else if (p == "background") {
+        // The shorthand sets every part; what it leaves out is reset. A part
+        // it cannot read drops the whole declaration.
+        ComputedStyle t;
         std::vector<std::wstring> pos;
         for (auto& part : SplitSpaces(v)) {
             std::string lp = Lower(part);
-            if (lp.compare(0, 4, "url(") == 0) { std::wstring u = UrlOf(part); s.backgroundImage = u.empty() ? L"" : ResolveUrl(baseUrl, u); }
-            else if (lp == "none") s.backgroundImage.clear();
-            else if (lp == "repeat") s.backgroundRepeat = Repeat::Repeat;
-            else if (lp == "repeat-x") s.backgroundRepeat = Repeat::RepeatX;
-            else if (lp == "repeat-y") s.backgroundRepeat = Repeat::RepeatY;
-            else if (lp == "no-repeat") s.backgroundRepeat = Repeat::NoRepeat;
-            else if (ParseColor(part, color)) s.backgroundColor = color;
-            else pos.push_back(part);
+            Length l;
+            if (lp.compare(0, 4, "url(") == 0) { std::wstring u = UrlOf(part); t.backgroundImage = u.empty() ? L"" : ResolveUrl(baseUrl, u); }
+            else if (lp == "none") t.backgroundImage.clear();
+            else if (lp == "repeat") t.backgroundRepeat = Repeat::Repeat;
+            else if (lp == "repeat-x") t.backgroundRepeat = Repeat::RepeatX;
+            else if (lp == "repeat-y") t.backgroundRepeat = Repeat::RepeatY;
+            else if (lp == "no-repeat") t.backgroundRepeat = Repeat::NoRepeat;
+            else if (lp == "scroll" || lp == "fixed" || lp == "local") {}
+            else if (ParseColor(part, color)) t.backgroundColor = color;
+            else if (lp == "left" || lp == "right" || lp == "top" || lp == "bottom" || lp == "center" ||
+                     (ParseLength(part, l, s.fontSize) && !l.IsAuto())) pos.push_back(part);
+            else return;
         }
-        if (!pos.empty()) ApplyBackgroundPosition(s, pos);
+        if (!pos.empty()) ApplyBackgroundPosition(t, pos);
+        s.backgroundColor = t.backgroundColor;
+        s.backgroundImage = t.backgroundImage;
+        s.backgroundRepeat = t.backgroundRepeat;
+        s.backgroundX = t.backgroundX;
+        s.backgroundY = t.backgroundY;
     } else if (p == "background-image") {
         if (lv == "none") s.backgroundImage.clear();
         else { std::wstring u = UrlOf(v); if (!u.empty()) s.backgroundImage = ResolveUrl(baseUrl, u); }
@@ -916,11 +928,12 @@ void ApplyDeclaration(ComputedStyle& s, const ComputedStyle* parent, const Decla
         else if (lv == "center") s.textAlign = TextAlign::Center;
         else if (lv == "right" || lv == "end") s.textAlign = TextAlign::Right;
     } else if (p == "line-height") {
-        if (lv == "normal") s.lineHeight = -1;
-        else if (ParseNonNegativeNumber(v, px)) s.lineHeight = px * s.fontSize;
+        if (lv == "normal") { s.lineHeight = -1; s.lineHeightFactor = -1; }
+        else if (ParseNonNegativeNumber(v, px)) { s.lineHeight = px * s.fontSize; s.lineHeightFactor = px; }
         else if (ParseSize(v, len, s.fontSize)) {
             if (len.IsAuto()) return;
-            else if (len.unit == Length::Px) s.lineHeight = len.value;
+            s.lineHeightFactor = -1;
+            if (len.unit == Length::Px) s.lineHeight = len.value;
             else if (len.unit == Length::Percent) s.lineHeight = s.fontSize * len.value / 100;
         }
     } else if (p == "opacity") {
@@ -1056,6 +1069,7 @@ void InheritFrom(ComputedStyle& s, const ComputedStyle& p)
     s.italic = p.italic;
     s.textAlign = p.textAlign;
     s.lineHeight = p.lineHeight;
+    s.lineHeightFactor = p.lineHeightFactor;
     s.visible = p.visible;
     s.cursor = p.cursor;
     s.noWrap = p.noWrap;
@@ -1066,6 +1080,7 @@ void InheritFrom(ComputedStyle& s, const ComputedStyle& p)
 
 void FinishStyle(ComputedStyle& s, const ComputedStyle* parent)
 {
+    if (s.lineHeightFactor > 0) s.lineHeight = s.lineHeightFactor * s.fontSize;
     for (int i = 0; i < 4; ++i) {
         if (s.borderStyle[i] == BorderStyle::None) s.borderWidth[i] = 0;
         if (!s.borderColorSet[i]) s.borderColor[i] = s.color;

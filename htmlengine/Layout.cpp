@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <unordered_set>
 #include <vector>
 
 #include "htmlengine/Fonts.h"
@@ -125,6 +126,12 @@ private:
             }
         }
         return false;
+    }
+
+    bool IntrinsicSizeKnown(Element* e)
+    {
+        float w, h;
+        return IntrinsicSize(e, w, h);
     }
 
     // Widest line the content would take without wrapping (border box).
@@ -264,6 +271,7 @@ private:
                         float cbh = kNoSize, bool atBorder = false, float forcedW = kNoSize, float forcedH = kNoSize)
     {
         ComputedStyle& s = e->style;
+        ++m_work;
         e->lines.clear();
         e->laidOut = true;
         ResolvePadding(e, cbw);
@@ -509,32 +517,31 @@ private:
 
     void PlaceAbsolutes(std::vector<Element*>& abs, const RectF& cb)
     {
+        // A box laid out twice (a flex item stretched) reported its absolutes twice.
+        std::unordered_set<Element*> seen;
         for (Element* a : abs) {
+            if (!seen.insert(a).second) continue;
             ComputedStyle& s = a->style;
             RectF box = s.position == Position::Fixed ? RectF{0, 0, m_ctx.viewportWidth, m_ctx.viewportHeight} : cb;
             float staticX = a->border.x, staticY = a->border.y;
             float cbw = box.w;
             ResolvePadding(a, cbw);
             float ml = s.margin[3].Resolve(cbw), mr = s.margin[1].Resolve(cbw), mt = s.margin[0].Resolve(cbw), mb = s.margin[2].Resolve(cbw);
-            bool shrink = s.width.IsAuto() && (s.left.IsAuto() || s.right.IsAuto());
+            // An auto width fills the room between left and right, or
+            // shrinks to the content within the room left by the one given.
             float forcedW = kNoSize;
-            float availW = cbw;
-            if (s.width.IsAuto() && !s.left.IsAuto() && !s.right.IsAuto())
+            if (s.width.IsAuto() && !s.left.IsAuto() && !s.right.IsAuto()) {
                 forcedW = ClampWidth(s, cbw - s.left.Resolve(cbw) - s.right.Resolve(cbw) - ml - mr - Extras(s), cbw);
-            else if (!s.left.IsAuto())
-                availW = cbw - s.left.Resolve(cbw);
-            else if (!s.right.IsAuto())
-                availW = cbw - s.right.Resolve(cbw);
+            } else if (s.width.IsAuto() && !IntrinsicSizeKnown(a)) {
+                float availW = cbw - (!s.left.IsAuto() ? s.left.Resolve(cbw) : !s.right.IsAuto() ? s.right.Resolve(cbw) : 0);
+                forcedW = ClampWidth(s, std::min(MaxContentWidth(a) - Extras(s), availW - ml - mr - Extras(s)), cbw);
+            }
             float forcedH = kNoSize;
             if (s.height.IsAuto() && !s.top.IsAuto() && !s.bottom.IsAuto())
                 forcedH = ClampHeight(s, box.h - s.top.Resolve(box.h) - s.bottom.Resolve(box.h) - mt - mb - ExtrasV(s), box.h);
             std::vector<Element*> nested;
-            // Percentages inside resolve against this containing block.
-            float savedPx[4];
-            for (int i = 0; i < 4; ++i) savedPx[i] = s.padding[i];
-            LayoutBlock(a, 0, 0, std::max(0.0f, availW), nested, shrink, box.h, false, forcedW >= 0 ? std::max(0.0f, forcedW) : kNoSize,
+            LayoutBlock(a, 0, 0, cbw, nested, false, box.h, false, forcedW >= 0 ? std::max(0.0f, forcedW) : kNoSize,
                         forcedH >= 0 ? std::max(0.0f, forcedH) : kNoSize);
-            (void)savedPx;
             float x, y;
             if (!s.left.IsAuto()) x = box.x + s.left.Resolve(cbw) + ml;
             else if (!s.right.IsAuto()) x = box.x + box.w - s.right.Resolve(cbw) - mr - a->border.w;
@@ -555,7 +562,33 @@ private:
         float outerExtra = 0; // margins, borders and padding on the main axis
         float cross = 0;      // outer cross size after layout
         bool frozen = false;
+        bool laidOutAtBase = false;
     };
+
+    float ColumnItemWidth(Element* item, const ComputedStyle& container, float cw)
+    {
+        const ComputedStyle& is = item->style;
+        FlexAlign al = is.alignSelf == FlexAlign::Auto ? container.alignItems : is.alignSelf;
+        float mlr = is.margin[1].Resolve(cw) + is.margin[3].Resolve(cw);
+        float w = !is.width.IsAuto() ? is.width.Resolve(cw)
+                : al == FlexAlign::Stretch ? cw - mlr - Extras(is)
+                : std::min(MaxContentWidth(item) - Extras(is), cw - mlr - Extras(is));
+        return std::max(0.0f, ClampWidth(is, w, cw));
+    }
+
+    static bool HasOutOfFlow(const Element* e)
+    {
+        for (auto& c : e->children)
+            if (c->IsElement()) {
+                const Element* ce = static_cast<const Element*>(c.get());
+                if (ce->style.IsOutOfFlow() || HasOutOfFlow(ce)) return true;
+            }
+        return false;
+    }
+
+    // Past this many box layouts, flex items are not laid out a second time:
+    // a pathological page lays out roughly, never exponentially long.
+    bool Cheap() const { return m_work > 200000; }
 
     float MainMin(const ComputedStyle& s, bool column, float ref) const
     {
@@ -609,10 +642,11 @@ private:
             } else if (!column) {
                 it.base = MaxContentWidth(it.e) - Extras(is);
             } else {
+                // The content height at the width the item will have (laid out again only if it flexes).
                 std::vector<Element*> scratch;
-                float crossW = is.width.IsAuto() ? cw - is.margin[1].Resolve(cw) - is.margin[3].Resolve(cw) - Extras(is) : is.width.Resolve(cw);
-                LayoutBlock(it.e, 0, 0, cw, scratch, false, definiteH, false, std::max(0.0f, crossW));
+                LayoutBlock(it.e, 0, 0, cw, scratch, false, definiteH, false, ColumnItemWidth(it.e, s, cw));
                 it.base = it.e->content.h;
+                it.laidOutAtBase = true;
             }
             it.base = std::max(0.0f, it.base);
             it.main = std::clamp(it.base, MainMin(is, column, mainSize), MainMax(is, column, mainSize));
@@ -650,12 +684,10 @@ private:
                     LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, it.main);
                     it.cross = it.e->border.h + is.margin[0].Resolve(cw) + is.margin[2].Resolve(cw);
                 } else {
-                    FlexAlign al = is.alignSelf == FlexAlign::Auto ? s.alignItems : is.alignSelf;
                     float mlr = is.margin[1].Resolve(cw) + is.margin[3].Resolve(cw);
-                    float w = !is.width.IsAuto() ? is.width.Resolve(cw)
-                            : al == FlexAlign::Stretch ? cw - mlr - Extras(is)
-                            : std::min(MaxContentWidth(it.e) - Extras(is), cw - mlr - Extras(is));
-                    LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, std::max(0.0f, ClampWidth(is, w, cw)), it.main);
+                    // Abs boxes found while measuring were dropped: lay out again when they exist too.
+                    if (!(it.laidOutAtBase && it.main == it.base && !HasOutOfFlow(it.e)) || Cheap())
+                        LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, ColumnItemWidth(it.e, s, cw), it.main);
                     it.cross = it.e->border.w + mlr;
                 }
                 lineCross[li] = std::max(lineCross[li], it.cross);
@@ -732,7 +764,7 @@ private:
                     float want = lc - crossM0 - crossM1;
                     if (!column) {
                         float h = ClampHeight(is, want - ExtrasV(is), definiteH);
-                        if (h > it.e->content.h || it.e->style.IsFlex()) {
+                        if (h != it.e->content.h && !Cheap()) {
                             std::vector<Element*>& target = abs;
                             LayoutBlock(it.e, 0, 0, cw, target, false, definiteH, false, it.main, h);
                         }
@@ -875,7 +907,8 @@ private:
         for (auto& c : e->children)
             if (c->IsElement()) {
                 Element* ce = static_cast<Element*>(c.get());
-                if (ce->laidOut) Offset(ce, dx, dy);
+                // Fixed boxes stay where the viewport put them.
+                if (ce->laidOut && ce->style.position != Position::Fixed) Offset(ce, dx, dy);
             }
     }
 
@@ -1103,6 +1136,12 @@ private:
                     if (align == VerticalAlign::Top) marginTop = y;
                     else if (align == VerticalAlign::Bottom) marginTop = y + lineH - mh;
                     Offset(f.atom, f.x + ml - f.atom->border.x, marginTop + mt - f.atom->border.y);
+                    const ComputedStyle& as = f.atom->style;
+                    if (as.position == Position::Relative) {
+                        float dx = !as.left.IsAuto() ? as.left.Resolve(cbw) : !as.right.IsAuto() ? -as.right.Resolve(cbw) : 0;
+                        float dy = RelativeDy(f.atom);
+                        if (dx || dy) Offset(f.atom, dx, dy);
+                    }
                     f.y = f.atom->border.y;
                     f.h = f.atom->border.h;
                     f.baseline = marginTop + fragAscent[k];
@@ -1141,6 +1180,7 @@ private:
     FontCache& m_fonts;
     Element* m_root = nullptr;
     std::vector<FloatBox>* m_floats = nullptr;
+    size_t m_work = 0;
 };
 
 void ResetBoxes(Element* e)

@@ -393,7 +393,9 @@ private:
         std::stable_sort(positioned.begin(), positioned.end(),
                          [](Element* a, Element* b) { return a->style.zIndex < b->style.zIndex; });
         for (Element* p : positioned) if (p->style.zIndex < 0) Paint(p, op);
-        for (Element* c : flow) Paint(c, op);
+        // Blocks in flow, then floats above them.
+        for (Element* c : flow) if (!c->style.IsFloat()) Paint(c, op);
+        for (Element* c : flow) if (c->style.IsFloat()) Paint(c, op);
         for (Element* p : positioned) if (p->style.zIndex >= 0) Paint(p, op);
     }
 

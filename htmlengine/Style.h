@@ -57,6 +57,7 @@ struct ComputedStyle {
     bool underline = false;
     TextAlign textAlign = TextAlign::Left;
     float lineHeight = -1;  // -1: normal
+    float lineHeightFactor = -1;  // > 0: a number, inherited as such and multiplied by the font size
     float opacity = 1;
     bool overflowHidden = false;
     bool overflowScroll = false;  // auto / scroll: the content scrolls inside the clip
@@ -85,7 +86,7 @@ struct ComputedStyle {
     bool IsOutOfFlow() const { return position == Position::Absolute || position == Position::Fixed; }
     bool IsFlex() const { return display == Display::Flex || display == Display::InlineFlex; }
     bool IsFloat() const { return floating != Float::None && !IsOutOfFlow(); }
-    float LineHeightPx() const { return lineHeight > 0 ? lineHeight : fontSize * 1.2f; }
+    float LineHeightPx() const { return lineHeight >= 0 ? lineHeight : fontSize * 1.2f; }
 };
 
 }  // namespace he

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "htmlengine/Css.h"
 #include "htmlengine/HtmlParser.h"
 #include "htmlengine/Url.h"
@@ -183,4 +185,121 @@ TEST(Urls, ResolveAgainstThePageTheWayThePackageNamesThem)
     // Package URLs are never read from the disk.
     EXPECT_EQ(FilePathOfUrl(L"file://app/installer/install.htm"), L"");
     EXPECT_EQ(FilePathOfUrl(L"http://example.com/a.htm"), L"");
+}
+
+TEST(CssSyntax, AbsoluteUnitsBecomePixels)
+{
+    Page p(L"<div id=a></div><div id=b></div>",
+           L"#a { width: 2.54cm; height: 72pt; margin-left: 6pc; margin-right: 25.4mm; margin-top: 101.6q; }"
+           L"#b { font-size: 20px; width: 3em; height: 4ex; margin-left: 2ch; margin-right: 1in; }");
+    const ComputedStyle& a = p.Id(L"a")->style;
+    EXPECT_FLOAT_EQ(a.width.value, 96);
+    EXPECT_FLOAT_EQ(a.height.value, 96);
+    EXPECT_FLOAT_EQ(a.margin[3].value, 96);
+    EXPECT_FLOAT_EQ(a.margin[1].value, 96);
+    EXPECT_FLOAT_EQ(a.margin[0].value, 96);
+    const ComputedStyle& b = p.Id(L"b")->style;
+    EXPECT_FLOAT_EQ(b.width.value, 60);
+    EXPECT_FLOAT_EQ(b.height.value, 40);
+    EXPECT_FLOAT_EQ(b.margin[3].value, 20);
+    EXPECT_FLOAT_EQ(b.margin[1].value, 96);
+}
+
+TEST(CssSyntax, InvalidDeclarationsLeaveTheEarlierValue)
+{
+    Page p(L"<div id=a></div>",
+           L"#a { width: 10px; width: 20; width: -5px; width: 1e2; width: 5 px; width: infinitypx; width: 0x10px;"
+           L" padding-left: 3px; padding-left: -1px; border: 2px solid #00ff00; border-top-color: rgb(1,2);"
+           L" border-left-color: nocolour; line-height: 20px; line-height: -2; color: #123; color: #12; }");
+    const ComputedStyle& s = p.Id(L"a")->style;
+    EXPECT_EQ(s.width.unit, Length::Px);
+    EXPECT_FLOAT_EQ(s.width.value, 10);
+    EXPECT_FLOAT_EQ(s.padding[3], 3);
+    EXPECT_EQ(s.borderColor[0], 0xFF00FF00u);
+    EXPECT_EQ(s.borderColor[3], 0xFF00FF00u);
+    EXPECT_FLOAT_EQ(s.lineHeight, 20);
+    EXPECT_EQ(s.color, 0xFF112233u);
+}
+
+TEST(CssSyntax, AbsurdNumbersAreClampedAndUnitlessZeroIsALength)
+{
+    Page p(L"<div id=a></div><div id=b></div>", L"#a { width: 1e308px; margin-left: -1e308px; } #b { width: 0; height: 00.0e0; }");
+    const ComputedStyle& a = p.Id(L"a")->style;
+    EXPECT_TRUE(std::isfinite(a.width.value));
+    EXPECT_LE(a.width.value, 1e7f);
+    EXPECT_GE(a.margin[3].value, -1e7f);
+    EXPECT_EQ(p.Id(L"b")->style.width.unit, Length::Px);
+    EXPECT_EQ(p.Id(L"b")->style.height.unit, Length::Px);
+}
+
+TEST(CssSyntax, BracesCommentsMarkupCommentsAndEscapes)
+{
+    StyleSheet sheet;
+    unsigned order = 0;
+    ParseStyleSheet(L"<!-- #a { color: red } --> #b { color: red; } } #c { color: red } "
+                    L"#d { colour: red; back/**/ground: red; c\\6f lor: red } .\\31 x { color: red }"
+                    L"@unknown { #e { color: red } } @charset 'x'; #f, $bad { color: red } #g { color: \"a;b\"; width: 1px }"
+                    L"#h { color: red",
+                    L"", sheet, order);
+    auto selectorOf = [](const Rule& r) { return r.selectors.empty() ? std::wstring() : r.selectors[0].parts[0].id; };
+    std::vector<std::wstring> ids;
+    for (auto& r : sheet.rules) ids.push_back(selectorOf(r).empty() && !r.selectors[0].parts[0].classes.empty()
+                                                ? L"." + r.selectors[0].parts[0].classes[0] : selectorOf(r));
+    // #c follows a stray brace and is dropped with it; #e sits in an unknown at-rule; "$bad" spoils #f.
+    EXPECT_EQ(ids, (std::vector<std::wstring>{L"a", L"b", L"d", L".1x", L"g", L"h"}));
+    const Rule& d = sheet.rules[2];
+    ASSERT_EQ(d.declarations.size(), 2u);  // "back ground" is not a property name
+    EXPECT_EQ(d.declarations[0].property, "colour");
+    EXPECT_EQ(d.declarations[1].property, "color");  // the escape spells "color"
+    ASSERT_EQ(sheet.rules[4].declarations.size(), 2u);
+    EXPECT_EQ(sheet.rules[4].declarations[0].value, L"\"a;b\"");
+    ASSERT_EQ(sheet.rules[5].declarations.size(), 1u);  // closed by the end of the sheet
+}
+
+TEST(CssSyntax, ImportantNeedsTheWholeKeyword)
+{
+    auto decls = ParseDeclarations(L"color: red ! Important; width: 1px !importan; height: 2px !important !important");
+    ASSERT_EQ(decls.size(), 1u);
+    EXPECT_TRUE(decls[0].important);
+    EXPECT_EQ(decls[0].value, L"red");
+}
+
+TEST(ComputedStyle, BordersNeedAStyleAndDefaultToTheTextColour)
+{
+    Page p(L"<div id=a></div><div id=b></div><div id=c></div><span id=d></span>",
+           L"#a { border-width: 4px; } #b { color: #0000ff; border: 2px dashed; } #c { border: 6px double red; border-style: none; }"
+           L"#d { float: left; line-height: 1.5; font-size: 20px; }");
+    EXPECT_FLOAT_EQ(p.Id(L"a")->style.borderWidth[0], 0);
+    const ComputedStyle& b = p.Id(L"b")->style;
+    EXPECT_FLOAT_EQ(b.borderWidth[2], 2);
+    EXPECT_EQ(b.borderStyle[2], BorderStyle::Dashed);
+    EXPECT_EQ(b.borderColor[1], 0xFF0000FFu);
+    EXPECT_FLOAT_EQ(p.Id(L"c")->style.borderWidth[3], 0);
+    const ComputedStyle& d = p.Id(L"d")->style;
+    EXPECT_EQ(d.display, Display::Block);  // floats are blocks
+    EXPECT_FLOAT_EQ(d.lineHeight, 30);
+}
+
+TEST(ComputedStyle, FlexPropertiesAndTheirShorthands)
+{
+    Page p(L"<div id=c><div id=a></div><div id=b></div></div>",
+           L"#c { display: flex; flex-flow: column-reverse wrap; justify-content: space-between; align-items: center; gap: 4px 6px; }"
+           L"#a { flex: 2 3 10%; order: -2; align-self: flex-end; } #b { flex: 1; flex-grow: -1; order: 1.5; }");
+    const ComputedStyle& c = p.Id(L"c")->style;
+    EXPECT_EQ(c.display, Display::Flex);
+    EXPECT_TRUE(c.flexColumn && c.flexReverse && c.flexWrap);
+    EXPECT_EQ(c.justifyContent, FlexAlign::SpaceBetween);
+    EXPECT_EQ(c.alignItems, FlexAlign::Center);
+    EXPECT_FLOAT_EQ(c.rowGap, 4);
+    EXPECT_FLOAT_EQ(c.columnGap, 6);
+    const ComputedStyle& a = p.Id(L"a")->style;
+    EXPECT_FLOAT_EQ(a.flexGrow, 2);
+    EXPECT_FLOAT_EQ(a.flexShrink, 3);
+    EXPECT_EQ(a.flexBasis.unit, Length::Percent);
+    EXPECT_EQ(a.order, -2);
+    EXPECT_EQ(a.alignSelf, FlexAlign::End);
+    const ComputedStyle& b = p.Id(L"b")->style;
+    EXPECT_FLOAT_EQ(b.flexGrow, 1);  // a negative factor is invalid
+    EXPECT_FLOAT_EQ(b.flexBasis.value, 0);
+    EXPECT_EQ(b.order, 0);
 }

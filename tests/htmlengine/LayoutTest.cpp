@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 #include "htmlengine/Css.h"
@@ -98,4 +99,54 @@ TEST(Layout, FlowsInlineContentIntoLinesAndPlacesImages)
     ASSERT_EQ(centre->lines.size(), 1u);
     EXPECT_NEAR(centre->lines[0].x + centre->lines[0].w / 2, 200, 1);
     EXPECT_FALSE(l.doc.GetElementById(L"hidden")->laidOut);
+}
+
+TEST(Layout, LinesOfInlineBlocksAreAsTallAsTheBlocksWhenLineHeightIsZero)
+{
+    Laid l(L"<div id=c><span id=a></span><br><span id=b></span></div>",
+           L"body{margin:0} #c{line-height:0} span{display:inline-block;width:50px;height:20px}");
+    EXPECT_EQ(l.Box(L"a").y, 0);
+    EXPECT_EQ(l.Box(L"b").y, 20);
+    EXPECT_EQ(l.Box(L"c").h, 40);
+}
+
+
+TEST(Layout, DeeplyNestedFlexAndFloatsStayFinite)
+{
+    std::wstring html;
+    for (int i = 0; i < 300; ++i) html += i % 3 == 2 ? L"<div style='float:left'>" : L"<div style='display:flex;flex-wrap:wrap'>";
+    html += L"<span id=leaf>x</span>";
+    for (int i = 0; i < 300; ++i) html += L"</div>";
+    Laid l(html, L"div { padding: 1px; margin: -1e308px 1e308px; min-width: 1e308px; flex: 1e308 1e308 1e308px; }");
+    Element* leaf = l.doc.GetElementById(L"leaf");
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_TRUE(std::isfinite(leaf->border.x));
+    EXPECT_TRUE(std::isfinite(leaf->border.y));
+}
+
+TEST(Layout, FlexItemsShareTheLineAndWrap)
+{
+    Laid l(L"<div id=c><div id=a></div><div id=b></div><div id=d></div></div>",
+           L"body{margin:0} #c{display:flex;flex-wrap:wrap;width:300px;column-gap:10px}"
+           L"#a,#b,#d{height:20px;flex:1 1 100px} #b{flex-grow:3}");
+    // 100 + 10 + 100 + 10 + 100 fits in 300 only without the last gap: the third wraps.
+    EXPECT_EQ(l.Box(L"a").y, 0);
+    EXPECT_EQ(l.Box(L"b").y, 0);
+    EXPECT_EQ(l.Box(L"d").y, 20);
+    EXPECT_FLOAT_EQ(l.Box(L"a").w, 100 + 90 / 4.0f);  // 300 - 10 - 200 left over, a quarter of it
+    EXPECT_FLOAT_EQ(l.Box(L"b").x, l.Box(L"a").w + 10);
+    EXPECT_FLOAT_EQ(l.Box(L"d").w, 300);
+    EXPECT_EQ(l.Box(L"c").h, 40);
+}
+
+TEST(Layout, MarginsCollapseThroughParentsAndEmptyBlocks)
+{
+    Laid l(L"<div id=p><div id=c></div></div><div id=e></div><div id=n></div>",
+           L"body{margin:0;border-top:1px solid} #p{margin-top:5px} #c{margin-top:20px;margin-bottom:7px;height:10px}"
+           L"#e{margin-top:12px;margin-bottom:-4px} #n{margin-top:3px;height:10px}");
+    EXPECT_EQ(l.Box(L"p").y, 21);  // 1px border, then max(5, 20)
+    EXPECT_EQ(l.Box(L"c").y, 21);
+    EXPECT_EQ(l.Box(L"p").h, 10);
+    // 7 (c, through p), 12 and -4 (empty e), 3 (n): 12 - 4.
+    EXPECT_EQ(l.Box(L"n").y, 31 + 8);
 }

@@ -134,6 +134,13 @@ TEST_P(Reftest, MatchesReference)
     ASSERT_TRUE(RenderPage(base + L"-ref.htm", ref)) << Narrow(base) << "-ref.htm is missing";
     size_t bad = Compare(test, ref, diff);
     bool blank = std::all_of(ref.begin(), ref.end(), [&](uint32_t c) { return c == ref[0]; });
+    if (GetEnvironmentVariableW(L"REFTEST_PICTURES", nullptr, 0) > 0) {
+        // Keeps every rendered pair for a look.
+        std::wstring dir = TestExeDirectory() + L"reftest-pictures\\";
+        CreateDirectoryW(dir.c_str(), nullptr);
+        SavePicture(test, dir + p.area + L"-" + p.name + L".png");
+        SavePicture(ref, dir + p.area + L"-" + p.name + L"-ref.png");
+    }
     if (bad == 0 && !blank) return;
     std::wstring dir = TestExeDirectory() + L"reftest-failures\\";
     CreateDirectoryW(dir.c_str(), nullptr);
