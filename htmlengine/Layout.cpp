@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <unordered_set>
 #include <vector>
 
 #include "htmlengine/Fonts.h"
@@ -518,9 +517,9 @@ private:
     void PlaceAbsolutes(std::vector<Element*>& abs, const RectF& cb)
     {
         // A box laid out twice (a flex item stretched) reported its absolutes twice.
-        std::unordered_set<Element*> seen;
-        for (Element* a : abs) {
-            if (!seen.insert(a).second) continue;
+        for (size_t i = 0; i < abs.size(); ++i) {
+            Element* a = abs[i];
+            if (std::find(abs.begin(), abs.begin() + static_cast<std::ptrdiff_t>(i), a) != abs.begin() + static_cast<std::ptrdiff_t>(i)) continue;
             ComputedStyle& s = a->style;
             RectF box = s.position == Position::Fixed ? RectF{0, 0, m_ctx.viewportWidth, m_ctx.viewportHeight} : cb;
             float staticX = a->border.x, staticY = a->border.y;
