@@ -209,7 +209,6 @@ bool frame::request_flash(DWORD now)
         if (!m_bFlashing && (!m_bFlashStartedOnce || now - m_lastFlashStart > kFlashGapMs)) {
             ::GetWindowRect(m_hWnd, &m_flashRect);
             m_bFlashing = true;
-            // Reserved here so that a second request before the thread runs sees it.
             m_lastFlashStart = now;
             m_bFlashStartedOnce = true;
             ++m_flashesStarted;
@@ -238,11 +237,13 @@ int frame::flashes_started()
 void frame::flash()
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    const DWORD start = m_clock();
+    DWORD start = 0;
     RECT saved{};
     {
+        // The start was taken with the request, so that the gap between two
+        // flashes does not depend on when this thread first runs.
         std::lock_guard<std::mutex> guard(m_flashLock);
-        m_lastFlashStart = start;
+        start = m_lastFlashStart;
         saved = m_flashRect;
     }
     XLogUntagged(XLOG_FUNC, L"flash start %d", static_cast<int>(start));
