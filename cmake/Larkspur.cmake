@@ -24,3 +24,5 @@ function(larkspur_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/UiPackage.cmake)

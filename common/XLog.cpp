@@ -110,6 +110,12 @@ void ReportAssert(const wchar_t* text, DWORD error, const char* file, int line)
     ::SetLastError(error);
 }
 
+void ReportAssertAt(const wchar_t* text, DWORD error, const wchar_t* file, int line)
+{
+    XLog(XLOG_ASSERT, L"assert", L"ASSERT(%s) LastError=0X%X @ %s(%d)", text, error, file, line);
+    ::SetLastError(error);
+}
+
 void ReportAssertHr(const wchar_t* text, DWORD error, const char* file, int line, HRESULT hr)
 {
     XLog(XLOG_ASSERT, L"assert", L"ASSERT(%s) LastError=0X%X @ %S(%d)HR=0X%X", text, error, file, line,

@@ -17,6 +17,8 @@ void XLogUntagged(int level, const wchar_t* format, ...);
 namespace xlog_detail {
 void ReportAssert(const wchar_t* text, DWORD error, const char* file, int line);
 void ReportAssertHr(const wchar_t* text, DWORD error, const char* file, int line, HRESULT hr);
+// The same record naming a given source file and line instead of the caller's.
+void ReportAssertAt(const wchar_t* text, DWORD error, const wchar_t* file, int line);
 // Exit clean-up, registered on first use; exposed so tests can exercise it.
 void CleanUp();
 // Whether XLogV is currently bound.
@@ -38,6 +40,18 @@ bool IsBound();
         if (!(expr)) {                                                             \
             DWORD xassert_error_ = ::GetLastError();                               \
             ::xlog_detail::ReportAssertHr(L"" #expr, xassert_error_, __FILE__, __LINE__, (hr)); \
+        }                                                                          \
+    } while (0)
+
+// A failed check reported under a fixed file name and line (records that log
+// readers match by place): XASSERT_AT(ui_msg, L"SciterView", 382). The
+// _TEXT form names the check with a text of its own.
+#define XASSERT_AT(expr, file, line) XASSERT_TEXT_AT((expr), L"" #expr, file, line)
+#define XASSERT_TEXT_AT(expr, text, file, line)                                    \
+    do {                                                                           \
+        if (!(expr)) {                                                             \
+            DWORD xassert_error_ = ::GetLastError();                               \
+            ::xlog_detail::ReportAssertAt((text), xassert_error_, (file), (line)); \
         }                                                                          \
     } while (0)
 

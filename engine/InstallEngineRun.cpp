@@ -52,17 +52,6 @@ bool TakeMutex(HANDLE& mutex)
     return true;
 }
 
-// An interactive run whose window cannot be created says so instead of ending unseen.
-void ReportMissingUI(bool silent)
-{
-    if (silent)
-        return;
-    ::MessageBoxW(nullptr,
-                  L"Larkspur setup cannot show its window. Nothing has been changed.\n"
-                  L"Run it again with -silent to install or uninstall without a window.",
-                  L"Larkspur setup", MB_OK | MB_ICONERROR);
-}
-
 void CloseMutex(HANDLE& mutex)
 {
     if (mutex) {
@@ -86,17 +75,8 @@ void CInstallEngine::ReadMode(const std::string& listText)
 void CInstallEngine::ShowNoticePage(const std::wstring& page)
 {
     SetupUIPtr ui = CreateSetupUI(false, m_hInstance, FileSystem::GetModuleDirectory() + L"\\setupui", L"install");
-    if (!ui) {
-        // Without the page window, the notice itself in a message box.
-        const wchar_t* text = page == L"existmutex" ? L"Another Larkspur setup is already running."
-                              : page == L"noini"    ? L"The setup files are incomplete: the setup list is missing."
-                                                    : nullptr;
-        if (text)
-            ::MessageBoxW(nullptr, text, L"Larkspur setup", MB_OK | MB_ICONINFORMATION);
-        else
-            ReportMissingUI(false);
+    if (!ui)
         return;
-    }
     ui->ShowPage(page, m_wstrLanguage);
     ui->Run();
 }
@@ -125,7 +105,6 @@ bool CInstallEngine::Install(const std::wstring& cmdLine)
 
     SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\setupui", L"install");
     if (!ui) {
-        ReportMissingUI(m_bSilent);
         CloseMutex(m_hMutex);
         return false;
     }
@@ -157,7 +136,6 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
 
     SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\uninstui", L"uninstall");
     if (!ui) {
-        ReportMissingUI(m_bSilent);
         CloseMutex(m_hMutex);
         return false;
     }

@@ -45,6 +45,12 @@ void SetupManager::AskInstallPath()
         Ask(ask);
     }
     for (;;) {
+        // A cancel of the run releases the question without an answer: the
+        // run ends here, with no further status and no new question.
+        if (m_bCancelled.load()) {
+            ::InterruptionPoint();
+            return;
+        }
         if (m_strParamAnswer == "cancel") {
             ChangeStatus(STATUS_INSTALL_ERROR);
             return;

@@ -116,6 +116,60 @@ TEST_F(InstallSteps, CancelOfTheFolderQuestionEndsInInstallError)
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_ERROR);
 }
 
+// A page's cancel of the whole run while the folder question is open
+// releases the question without an answer.
+TEST_F(InstallSteps, RunCancelDuringAnInvalidFolderEndsWithoutAskingAgain)
+{
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Larkspur", ""));
+    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    ScriptedUi ui;
+    int invalid = 0;
+    ScratchFolder scratch;
+    const std::string good = Utf8(scratch / L"Orbisoft");
+    ui.answer = [&](const Json::Value& message) -> MessagePtr {
+        if (message["type"].asString() != "waitforpath")
+            return nullptr;
+        if (message["action"].asString() == "ask") {
+            MessagePtr reply = MakeMessage("installparameter");
+            (*reply)["action"] = "install";
+            (*reply)["path"] = "relative\\folder";
+            return reply;
+        }
+        // A fault re-asks at once: give a valid folder after a few rounds so
+        // that the test ends (and fails) instead of spinning.
+        if (++invalid > 3) {
+            MessagePtr reply = MakeMessage("installparameter");
+            (*reply)["action"] = "install";
+            (*reply)["path"] = good;
+            return reply;
+        }
+        return MakeMessage("cancel");
+    };
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask", "waitforpath:invalid"}));
+    EXPECT_EQ(invalid, 1);
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
+}
+
+TEST_F(InstallSteps, RunCancelWithAValidFolderReportsNoStatus)
+{
+    ScratchFolder scratch;
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Larkspur", ""));
+    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    manager->m_pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    ScriptedUi ui;
+    ui.answer = [](const Json::Value& message) -> MessagePtr {
+        return message["type"].asString() == "waitforpath" ? MakeMessage("cancel") : nullptr;
+    };
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask"}));
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
+}
+
 TEST_F(InstallSteps, SilentRunChecksTheGivenFolderWithoutAsking)
 {
     ScratchFolder scratch;
