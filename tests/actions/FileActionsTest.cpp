@@ -253,3 +253,26 @@ TEST_F(FileActions, DeluserWithTheDocumentsFolderRemovesAFile)
                     "\"}"));
     EXPECT_FALSE(Exists(docs + L"\\" + name));
 }
+
+TEST_F(FileActions, DeluserRemovesALinkWithoutEnteringIt)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    ScratchFolder user;
+    FileSystem::CreateDirectoryTree(scratch / L"victim");
+    Write(scratch / L"victim\\precious.txt", "p");
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring relative = user.Path().substr(wcslen(temp));
+    FileSystem::CreateDirectoryTree(user / L"data");
+    Write(user / L"data\\mine.txt", "m");
+    ASSERT_TRUE(PlantHostLink(user / L"data\\cache", scratch / L"victim"));
+    // The folder the list names, and the same folder reached as a link.
+    ASSERT_TRUE(PlantHostLink(user / L"whole", scratch / L"victim"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + U8(relative) +
+                    "data\"}"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + U8(relative) +
+                    "whole\"}"));
+    EXPECT_EQ(Read(scratch / L"victim\\precious.txt"), "p");
+    EXPECT_FALSE(Exists(user / L"data\\mine.txt"));
+}
