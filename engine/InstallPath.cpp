@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/PrivateFiles.h"
 #include "engine/FolderName.h"
 
 const wchar_t kProbeFolderName[] = L"8CE40F35C6D64a938D2DBF7555FBF48F";
@@ -92,7 +93,10 @@ bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSp
         folder.pop_back();
     if (folder.back() != L'\\')
         folder += L'\\';
-    const std::filesystem::path probe(folder + kProbeFolderName);
+    // A probe name of its own for every check: a probe folder left behind by an
+    // earlier check (a kill between creation and removal) proves nothing and
+    // must not make every later check fail.
+    const std::filesystem::path probe(folder + kProbeFolderName + L"-" + PrivateFiles::RandomName());
     std::error_code error;
     // Nothing created means the probe folder was there already: the folder
     // is not proven writable.
