@@ -23,32 +23,6 @@ bool IsAbsoluteDrivePath(const std::wstring& path)
     return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
-template <typename Text>
-Text CleanPathNameT(const Text& input, const typename Text::value_type* const* tokens, size_t tokenCount)
-{
-    using Char = typename Text::value_type;
-    const size_t lastColon = input.rfind(Char(':'));
-    if (lastColon != 1)
-        return input;
-    Text text = input;
-    for (size_t i = 0; i < tokenCount; ++i) {
-        const Text token(tokens[i]);
-        const size_t at = text.find(token);
-        if (at != Text::npos)
-            text.erase(at, token.size());
-    }
-    text.insert(text.size() < 1 ? text.size() : 1, 1, Char(':'));
-    const size_t keep = text.find_last_not_of(Char('\\'));
-    if (keep != Text::npos)
-        text.erase(keep + 1);
-    return text;
-}
-
-const char* const kTokensA[] = {".", "..", "*", "|", ":", "\"", "<", ">", "?",
-                                "/", ";", "nul", "aux", "con", "com1", "com2", "lpt1"};
-const wchar_t* const kTokensW[] = {L".", L"..", L"*", L"|", L":", L"\"", L"<", L">", L"?",
-                                   L"/", L";", L"nul", L"aux", L"con", L"com1", L"com2", L"lpt1"};
-
 }  // namespace
 
 bool QueryDriveFreeBytes(const std::wstring& drive, ULONGLONG& freeBytes)
@@ -109,14 +83,4 @@ bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSp
         return false;
     }
     return true;
-}
-
-std::string CleanPathName(const std::string& text)
-{
-    return CleanPathNameT(text, kTokensA, sizeof(kTokensA) / sizeof(kTokensA[0]));
-}
-
-std::wstring CleanPathName(const std::wstring& text)
-{
-    return CleanPathNameT(text, kTokensW, sizeof(kTokensW) / sizeof(kTokensW[0]));
 }
