@@ -157,8 +157,9 @@ bool Uninstaller::DeleteDir(std::shared_ptr<Json::Value> action, std::string&)
     std::error_code ec;
     if (path.empty() || !fs::is_directory(fs::path(path), ec) || !fs::is_empty(fs::path(path), ec) || ec)
         return true;
-    std::wstring parameters = L"/c rd /s /q \"" + path + L"\"";
-    ::ShellExecuteW(nullptr, L"open", L"cmd.exe", parameters.c_str(), nullptr, SW_HIDE);
+    // The folder was empty a moment ago: removing it as an empty folder never
+    // takes along whatever was put into it since (a recursive "rd /s" would).
+    ::RemoveDirectoryW(path.c_str());
     return true;
 }
 

@@ -276,3 +276,17 @@ TEST_F(FileActions, DeluserRemovesALinkWithoutEnteringIt)
     EXPECT_EQ(Read(scratch / L"victim\\precious.txt"), "p");
     EXPECT_FALSE(Exists(user / L"data\\mine.txt"));
 }
+
+TEST_F(FileActions, DeldirNeverRemovesWhatArrivedAfterTheEmptinessCheck)
+{
+    host->uninstall = true;
+    FileSystem::CreateDirectoryTree(scratch / L"app\\late");
+    // A removal left to a command that runs later would also take what is put
+    // into the folder after the emptiness check.
+    EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\late"})"));
+    EXPECT_FALSE(Exists(scratch / L"app\\late"));  // removed at once, not by a later command
+    FileSystem::CreateDirectoryTree(scratch / L"app\\late");
+    Write(scratch / L"app\\late\\new.dat", "n");
+    ::Sleep(1500);
+    EXPECT_TRUE(Exists(scratch / L"app\\late\\new.dat"));
+}
