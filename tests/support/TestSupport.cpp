@@ -56,11 +56,8 @@ ScratchFolder::~ScratchFolder()
     FileSystem::DeleteDirectoryTree(m_path, FileSystem::TreeDelete::ClearReadOnly);
     // Under Wine a planted link can only be removed from the host side; rm
     // removes links without following them.
-    if (FileSystem::PathExists(m_path.c_str())) {
-        std::string host = HostPath(m_path);
-        if (!host.empty())
-            RunAndWait(L"Z:\\bin\\rm -rf \"" + WidenAscii(host) + L"\"", 20000);
-    }
+    if (FileSystem::PathExists(m_path.c_str()))
+        RemoveFromHost(m_path);
 }
 
 std::wstring WidenAscii(const std::string& text)
@@ -133,6 +130,32 @@ int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
     return static_cast<int>(code);
 }
 
+bool StartHostCommand(const std::wstring& commandLine)
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = commandLine;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    return true;
+}
+
+bool RemoveFromHost(const std::wstring& path)
+{
+    std::string host = HostPath(path);
+    if (host.empty() || !StartHostCommand(L"Z:\\bin\\rm -rf \"" + WidenAscii(host) + L"\""))
+        return false;
+    for (int i = 0; i < 200; ++i) {
+        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
 std::string HostPath(const std::wstring& path)
 {
     using UnixNameFn = char*(CDECL*)(const wchar_t*);
@@ -165,8 +188,13 @@ bool PlantHostLink(const std::wstring& link, const std::wstring& target)
     std::string hostLink = parent + "/" + NarrowAscii(trimmed.substr(cut + 1));
     // Wine starts host programs by their drive Z: path.
     std::wstring line = L"Z:\\bin\\ln -s \"" + WidenAscii(to) + L"\" \"" + WidenAscii(hostLink) + L"\"";
-    if (RunAndWait(line, 20000) != 0)
+    if (!StartHostCommand(line))
         return false;
-    DWORD attributes = ::GetFileAttributesW(link.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    for (int i = 0; i < 200; ++i) {
+        DWORD attributes = ::GetFileAttributesW(link.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        ::Sleep(50);
+    }
+    return false;
 }
