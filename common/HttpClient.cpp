@@ -23,22 +23,30 @@ struct WinInetApi {
     bool complete = false;
 };
 
+// Sets `fn` to the export `name` of WinInet; false when it is missing.
+template <typename Fn>
+bool Bind(Fn& fn, const char* name)
+{
+    fn = SystemFunction<Fn>(L"wininet.dll", name);
+    return fn != nullptr;
+}
+
 const WinInetApi& WinInet()
 {
     static const WinInetApi api = [] {
-        WinInetApi api;
-        api.HttpAddRequestHeadersA = SystemFunction<decltype(&::HttpAddRequestHeadersA)>(L"wininet.dll", "HttpAddRequestHeadersA");
-        api.HttpAddRequestHeadersW = SystemFunction<decltype(&::HttpAddRequestHeadersW)>(L"wininet.dll", "HttpAddRequestHeadersW");
-        api.HttpOpenRequestW = SystemFunction<decltype(&::HttpOpenRequestW)>(L"wininet.dll", "HttpOpenRequestW");
-        api.HttpSendRequestW = SystemFunction<decltype(&::HttpSendRequestW)>(L"wininet.dll", "HttpSendRequestW");
-        api.InternetAttemptConnect = SystemFunction<decltype(&::InternetAttemptConnect)>(L"wininet.dll", "InternetAttemptConnect");
-        api.InternetCloseHandle = SystemFunction<decltype(&::InternetCloseHandle)>(L"wininet.dll", "InternetCloseHandle");
-        api.InternetConnectW = SystemFunction<decltype(&::InternetConnectW)>(L"wininet.dll", "InternetConnectW");
-        api.InternetOpenW = SystemFunction<decltype(&::InternetOpenW)>(L"wininet.dll", "InternetOpenW");
-        api.InternetReadFile = SystemFunction<decltype(&::InternetReadFile)>(L"wininet.dll", "InternetReadFile");
-        api.InternetSetCookieW = SystemFunction<decltype(&::InternetSetCookieW)>(L"wininet.dll", "InternetSetCookieW");
-        api.complete = api.HttpAddRequestHeadersA && api.HttpAddRequestHeadersW && api.HttpOpenRequestW && api.HttpSendRequestW && api.InternetAttemptConnect && api.InternetCloseHandle && api.InternetConnectW && api.InternetOpenW && api.InternetReadFile && api.InternetSetCookieW;
-        return api;
+        WinInetApi a;
+        bool ok = Bind(a.HttpAddRequestHeadersA, "HttpAddRequestHeadersA");
+        ok = Bind(a.HttpAddRequestHeadersW, "HttpAddRequestHeadersW") && ok;
+        ok = Bind(a.HttpOpenRequestW, "HttpOpenRequestW") && ok;
+        ok = Bind(a.HttpSendRequestW, "HttpSendRequestW") && ok;
+        ok = Bind(a.InternetAttemptConnect, "InternetAttemptConnect") && ok;
+        ok = Bind(a.InternetCloseHandle, "InternetCloseHandle") && ok;
+        ok = Bind(a.InternetConnectW, "InternetConnectW") && ok;
+        ok = Bind(a.InternetOpenW, "InternetOpenW") && ok;
+        ok = Bind(a.InternetReadFile, "InternetReadFile") && ok;
+        ok = Bind(a.InternetSetCookieW, "InternetSetCookieW") && ok;
+        a.complete = ok;
+        return a;
     }();
     return api;
 }

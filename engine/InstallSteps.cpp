@@ -144,8 +144,8 @@ void SetupManager::RunComponentList(const _SetupList& record)
             std::wstring quoted = addExternal ? command : L"\"" + path + L"\"";
             ProcessOperation::CreateProcessWithIntegrityLevel(quoted.c_str(), folder.c_str());
         } else {
-            ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), folder.empty() ? nullptr : folder.c_str(),
-                            SW_SHOWDEFAULT);
+            const wchar_t* workDir = folder.empty() ? nullptr : folder.c_str();
+            ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), workDir, SW_SHOWDEFAULT);
         }
     }
 }

@@ -263,16 +263,17 @@ TEST_F(FileActions, DeluserRemovesALinkWithoutEnteringIt)
     Write(scratch / L"victim\\precious.txt", "p");
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    std::wstring relative = user.Path().substr(wcslen(temp));
+    // The scratch folder below the temporary folder, as JSON text (backslashes escaped).
+    std::string relative;
+    for (char c : U8(user.Path().substr(wcslen(temp))))
+        relative += c == '\\' ? std::string("\\\\") : std::string(1, c);
     FileSystem::CreateDirectoryTree(user / L"data");
     Write(user / L"data\\mine.txt", "m");
     ASSERT_TRUE(PlantHostLink(user / L"data\\cache", scratch / L"victim"));
     // The folder the list names, and the same folder reached as a link.
     ASSERT_TRUE(PlantHostLink(user / L"whole", scratch / L"victim"));
-    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + U8(relative) +
-                    "data\"}"));
-    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + U8(relative) +
-                    "whole\"}"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + relative + "data\"}"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + relative + "whole\"}"));
     EXPECT_EQ(Read(scratch / L"victim\\precious.txt"), "p");
     EXPECT_FALSE(Exists(user / L"data\\mine.txt"));
 }
