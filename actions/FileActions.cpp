@@ -12,6 +12,7 @@
 #include "actions/Placeholders.h"
 #include "actions/Uninstaller.h"
 #include "common/CodeChange.h"
+#include "common/FileSystem.h"
 #include "common/DebugOutput.h"
 
 namespace fs = std::filesystem;
@@ -43,30 +44,6 @@ std::wstring AfterLastBackslash(const std::wstring& text)
 {
     size_t pos = text.rfind(L'\\');
     return pos == std::wstring::npos ? text : text.substr(pos + 1);
-}
-
-// Removes a folder's files and subfolders, then the folder once it is empty.
-void RemoveFolderTree(const fs::path& path)
-{
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        return;
-    try {
-        for (fs::directory_iterator it(path), end; it != end; ++it) {
-            try {
-                if (it->is_directory())
-                    RemoveFolderTree(it->path());
-                else
-                    fs::remove(it->path(), ec);
-            } catch (const std::exception&) {
-                // An entry that cannot be examined stays; the others go on.
-            }
-        }
-    } catch (const std::exception&) {
-        // A folder that cannot be listed keeps its content.
-    }
-    if (fs::is_directory(path, ec) && fs::is_empty(path, ec))
-        fs::remove(path, ec);
 }
 
 }  // namespace
@@ -180,8 +157,9 @@ bool Uninstaller::DeleteDir(std::shared_ptr<Json::Value> action, std::string&)
     std::error_code ec;
     if (path.empty() || !fs::is_directory(fs::path(path), ec) || !fs::is_empty(fs::path(path), ec) || ec)
         return true;
-    std::wstring parameters = L"/c rd /s /q \"" + path + L"\"";
-    ::ShellExecuteW(nullptr, L"open", L"cmd.exe", parameters.c_str(), nullptr, SW_HIDE);
+    // The folder was empty a moment ago: removing it as an empty folder never
+    // takes along whatever was put into it since (a recursive "rd /s" would).
+    ::RemoveDirectoryW(path.c_str());
     return true;
 }
 
@@ -221,10 +199,14 @@ bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::strin
         }
         ReplaceFirst(path, Placeholder::kAppData, base);
     }
-    std::error_code ec;
-    if (fs::is_directory(fs::path(path), ec))
-        RemoveFolderTree(fs::path(path));
-    else
+    // A folder is removed with its content; a link (the folder itself or one
+    // inside it) is removed as a link, and what it points to stays untouched.
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        FileSystem::DeleteDirectoryTree(path);
+    } else {
+        std::error_code ec;
         fs::remove(fs::path(path), ec);
+    }
     return true;
 }

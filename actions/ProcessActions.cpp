@@ -42,7 +42,9 @@ void RunServiceCommand(const Json::Value& action, std::wstring path, const wchar
     std::wstring command = L"\"" + path + L"\" " + para;
     DebugLine(linePrefix + command);
     // A service program that cannot start leaves the service as it was; say so.
-    if (!RunHiddenProcess(command, bWait))
+    // The service program works in its own folder, never in the engine's work folder.
+    std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+    if (!RunHiddenProcess(command, bWait, folder.empty() ? nullptr : folder.c_str()))
         DebugLine(L"stagehand.exe=>RunHiddenProcess CreateProcess:" + std::to_wstring(::GetLastError()) + L",cmd=" +
                   command + L"\n");
 }

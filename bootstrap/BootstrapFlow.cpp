@@ -6,9 +6,11 @@
 #include "bootstrap/ResourceIds.h"
 #include "bootstrap/Resources.h"
 #include "common/CmdLine.h"
+#include "common/BodyMarkers.h"
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/PrivateFiles.h"
 
 const wchar_t kSetupMutexName[] = L"LarkspurSetup-{B8EA9F43-B8F5-C616-FB4D-1C4272F31A5C}";
 
@@ -27,9 +29,9 @@ std::wstring Quoted(const std::wstring& path)
 
 }  // namespace
 
-std::wstring WorkFolderPath(const std::wstring& tempFolder, DWORD tick)
+std::wstring WorkFolderParent(const std::wstring& tempFolder)
 {
-    return tempFolder + L"Setup\\" + std::to_wstring(tick) + L"\\";
+    return tempFolder + L"Setup\\";
 }
 
 std::wstring EngineFolderPath(const std::wstring& workFolder)
@@ -37,21 +39,22 @@ std::wstring EngineFolderPath(const std::wstring& workFolder)
     return workFolder + L"\\Setup\\";
 }
 
-std::wstring MakeWorkFolder(const std::wstring& tempFolder, DWORD tick)
+std::wstring MakeWorkFolder(const std::wstring& tempFolder)
 {
-    std::wstring folder = WorkFolderPath(tempFolder, tick);
-    if (IsFolder(folder))
-        FileSystem::DeleteDirectoryTree(folder);
-    FileSystem::CreateDirectoryTree(folder);
-    return folder;
+    // Any program of the user can write the temporary folder: the work folder
+    // gets a random name, is created only when nothing is there yet, and keeps
+    // the unelevated user from writing into it. A folder found in its place is
+    // never re-used and never deleted.
+    return PrivateFiles::CreatePrivateFolder(WorkFolderParent(tempFolder));
 }
 
 std::wstring MakeWorkFolder()
 {
-    DWORD tick = ::GetTickCount();
     wchar_t temp[MAX_PATH + 1] = {};
     DWORD length = ::GetTempPathW(MAX_PATH, temp);
-    return MakeWorkFolder(length > 0 && length < MAX_PATH ? std::wstring(temp, length) : std::wstring(), tick);
+    if (length == 0 || length >= MAX_PATH)
+        return std::wstring();
+    return MakeWorkFolder(std::wstring(temp, length));
 }
 
 std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::wstring& language,
@@ -64,7 +67,7 @@ std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::w
     return line;
 }
 
-long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder)
+long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder, UniqueHandle pinned)
 {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
@@ -72,7 +75,10 @@ long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder)
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi = {};
     std::wstring line = Quoted(exePath);
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi))
+    BOOL started =
+        ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
+    pinned.reset();
+    if (!started)
         return -1;
     UniqueHandle process(pi.hProcess);
     UniqueHandle thread(pi.hThread);
@@ -88,6 +94,11 @@ int CBootstrap::Run(const wchar_t* cmdLine)
     ReadSwitches(cmdLine);
     TakeMutex();
     std::wstring workFolder = MakeWorkFolder();
+    if (workFolder.empty()) {
+        DebugLine(L"Setup.exe=>no private work folder could be made");
+        DebugLine(L"Setup.exe=>main result is 0");
+        return 0;
+    }
     RunHead(workFolder);
     RunBody(workFolder);
     DWORD exitCode = WaitForEngine();
@@ -151,8 +162,9 @@ void CBootstrap::RunHead(const std::wstring& workFolder)
         m_bSplashShown = m_splash.ShowSplash(workFolder);
     // The engine starts only from a completely unpacked head; a damaged head
     // archive leaves no engine to start.
-    if (WriteResourceToFile(m_hResources, headPath, L"BINARY", IDR_HEAD_ARCHIVE) &&
-        RunHiddenAndWait(headPath, workFolder) == 0) {
+    // The archive runs from the file written just now, held against writers until it has started.
+    UniqueHandle head = WritePinnedResource(m_hResources, headPath, L"BINARY", IDR_HEAD_ARCHIVE);
+    if (head && RunHiddenAndWait(headPath, workFolder, std::move(head)) == 0) {
         std::wstring engineLine = EngineCommandLine(workFolder);
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
@@ -175,9 +187,17 @@ void CBootstrap::RunBody(const std::wstring& workFolder)
 {
     std::wstring engineFolder = EngineFolderPath(workFolder);
     std::wstring bodyPath = engineFolder + L"body.exe";
-    if (WriteResourceToFile(m_hResources, bodyPath, L"BINARY", IDR_BODY_ARCHIVE))
-        RunHiddenAndWait(bodyPath, engineFolder);
-    WriteResourceToFile(m_hResources, engineFolder + L"finish.bin", L"BINARY", IDR_FINISH_MARKER);
+    UniqueHandle body = WritePinnedResource(m_hResources, bodyPath, L"BINARY", IDR_BODY_ARCHIVE);
+    long bodyCode = body ? RunHiddenAndWait(bodyPath, engineFolder, std::move(body)) : -1;
+    // "finish.bin" tells the engine that every product file is there; a body
+    // that was not written or did not unpack completely is reported instead,
+    // so that the engine ends in its error status rather than install half.
+    if (bodyCode == 0) {
+        WriteResourceToFile(m_hResources, engineFolder + kBodyFinishedMarker, L"BINARY", IDR_FINISH_MARKER);
+    } else {
+        DebugLine(L"Setup.exe=>body failed:" + std::to_wstring(bodyCode));
+        WriteResourceToFile(m_hResources, engineFolder + kBodyFailedMarker, L"BINARY", IDR_FINISH_MARKER);
+    }
 }
 
 DWORD CBootstrap::WaitForEngine()

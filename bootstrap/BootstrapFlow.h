@@ -10,13 +10,14 @@
 
 extern const wchar_t kSetupMutexName[];
 
-// <temp>Setup\<tick>\ ; `tempFolder` ends with a backslash.
-std::wstring WorkFolderPath(const std::wstring& tempFolder, DWORD tick);
+// <temp>Setup\ ; `tempFolder` ends with a backslash. Work folders are made inside.
+std::wstring WorkFolderParent(const std::wstring& tempFolder);
 // <work folder>\Setup\ : the folder the head archive creates.
 std::wstring EngineFolderPath(const std::wstring& workFolder);
-// Deletes a folder left with the same name, then creates it with its parents.
-std::wstring MakeWorkFolder(const std::wstring& tempFolder, DWORD tick);
-// The same for the current tick count and the user's temporary folder.
+// <temp>Setup\<32 random hex digits>\ , created exclusively with an access list
+// that keeps the unelevated user from writing; "" when it cannot be made.
+std::wstring MakeWorkFolder(const std::wstring& tempFolder);
+// The same in the user's temporary folder.
 std::wstring MakeWorkFolder();
 
 // "<work>Setup\stagehand.exe" -install -language=<language>[ -channelid=<channel>] <pass-through>
@@ -71,5 +72,6 @@ private:
 };
 
 // Starts a program hidden with `folder` as its working folder, waits for it
-// and returns its exit code, or -1 when it could not be started.
-long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder);
+// and returns its exit code, or -1 when it could not be started. `pinned`
+// (the program file's held handle) is released once the program has started.
+long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder, UniqueHandle pinned = UniqueHandle());

@@ -5,6 +5,7 @@
 #include "bootstrap/ResourceIds.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
+#include "common/PrivateFiles.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ bool WriteResourceToFile(HMODULE module, const std::wstring& path, const wchar_t
     if (!parent.empty() && !IsFolder(parent))
         FileSystem::CreateDirectoryTree(parent);
     UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     0, nullptr));
     if (!file)
         return false;
@@ -51,6 +52,16 @@ bool WriteResourceToFile(HMODULE module, const std::wstring& path, const wchar_t
         return true;
     DWORD written = 0;
     return ::WriteFile(file.get(), bytes.data, bytes.size, &written, nullptr) && written == bytes.size;
+}
+
+UniqueHandle WritePinnedResource(HMODULE module, const std::wstring& path, const wchar_t* type, int id)
+{
+    std::wstring parent = FileSystem::GetParentPath(path.c_str());
+    if (!parent.empty() && !IsFolder(parent))
+        FileSystem::CreateDirectoryTree(parent);
+    // A missing resource leaves an empty file, which then fails to start.
+    ResourceBytes bytes = FindBytes(module, type, id);
+    return PrivateFiles::WritePinnedFile(path, bytes.size ? std::string(bytes.data, bytes.size) : std::string());
 }
 
 std::string ReadResourceText(HMODULE module, const wchar_t* type)

@@ -112,13 +112,49 @@ bool CreateDirectoryTree(const std::wstring& input)
     return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
-bool DeleteDirectoryTree(const std::wstring& input)
+namespace {
+
+bool IsLink(DWORD attributes)
 {
-    if (!IsExistingFolder(input) && !IsExistingFolder(ToLongPath(input)))
-        return true;
-    std::wstring path = ToLongPath(input);
-    while (!path.empty() && path.back() == L'\\')
-        path.pop_back();
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A link (symbolic link, junction, mount point) is removed as what it is:
+// RemoveDirectoryW and DeleteFileW act on the link, never on its target.
+bool RemoveLink(const std::wstring& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+void DeleteEntryFile(const std::wstring& path, DWORD attributes, TreeDelete mode)
+{
+    if (::DeleteFileW(path.c_str()) || mode != TreeDelete::ClearReadOnly)
+        return;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !IsLink(attributes) &&
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        ::DeleteFileW(path.c_str());
+}
+
+// `path` is in long form without a trailing backslash and was seen as a plain folder.
+bool DeleteFolder(const std::wstring& path, TreeDelete mode)
+{
+    // The open handle keeps the folder from being renamed or replaced by a link
+    // while its entries are listed; a folder that turns out to be a link now is
+    // removed as a link.
+    UniqueHandle pin(::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!pin)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(pin.get(), &info))
+        return false;
+    if (IsLink(info.dwFileAttributes)) {
+        pin.reset();
+        return RemoveLink(path, info.dwFileAttributes);
+    }
     WIN32_FIND_DATAW data;
     UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &data));
     if (find) {
@@ -127,14 +163,32 @@ bool DeleteDirectoryTree(const std::wstring& input)
             if (name == L"." || name == L"..")
                 continue;
             std::wstring entry = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteDirectoryTree(entry);
+            if (IsLink(data.dwFileAttributes))
+                RemoveLink(entry, data.dwFileAttributes);
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteFolder(entry, mode);
             else
-                ::DeleteFileW(entry.c_str());
+                DeleteEntryFile(entry, data.dwFileAttributes, mode);
         } while (::FindNextFileW(find.get(), &data));
         find.reset();
     }
+    pin.reset();
     return ::RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+}  // namespace
+
+bool DeleteDirectoryTree(const std::wstring& input, TreeDelete mode)
+{
+    std::wstring path = ToLongPath(input);
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    if (IsLink(attributes))
+        return RemoveLink(path, attributes);
+    return DeleteFolder(path, mode);
 }
 
 std::wstring GetModuleDirectory()

@@ -13,7 +13,12 @@ HRESULT WriteBufferToFile(const wchar_t* path, const void* data, DWORD size);
 std::string ReadFileToString(const std::wstring& path, bool binary);
 bool PathExists(const wchar_t* path);
 bool CreateDirectoryTree(const std::wstring& path);
-bool DeleteDirectoryTree(const std::wstring& path);
+enum class TreeDelete { Plain, ClearReadOnly };
+// Deletes the folder with its content. A directory link (at the top or
+// anywhere below) is removed as a link and never entered; nothing behind a
+// link is touched. ClearReadOnly also removes read-only files (never through
+// a link). True when the folder is gone or was never there.
+bool DeleteDirectoryTree(const std::wstring& path, TreeDelete mode = TreeDelete::Plain);
 std::wstring GetModuleDirectory();
 std::string GetProgramFilesPathA();
 std::wstring GetSpecialFolderPath(int csidl);

@@ -4,7 +4,52 @@
 #include <cstring>
 #include <memory>
 
+#include "common/SystemLibrary.h"
+
 namespace {
+
+// WinInet is not a KnownDLL: it is loaded from the system folder by full path.
+struct WinInetApi {
+    decltype(&::HttpAddRequestHeadersA) HttpAddRequestHeadersA = nullptr;
+    decltype(&::HttpAddRequestHeadersW) HttpAddRequestHeadersW = nullptr;
+    decltype(&::HttpOpenRequestW) HttpOpenRequestW = nullptr;
+    decltype(&::HttpSendRequestW) HttpSendRequestW = nullptr;
+    decltype(&::InternetAttemptConnect) InternetAttemptConnect = nullptr;
+    decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+    decltype(&::InternetConnectW) InternetConnectW = nullptr;
+    decltype(&::InternetOpenW) InternetOpenW = nullptr;
+    decltype(&::InternetReadFile) InternetReadFile = nullptr;
+    decltype(&::InternetSetCookieW) InternetSetCookieW = nullptr;
+    bool complete = false;
+};
+
+// Sets `fn` to the export `name` of WinInet; false when it is missing.
+template <typename Fn>
+bool Bind(Fn& fn, const char* name)
+{
+    fn = SystemFunction<Fn>(L"wininet.dll", name);
+    return fn != nullptr;
+}
+
+const WinInetApi& WinInet()
+{
+    static const WinInetApi api = [] {
+        WinInetApi a;
+        bool ok = Bind(a.HttpAddRequestHeadersA, "HttpAddRequestHeadersA");
+        ok = Bind(a.HttpAddRequestHeadersW, "HttpAddRequestHeadersW") && ok;
+        ok = Bind(a.HttpOpenRequestW, "HttpOpenRequestW") && ok;
+        ok = Bind(a.HttpSendRequestW, "HttpSendRequestW") && ok;
+        ok = Bind(a.InternetAttemptConnect, "InternetAttemptConnect") && ok;
+        ok = Bind(a.InternetCloseHandle, "InternetCloseHandle") && ok;
+        ok = Bind(a.InternetConnectW, "InternetConnectW") && ok;
+        ok = Bind(a.InternetOpenW, "InternetOpenW") && ok;
+        ok = Bind(a.InternetReadFile, "InternetReadFile") && ok;
+        ok = Bind(a.InternetSetCookieW, "InternetSetCookieW") && ok;
+        a.complete = ok;
+        return a;
+    }();
+    return api;
+}
 
 const char kAgent[] = "Mozilla/4.0 (compatible; )";
 const char kBoundary[] = "--MULTI-PARTS-FORM-DATA-BOUNDARY";
@@ -67,18 +112,20 @@ void W3Client::AddCookie(const std::string& name, const std::string& value)
 void W3Client::CloseHandles()
 {
     if (m_hRequest)
-        ::InternetCloseHandle(m_hRequest);
+        WinInet().InternetCloseHandle(m_hRequest);
     if (m_hConnection)
-        ::InternetCloseHandle(m_hConnection);
+        WinInet().InternetCloseHandle(m_hConnection);
     if (m_hRoot)
-        ::InternetCloseHandle(m_hRoot);
+        WinInet().InternetCloseHandle(m_hRoot);
     m_hRequest = m_hConnection = m_hRoot = nullptr;
 }
 
 bool W3Client::Connect(const char* host, int port, const char* user, const char* password, int type,
                        const char* agent)
 {
-    m_hRoot = ::InternetOpenW(Widen(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!WinInet().complete)
+        return false;
+    m_hRoot = WinInet().InternetOpenW(Widen(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hRoot)
         throw "open internet failed...";
     if (type != kHttp && type != kHttps && type != kFtp)
@@ -86,14 +133,14 @@ bool W3Client::Connect(const char* host, int port, const char* user, const char*
     int usePort = port ? port : DefaultPort(type);
     std::wstring wHost = Widen(host), wUser = Widen(user), wPassword = Widen(password);
     if (type == kFtp) {
-        m_hConnection = ::InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
+        m_hConnection = WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
                                            OrNull(wUser), OrNull(wPassword), INTERNET_SERVICE_FTP,
                                            INTERNET_FLAG_PASSIVE, 0);
     } else {
-        m_hConnection = ::InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
+        m_hConnection = WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
                                            OrNull(wUser), OrNull(wPassword), INTERNET_SERVICE_HTTP, 0, 0);
     }
-    if (!m_hConnection || ::InternetAttemptConnect(0) != ERROR_SUCCESS)
+    if (!m_hConnection || WinInet().InternetAttemptConnect(0) != ERROR_SUCCESS)
         throw "connect failed...";
     m_strHost = host ? host : "";
     m_nPort = usePort;
@@ -107,11 +154,11 @@ bool W3Client::Connect(const char* host, int port, const char* user, const char*
 
 void W3Client::AddHeaders()
 {
-    if (!::HttpAddRequestHeadersW(m_hRequest, kAcceptHeader, static_cast<DWORD>(wcslen(kAcceptHeader)),
+    if (!WinInet().HttpAddRequestHeadersW(m_hRequest, kAcceptHeader, static_cast<DWORD>(wcslen(kAcceptHeader)),
                                   HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD))
         throw "additional header failed...";
     if (!m_strExtraHeaders.empty()) {
-        BOOL ok = ::HttpAddRequestHeadersA(m_hRequest, m_strExtraHeaders.c_str(),
+        BOOL ok = WinInet().HttpAddRequestHeadersA(m_hRequest, m_strExtraHeaders.c_str(),
                                            static_cast<DWORD>(m_strExtraHeaders.size()), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         m_strExtraHeaders.clear();
         if (!ok)
@@ -130,7 +177,7 @@ void W3Client::SetCookies(const char* path)
         url += ":" + std::to_string(m_nPort);
     url += path ? path : "";
     for (const auto& cookie : m_vecCookies) {
-        if (!::InternetSetCookieW(Widen(url).c_str(), Widen(cookie.first).c_str(), Widen(cookie.second).c_str()))
+        if (!WinInet().InternetSetCookieW(Widen(url).c_str(), Widen(cookie.first).c_str(), Widen(cookie.second).c_str()))
             throw "add cookie failed...";
     }
 }
@@ -173,7 +220,7 @@ bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* re
     if (m_nType == kHttps)
         flags |= INTERNET_FLAG_SECURE;
     std::wstring wPath = Widen(path), wReferrer = Widen(referrer);
-    m_hRequest = ::HttpOpenRequestW(m_hConnection, verb, wPath.c_str(), L"HTTP/1.0", OrNull(wReferrer), accept,
+    m_hRequest = WinInet().HttpOpenRequestW(m_hConnection, verb, wPath.c_str(), L"HTTP/1.0", OrNull(wReferrer), accept,
                                     flags, 0);
     if (!m_hRequest)
         throw "request failed...";
@@ -183,7 +230,7 @@ bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* re
     // The body goes out as the caller's bytes, its length without the terminator.
     std::unique_ptr<char[]> block(new char[body.size() + 1]());
     std::memcpy(block.get(), body.data(), body.size());
-    BOOL sent = ::HttpSendRequestW(m_hRequest, headers.empty() ? nullptr : headers.c_str(),
+    BOOL sent = WinInet().HttpSendRequestW(m_hRequest, headers.empty() ? nullptr : headers.c_str(),
                                    static_cast<DWORD>(headers.size()), body.empty() ? nullptr : block.get(),
                                    static_cast<DWORD>(body.size()));
     if (!sent && ::GetLastError() != ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION)
@@ -259,7 +306,7 @@ bool W3Client::Request(const std::string& path)
     }
     if (!ok) {
         if (m_hRequest)
-            ::InternetCloseHandle(m_hRequest);
+            WinInet().InternetCloseHandle(m_hRequest);
         m_hRequest = nullptr;
         return false;
     }
@@ -276,8 +323,8 @@ DWORD W3Client::Response(char* buffer)
         return 0;
     }
     DWORD read = 0;
-    if (!::InternetReadFile(m_hRequest, buffer, 1024, &read)) {
-        ::InternetCloseHandle(m_hRequest);
+    if (!WinInet().InternetReadFile(m_hRequest, buffer, 1024, &read)) {
+        WinInet().InternetCloseHandle(m_hRequest);
         m_hRequest = nullptr;
         return 0;
     }

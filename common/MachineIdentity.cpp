@@ -10,6 +10,7 @@
 
 #include "common/CodeChange.h"
 #include "common/Handles.h"
+#include "common/SystemLibrary.h"
 
 namespace {
 
@@ -87,10 +88,15 @@ std::string GetMacAddress()
 {
     std::vector<unsigned char> buffer(648, 0);
     ULONG size = static_cast<ULONG>(buffer.size());
-    DWORD result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
+    // iphlpapi is not a KnownDLL: loaded from the system folder by full path.
+    static const auto getAdaptersInfo =
+        SystemFunction<decltype(&::GetAdaptersInfo)>(L"iphlpapi.dll", "GetAdaptersInfo");
+    if (!getAdaptersInfo)
+        return std::string();
+    DWORD result = getAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
     if (result == ERROR_BUFFER_OVERFLOW) {
         buffer.assign(size, 0);
-        result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
+        result = getAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
     }
     if (result != ERROR_SUCCESS)
         return std::string();

@@ -204,7 +204,7 @@ bool IsVistaOrLater()
     return version.dwPlatformId > VER_PLATFORM_WIN32_WINDOWS && version.dwMajorVersion >= 6;
 }
 
-bool RunHiddenProcess(const std::wstring& command, bool bWait)
+bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* workDir)
 {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
@@ -212,7 +212,7 @@ bool RunHiddenProcess(const std::wstring& command, bool bWait)
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi = {};
     std::wstring line(command);
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workDir, &si, &pi)) {
         DWORD error = ::GetLastError();
         ::SetLastError(error);
         return false;

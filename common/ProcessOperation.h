@@ -24,7 +24,8 @@ bool IsVistaOrLater();
 
 // Starts the command without a window; with bWait, blocks until it ends.
 // Returns whether the command started (the last error says why not).
-bool RunHiddenProcess(const std::wstring& command, bool bWait);
+// `workDir` (null: the caller's) is the program's working folder.
+bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* workDir = nullptr);
 
 // The first running process whose image is exactly this file (case ignored),
 // opened with all access; null when there is none. The caller closes it.

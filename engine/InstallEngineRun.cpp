@@ -4,6 +4,7 @@
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/PrivateFiles.h"
 #include "common/XLog.h"
 #include "engine/InstallEngine.h"
 #include "engine/SetupListFile.h"
@@ -122,8 +123,11 @@ bool CInstallEngine::Install(const std::wstring& cmdLine)
 bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
 {
     ParseCmd(cmdLine);
-    if (!m_bSilent && !TakeMutex(m_hMutex)) {
-        ShowNoticePage(L"existmutex");
+    // Silent or not, an uninstall never runs beside an install or another uninstall.
+    if (!TakeMutex(m_hMutex)) {
+        if (!m_bSilent)
+            ShowNoticePage(L"existmutex");
+        DebugLine(L"stagehand.exe=>another setup is running, the uninstall does not start");
         return false;
     }
     const std::wstring setupDir = FileSystem::GetModuleDirectory();
@@ -156,10 +160,22 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
 void CInstallEngine::LaunchDataMigration(const std::wstring& setupDir)
 {
     wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring target = std::wstring(temp) + L"datamigration\\";
-    FileSystem::CreateDirectoryTree(target);
+    DWORD length = ::GetTempPathW(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    // The copy runs elevated: it goes into a private folder of its own, into a
+    // file created new, and is held against writers until it has started.
+    std::string program = FileSystem::ReadFileToString(setupDir + L"datamigration.exe", true);
+    if (program.empty())
+        return;
+    std::wstring target = PrivateFiles::CreatePrivateFolder(std::wstring(temp) + L"datamigration\\");
+    if (target.empty())
+        return;
     std::wstring copy = target + L"datamigration.exe";
-    ::CopyFileW((setupDir + L"datamigration.exe").c_str(), copy.c_str(), FALSE);
-    ::ShellExecuteW(nullptr, L"open", copy.c_str(), m_bSilent ? L" /silent" : nullptr, nullptr, SW_HIDE);
+    UniqueHandle pinned = PrivateFiles::WritePinnedFile(copy, program);
+    if (!pinned) {
+        DebugLine(L"stagehand.exe=>datamigration copy could not be written:" + copy);
+        return;
+    }
+    ::ShellExecuteW(nullptr, L"open", copy.c_str(), m_bSilent ? L" /silent" : nullptr, target.c_str(), SW_HIDE);
 }

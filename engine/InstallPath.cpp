@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/PrivateFiles.h"
 #include "engine/FolderName.h"
 
 const wchar_t kProbeFolderName[] = L"8CE40F35C6D64a938D2DBF7555FBF48F";
@@ -21,32 +22,6 @@ bool IsAbsoluteDrivePath(const std::wstring& path)
 {
     return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
-
-template <typename Text>
-Text CleanPathNameT(const Text& input, const typename Text::value_type* const* tokens, size_t tokenCount)
-{
-    using Char = typename Text::value_type;
-    const size_t lastColon = input.rfind(Char(':'));
-    if (lastColon != 1)
-        return input;
-    Text text = input;
-    for (size_t i = 0; i < tokenCount; ++i) {
-        const Text token(tokens[i]);
-        const size_t at = text.find(token);
-        if (at != Text::npos)
-            text.erase(at, token.size());
-    }
-    text.insert(text.size() < 1 ? text.size() : 1, 1, Char(':'));
-    const size_t keep = text.find_last_not_of(Char('\\'));
-    if (keep != Text::npos)
-        text.erase(keep + 1);
-    return text;
-}
-
-const char* const kTokensA[] = {".", "..", "*", "|", ":", "\"", "<", ">", "?",
-                                "/", ";", "nul", "aux", "con", "com1", "com2", "lpt1"};
-const wchar_t* const kTokensW[] = {L".", L"..", L"*", L"|", L":", L"\"", L"<", L">", L"?",
-                                   L"/", L";", L"nul", L"aux", L"con", L"com1", L"com2", L"lpt1"};
 
 }  // namespace
 
@@ -92,7 +67,10 @@ bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSp
         folder.pop_back();
     if (folder.back() != L'\\')
         folder += L'\\';
-    const std::filesystem::path probe(folder + kProbeFolderName);
+    // A probe name of its own for every check: a probe folder left behind by an
+    // earlier check (a kill between creation and removal) proves nothing and
+    // must not make every later check fail.
+    const std::filesystem::path probe(folder + kProbeFolderName + L"-" + PrivateFiles::RandomName());
     std::error_code error;
     // Nothing created means the probe folder was there already: the folder
     // is not proven writable.
@@ -105,14 +83,4 @@ bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSp
         return false;
     }
     return true;
-}
-
-std::string CleanPathName(const std::string& text)
-{
-    return CleanPathNameT(text, kTokensA, sizeof(kTokensA) / sizeof(kTokensA[0]));
-}
-
-std::wstring CleanPathName(const std::wstring& text)
-{
-    return CleanPathNameT(text, kTokensW, sizeof(kTokensW) / sizeof(kTokensW[0]));
 }

@@ -6,6 +6,7 @@
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/ProcessOperation.h"
+#include "engine/BodyWait.h"
 #include "engine/InstallEngine.h"
 #include "engine/InstallPath.h"
 #include "engine/SetupManager.h"
@@ -67,17 +68,28 @@ void SetupManager::AskInstallPath()
     }
 }
 
-void SetupManager::WaitForBody()
+bool SetupManager::WaitForBody()
 {
     wchar_t module[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, module, MAX_PATH);
     std::wstring folder = module;
-    folder.erase(folder.rfind(L'\\') == std::wstring::npos ? 0 : folder.rfind(L'\\'));
-    const std::wstring marker = folder + L"\\finish.bin";
+    folder.erase(folder.rfind(L'\\') == std::wstring::npos ? 0 : folder.rfind(L'\\') + 1);
     DebugLine(L"stagehand.exe=>Judge body decompression is completed");
-    while (!FileSystem::PathExists(marker.c_str()))
-        InterruptibleSleep(std::chrono::milliseconds(100));
-    DebugLine(L"stagehand.exe=>Body unzip");
+    // setup started the engine and unpacks the body: when it ends without a
+    // marker nobody will ever write one.
+    UniqueHandle setup = OpenParentProcess();
+    switch (WaitForBodyFiles(folder, setup.get())) {
+    case BodyState::Ready:
+        DebugLine(L"stagehand.exe=>Body unzip");
+        return true;
+    case BodyState::Failed:
+        DebugLine(L"stagehand.exe=>The product files did not unpack completely");
+        return false;
+    case BodyState::SetupGone:
+        DebugLine(L"stagehand.exe=>setup ended before the product files were complete");
+        return false;
+    }
+    return false;
 }
 
 void SetupManager::RunList()
@@ -130,13 +142,16 @@ void SetupManager::RunComponentList(const _SetupList& record)
         parameters += L" " + m_wstrProductList;
 
         DebugLine(L"stagehand.exe=>Start the program:" + command + L" " + parameters);
+        // Programs left running work in their own folder, never in the
+        // engine's work folder, which setup must be able to remove.
+        std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
         if (level == "medium") {
-            std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
             // Quoted, so a folder name with blanks cannot start another program.
             std::wstring quoted = addExternal ? command : L"\"" + path + L"\"";
             ProcessOperation::CreateProcessWithIntegrityLevel(quoted.c_str(), folder.c_str());
         } else {
-            ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), nullptr, SW_SHOWDEFAULT);
+            const wchar_t* workDir = folder.empty() ? nullptr : folder.c_str();
+            ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), workDir, SW_SHOWDEFAULT);
         }
     }
 }

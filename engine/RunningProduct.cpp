@@ -6,6 +6,7 @@
 #include "common/Handles.h"
 #include "common/ProcessOperation.h"
 #include "engine/FrameworkMessage.h"
+#include "engine/RegistryRead.h"
 #include "engine/SetupManager.h"
 
 namespace {
@@ -22,11 +23,8 @@ bool IsRunning(const _SetupList& record)
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, CCodeChange::StringUTF8toUTF16(record.strRegKey).c_str(), 0,
                         KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
-    wchar_t path[260] = {};
-    DWORD size = 519;
-    DWORD type = 0;
-    if (::RegQueryValueExW(key.get(), L"AppInstallPath", nullptr, &type, reinterpret_cast<BYTE*>(path), &size) !=
-        ERROR_SUCCESS)
+    std::wstring path;
+    if (!ReadRegString(key.get(), L"AppInstallPath", 520, 519, path))
         return false;
     UniqueHandle process(FindProcessByPath(path));
     return static_cast<bool>(process);

@@ -15,15 +15,6 @@ void RemoveByteOrderMark(std::string& text)
 
 }  // namespace
 
-bool ParseListText(const std::string& text, Json::Value& root)
-{
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = false;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    root = Json::Value();
-    return reader->parse(text.data(), text.data() + text.size(), &root, nullptr);
-}
-
 bool ReadListFile(const std::wstring& path, bool decode, std::string& text)
 {
     text = FileSystem::ReadFileToString(path, true);

@@ -81,7 +81,8 @@ public:
 
     // --- Install steps ------------------------------------------------
     void AskInstallPath();
-    void WaitForBody();
+    // False when the product files will not come (a failed body, setup gone).
+    bool WaitForBody();
     void RunList();
     void RunComponentList(const _SetupList& record);
     // Asks running components to quit; false with answer "retry" or "cancel".

@@ -60,8 +60,7 @@ void SetupManager::InstallWorker()
             ChangeStatus(STATUS_INSTALL_SETUPMUTEX);
             break;
         case STATUS_INSTALL_SETUPMUTEX:
-            WaitForBody();
-            ChangeStatus(STATUS_INSTALL_PROCESSLIST);
+            ChangeStatus(WaitForBody() ? STATUS_INSTALL_PROCESSLIST : STATUS_INSTALL_ERROR);
             break;
         case STATUS_INSTALL_PROCESSLIST: {
             bool ok = false;

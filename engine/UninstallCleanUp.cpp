@@ -4,6 +4,8 @@
 
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
+#include "common/PrivateFiles.h"
 #include "engine/FolderName.h"
 
 bool g_bRemoveServiceDir = false;
@@ -40,13 +42,23 @@ std::wstring LastPart(const std::wstring& folder)
     return folder.substr(before + 1, last - before - 1);
 }
 
-void StartRemover(const std::wstring& temp, const wchar_t* name, const std::string& remover,
+// The remover runs elevated: it is started only from the copy written just
+// now into the private folder, held against writers until it has started.
+void StartRemover(const std::wstring& folder, const wchar_t* name, const std::string& remover,
                   const std::wstring& parameters, const wchar_t* announcement)
 {
-    std::wstring path = temp + name;
-    FileSystem::WriteStringToFile(path, remover);
+    if (folder.empty()) {
+        DebugLine(std::wstring(announcement) + L"no private folder for the remover");
+        return;
+    }
+    std::wstring path = folder + name;
+    UniqueHandle pinned = PrivateFiles::WritePinnedFile(path, remover);
+    if (!pinned) {
+        DebugLine(std::wstring(announcement) + L"the remover could not be written:" + path);
+        return;
+    }
     DebugLine(std::wstring(announcement) + path + L" " + parameters);
-    ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), temp.c_str(), SW_HIDE);
+    ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), folder.c_str(), SW_HIDE);
 }
 
 }  // namespace
@@ -75,10 +87,11 @@ void CleanUpAfterUninstall(const std::wstring& setupDir, HINSTANCE module)
     const std::string remover = LoadRemover(module);
     if (remover.empty())
         return;
+    const std::wstring folder = PrivateFiles::CreatePrivateFolder(temp);
 
     if (g_bRemoveServiceDir && !g_wstrServiceDir.empty() && LastPart(g_wstrServiceDir) == kCompanyFolder) {
         g_wstrServiceDir += L"\\service\\";
-        StartRemover(temp, L"LarkspurUninst.exe", remover, RemoverParameters(g_wstrServiceDir),
+        StartRemover(folder, L"LarkspurUninst.exe", remover, RemoverParameters(g_wstrServiceDir),
                      L"stagehand.exe=>Delete the Service path:");
     }
     if (!setupDir.empty()) {
@@ -86,7 +99,7 @@ void CleanUpAfterUninstall(const std::wstring& setupDir, HINSTANCE module)
             DebugLine(L"stagehand.exe=>The product path is not inside the company folder, left in place:" + setupDir);
             return;
         }
-        StartRemover(temp, L"LarkspurUninst2.exe", remover, RemoverParameters(setupDir),
+        StartRemover(folder, L"LarkspurUninst2.exe", remover, RemoverParameters(setupDir),
                      L"stagehand.exe=>Remove the product path:");
     }
 }

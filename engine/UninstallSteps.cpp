@@ -12,6 +12,7 @@
 #include "common/MachineIdentity.h"
 #include "engine/InstallEngine.h"
 #include "engine/Questionnaire.h"
+#include "engine/RegistryRead.h"
 #include "engine/SetupManager.h"
 #include "engine/UninstallCleanUp.h"
 
@@ -19,15 +20,11 @@ namespace {
 
 const char kDefaultChannel[] = "Qm9ndXNDaGFubmVsVmFsdWVGb3JTcGVjT25seTEyMzQ=";
 
+// A string value of up to 259 units; anything else (another type, no room
+// for the terminator) reads as missing.
 bool ReadString(HKEY key, const wchar_t* name, std::wstring& value)
 {
-    wchar_t buffer[260] = {};
-    DWORD size = 519;
-    DWORD type = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
-        return false;
-    value = buffer;
-    return true;
+    return ReadRegString(key, name, 520, 519, value);
 }
 
 bool WriteChannel(HKEY key, const std::wstring& channel)

@@ -22,31 +22,30 @@ bool IsSafeTarget(const std::wstring& folder)
     return folder.find_first_not_of(L"\\/", 3) != std::wstring::npos;
 }
 
-void ClearReadOnly(const std::wstring& folder)
+// The engine's private folders are named by 32 lower-case hexadecimal digits.
+bool IsPrivateFolderName(const std::wstring& name)
 {
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((FileSystem::ToLongPath(folder) + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        std::wstring entry = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ClearReadOnly(entry);
-        else if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-            ::SetFileAttributesW(FileSystem::ToLongPath(entry).c_str(), FILE_ATTRIBUTE_NORMAL);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    return name.size() == 32 && name.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
 }
 
+// The copy removes itself once it has ended, then its folder when that is
+// empty (the engine starts its copies in a private folder of their own).
 void DeleteOwnCopy()
 {
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder = self;
+    size_t cut = folder.rfind(L'\\');
+    folder = cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut);
+    wchar_t system[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
     std::wstring parameters = L"/c ping -n 2 127.0.0.1 >nul & del /q \"" + std::wstring(self) + L"\"";
-    ::ShellExecuteW(nullptr, L"open", L"cmd.exe", parameters.c_str(), nullptr, SW_HIDE);
+    if (IsPrivateFolderName(folder.substr(folder.rfind(L'\\') + 1)))
+        parameters += L" & rd \"" + folder + L"\" 2>nul";
+    ::ShellExecuteW(nullptr, L"open", cmd.c_str(), parameters.c_str(), nullptr, SW_HIDE);
 }
 
 }  // namespace
@@ -62,8 +61,9 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     int result = 1;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        ClearReadOnly(folder);
-        if (FileSystem::DeleteDirectoryTree(folder)) {
+        // Read-only files go too; a link inside the folder is removed as a link,
+        // and neither its target nor the target's attributes are touched.
+        if (FileSystem::DeleteDirectoryTree(folder, FileSystem::TreeDelete::ClearReadOnly)) {
             result = 0;
             break;
         }

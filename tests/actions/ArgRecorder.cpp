@@ -1,6 +1,7 @@
 // Test helper: waits a moment, then writes its command line and, on the
 // next line, its integrity level (UTF-16) to "<own path>.args", so tests can
-// tell what it got, how it was started and that a caller waited for it.
+// tell what it got, how it was started and that a caller waited for it. Its
+// working folder goes to "<own path>.cwd".
 #include <windows.h>
 
 #include <string>
@@ -16,6 +17,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (FAILED(GetProcessIntegrityLevel(::GetCurrentProcess(), &level)))
         level = 0;
     std::wstring content = std::wstring(::GetCommandLineW()) + L"\n" + std::to_wstring(level);
+    wchar_t cwd[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, cwd);
+    HANDLE cwdFile = ::CreateFileW((std::wstring(self) + L".cwd").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (cwdFile != INVALID_HANDLE_VALUE) {
+        DWORD cwdWritten = 0;
+        ::WriteFile(cwdFile, cwd, static_cast<DWORD>(wcslen(cwd) * sizeof(wchar_t)), &cwdWritten, nullptr);
+        ::CloseHandle(cwdFile);
+    }
     std::wstring target = std::wstring(self) + L".args";
     HANDLE file =
         ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -253,3 +253,41 @@ TEST_F(FileActions, DeluserWithTheDocumentsFolderRemovesAFile)
                     "\"}"));
     EXPECT_FALSE(Exists(docs + L"\\" + name));
 }
+
+TEST_F(FileActions, DeluserRemovesALinkWithoutEnteringIt)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    ScratchFolder user;
+    FileSystem::CreateDirectoryTree(scratch / L"victim");
+    Write(scratch / L"victim\\precious.txt", "p");
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    // The scratch folder below the temporary folder, as JSON text (backslashes escaped).
+    std::string relative;
+    for (char c : U8(user.Path().substr(wcslen(temp))))
+        relative += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    FileSystem::CreateDirectoryTree(user / L"data");
+    Write(user / L"data\\mine.txt", "m");
+    ASSERT_TRUE(PlantHostLink(user / L"data\\cache", scratch / L"victim"));
+    // The folder the list names, and the same folder reached as a link.
+    ASSERT_TRUE(PlantHostLink(user / L"whole", scratch / L"victim"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + relative + "data\"}"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + relative + "whole\"}"));
+    EXPECT_EQ(Read(scratch / L"victim\\precious.txt"), "p");
+    EXPECT_FALSE(Exists(user / L"data\\mine.txt"));
+}
+
+TEST_F(FileActions, DeldirNeverRemovesWhatArrivedAfterTheEmptinessCheck)
+{
+    host->uninstall = true;
+    FileSystem::CreateDirectoryTree(scratch / L"app\\late");
+    // A removal left to a command that runs later would also take what is put
+    // into the folder after the emptiness check.
+    EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\late"})"));
+    EXPECT_FALSE(Exists(scratch / L"app\\late"));  // removed at once, not by a later command
+    FileSystem::CreateDirectoryTree(scratch / L"app\\late");
+    Write(scratch / L"app\\late\\new.dat", "n");
+    ::Sleep(1500);
+    EXPECT_TRUE(Exists(scratch / L"app\\late\\new.dat"));
+}

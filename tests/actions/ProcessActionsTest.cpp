@@ -180,6 +180,12 @@ TEST_F(ProcessActions, InstserviceDefaultsToItsSwitchAndDoesNotWaitUnlessAsked)
     std::wstring record = WaitForRecord(exe);
     EXPECT_EQ(record.substr(0, record.find(L'\n')), L"\"" + exe + L"\" -i");
     EXPECT_TRUE(capture.Contains(L"stagehand.exe=>Installer::InstService:\"" + exe + L"\" -i"));
+    // It works in its own folder, not in the engine's (the work folder that setup removes).
+    std::string cwd = FileSystem::ReadFileToString(exe + L".cwd", true);
+    std::wstring folder(reinterpret_cast<const wchar_t*>(cwd.data()), cwd.size() / sizeof(wchar_t));
+    if (!folder.empty() && folder.back() != L'\\')
+        folder += L'\\';
+    EXPECT_EQ(_wcsicmp(folder.c_str(), (scratch / L"svc\\").c_str()), 0) << NarrowAscii(folder);
 
     ::DeleteFileW((exe + L".args").c_str());
     EXPECT_TRUE(Run(R"({"action":"uninstservice","path":"$SERVICEDIR$\\svc.exe","bWait":true})"));

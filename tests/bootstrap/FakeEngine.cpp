@@ -82,8 +82,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     if (cmd.HasKey(L"fakehold"))
         WaitForFile(cmd.GetValue(L"fakehold"), 60);
-    bool finished = WaitForFile(folder + L"finish.bin", 60);
+    bool finished = false, failed = false;
+    for (int i = 0; i < 600 && !finished && !failed; ++i) {
+        finished = ::GetFileAttributesW((folder + L"finish.bin").c_str()) != INVALID_FILE_ATTRIBUTES;
+        failed = ::GetFileAttributesW((folder + L"bodyfailed.bin").c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!finished && !failed)
+            ::Sleep(100);
+    }
     Record(std::wstring(L"finish=") + (finished ? L"1" : L"0"));
+    Record(std::wstring(L"bodyfailed=") + (failed ? L"1" : L"0"));
     std::vector<std::wstring> files;
     List(folder + L"Assembly\\", L"", files);
     std::sort(files.begin(), files.end());

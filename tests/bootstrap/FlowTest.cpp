@@ -4,6 +4,7 @@
 #include "bootstrap/ResourceIds.h"
 #include "bootstrap/Resources.h"
 #include "common/FileSystem.h"
+#include "common/PrivateFiles.h"
 #include "tests/bootstrap/BootstrapTestSupport.h"
 
 namespace {
@@ -27,28 +28,38 @@ const std::wstring kEngine = L"\"C:\\T\\Setup\\7\\Setup\\stagehand.exe\" -instal
 
 }  // namespace
 
-TEST(WorkFolder, IsNamedAfterTheTickCountUnderSetup)
+TEST(WorkFolder, HasAnUnguessableNameUnderSetup)
 {
-    EXPECT_EQ(WorkFolderPath(L"C:\\Temp\\", 48213906), L"C:\\Temp\\Setup\\48213906\\");
-    EXPECT_EQ(WorkFolderPath(L"C:\\Temp\\", 0xFFFFFFFFu), L"C:\\Temp\\Setup\\4294967295\\");
+    ScratchFolder scratch;
+    std::wstring first = MakeWorkFolder(scratch.Path());
+    std::wstring second = MakeWorkFolder(scratch.Path());
+    const std::wstring parent = scratch / L"Setup\\";
+    ASSERT_EQ(first.size(), parent.size() + 33);
+    EXPECT_EQ(first.compare(0, parent.size(), parent), 0);
+    EXPECT_EQ(first.find_first_not_of(L"0123456789abcdef", parent.size()), first.size() - 1);
+    EXPECT_EQ(first.back(), L'\\');
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(FileSystem::PathExists(first.c_str()));
+    EXPECT_TRUE(TreeOf(first).empty());
     EXPECT_EQ(EngineFolderPath(L"C:\\Temp\\Setup\\5\\"), L"C:\\Temp\\Setup\\5\\\\Setup\\");
 }
 
-TEST(WorkFolder, LeftoverOfTheSameTickIsReplacedByAnEmptyFolder)
+TEST(WorkFolder, FoldersAlreadyInTheTemporaryFolderAreNeitherReusedNorDeleted)
 {
     ScratchFolder scratch;
-    std::wstring old = scratch / L"Setup\\1234\\Setup\\";
-    ASSERT_TRUE(FileSystem::CreateDirectoryTree(old));
-    FileSystem::WriteStringToFile(old + L"stale.txt", "stale");
-    std::wstring other = scratch / L"Setup\\1235\\";
-    ASSERT_TRUE(FileSystem::CreateDirectoryTree(other));
-
-    EXPECT_EQ(MakeWorkFolder(scratch.Path(), 1234), scratch / L"Setup\\1234\\");
-    EXPECT_TRUE(TreeOf(scratch / L"Setup\\1234\\").empty());
-    EXPECT_TRUE(FileSystem::PathExists(other.c_str()));
-
-    EXPECT_EQ(MakeWorkFolder(scratch / L"new\\deeper\\", 9), scratch / L"new\\deeper\\Setup\\9\\");
-    EXPECT_TRUE(FileSystem::PathExists((scratch / L"new\\deeper\\Setup\\9\\").c_str()));
+    // Whatever another program prepared under Setup, including a link, stays as it is.
+    std::wstring planted = scratch / L"Setup\\1234\\Setup\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(planted));
+    FileSystem::WriteStringToFile(planted + L"stagehand.exe", "planted");
+    std::wstring made = MakeWorkFolder(scratch.Path());
+    ASSERT_FALSE(made.empty());
+    EXPECT_NE(made, scratch / L"Setup\\1234\\");
+    EXPECT_EQ(FileSystem::ReadFileToString(planted + L"stagehand.exe", true), "planted");
+    // A folder that exists is refused outright.
+    EXPECT_FALSE(PrivateFiles::CreateExclusiveFolder(scratch / L"Setup\\1234"));
+    EXPECT_FALSE(PrivateFiles::CreateExclusiveFolder(made));
+    EXPECT_TRUE(PrivateFiles::CreateExclusiveFolder(scratch / L"Setup\\fresh"));
+    EXPECT_FALSE(MakeWorkFolder(scratch / L"new\\deeper\\").empty());
 }
 
 TEST(EngineCommandLine, UserChannelAppearsTwiceAndWins)

@@ -266,3 +266,24 @@ TEST(SetupRun, SecondInstanceReportUsesTheChineseStringsWhateverTheSwitch)
     ASSERT_EQ(capture.Lines().size(), 1u);
     EXPECT_EQ(capture.Lines()[0], L"Setup.exe=>CheckMutex\uFF1AERROR_ALREADY_EXISTS\uFF0Cexit");
 }
+
+TEST(SetupRun, AFailedBodyIsReportedToTheEngineInsteadOfTheFinishMarker)
+{
+    PrivateTemp temp;
+    SetupResources resources(L"setup_badbody");
+    RecordingSplash splash;
+    DebugCapture capture;
+    ObservedBootstrap bootstrap(resources.Module(), splash);
+    bootstrap.Run(L"-verysilent");
+    EXPECT_TRUE(bootstrap.EngineStarted());
+    EXPECT_EQ(bootstrap.finishBin, "<missing>");
+    EXPECT_TRUE(bootstrap.contents.count(L"Setup\\bodyfailed.bin"));
+    bool reported = false;
+    for (const auto& line : capture.Lines())
+        reported = reported || line.rfind(L"Setup.exe=>body failed:", 0) == 0;
+    EXPECT_TRUE(reported);
+    auto record = temp.EngineRecord();
+    EXPECT_EQ(record["finish"], "0");
+    EXPECT_EQ(record["bodyfailed"], "1");
+    EXPECT_TRUE(temp.WorkFolders().empty());
+}

@@ -129,3 +129,52 @@ TEST(FileSystemIni, ReadAndWriteKeys)
     EXPECT_EQ(ReadIniString(ini, L"BaseSetting", L"other"), L"");
     EXPECT_EQ(ReadIniString(ini, L"Other", L"lan"), L"");
 }
+
+// A folder outside the tree that a planted link points at; it must survive untouched.
+class LinkedVictim {
+public:
+    explicit LinkedVictim(const ScratchFolder& scratch) : m_folder(scratch / L"victim")
+    {
+        CreateDirectoryTree(m_folder + L"\\inner");
+        WriteStringToFile(m_folder + L"\\keep.txt", "keep");
+        WriteStringToFile(m_folder + L"\\inner\\deep.txt", "deep");
+        ::SetFileAttributesW((m_folder + L"\\keep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    const std::wstring& Path() const { return m_folder; }
+    void ExpectUntouched() const
+    {
+        EXPECT_EQ(ReadFileToString(m_folder + L"\\keep.txt", true), "keep");
+        EXPECT_EQ(ReadFileToString(m_folder + L"\\inner\\deep.txt", true), "deep");
+        EXPECT_EQ(::GetFileAttributesW((m_folder + L"\\keep.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+                  static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+
+private:
+    std::wstring m_folder;
+};
+
+TEST(FileSystemFolders, TreeRemovalNeverEntersALinkInside)
+{
+    ScratchFolder scratch;
+    LinkedVictim victim(scratch);
+    std::wstring tree = scratch / L"tree";
+    ASSERT_TRUE(CreateDirectoryTree(tree + L"\\sub"));
+    WriteStringToFile(tree + L"\\sub\\own.txt", "own");
+    WriteStringToFile(tree + L"\\ro.txt", "ro");
+    ::SetFileAttributesW((tree + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(PlantHostLink(tree + L"\\sub\\data", victim.Path()));
+
+    DeleteDirectoryTree(tree, TreeDelete::ClearReadOnly);
+    victim.ExpectUntouched();
+    EXPECT_FALSE(PathExists((tree + L"\\sub\\own.txt").c_str()));
+    EXPECT_FALSE(PathExists((tree + L"\\ro.txt").c_str()));
+}
+
+TEST(FileSystemFolders, TreeRemovalOfALinkItselfLeavesItsTarget)
+{
+    ScratchFolder scratch;
+    LinkedVictim victim(scratch);
+    ASSERT_TRUE(PlantHostLink(scratch / L"work", victim.Path()));
+    DeleteDirectoryTree(scratch / L"work\\", TreeDelete::ClearReadOnly);
+    victim.ExpectUntouched();
+}

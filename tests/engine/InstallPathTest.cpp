@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #include "common/FileSystem.h"
 #include "engine/InstallPath.h"
 #include "tests/support/TestSupport.h"
@@ -45,6 +48,19 @@ TEST(CheckInstallPathTest, AcceptsAWritableFolderAndLeavesItEmpty)
     std::wstring forward = scratch / L"Forward/Orbisoft";
     EXPECT_TRUE(CheckInstallPath(forward, code)) << "a drive path with forward slashes is a drive path";
     EXPECT_TRUE(Exists(scratch / L"Forward\\Orbisoft"));
+}
+
+TEST(CheckInstallPathTest, ALeftOverProbeFolderDoesNotMakeEveryCheckFail)
+{
+    ScratchFolder scratch;
+    const std::wstring folder = scratch / L"Programs\\Orbisoft";
+    // A check killed between creating and removing its probe leaves this behind.
+    ASSERT_TRUE(std::filesystem::create_directories(folder + L"\\" + kProbeFolderName));
+    std::wstring code;
+    EXPECT_TRUE(CheckInstallPath(folder, code)) << NarrowAscii(code);
+    EXPECT_EQ(code, L"");
+    std::set<std::wstring> left = ListFolderTree(folder + L"\\");
+    EXPECT_EQ(left, (std::set<std::wstring>{std::wstring(kProbeFolderName) + L"\\"}));
 }
 
 TEST(CheckInstallPathTest, LengthLimitsDependOnTheLastPart)

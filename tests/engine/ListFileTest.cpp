@@ -89,3 +89,20 @@ TEST(ReadListFileTest, ReadsTheEmbeddedList)
     EXPECT_FALSE(ReadEmbeddedList(::GetModuleHandleW(L"kernel32.dll"), text));
     EXPECT_EQ(text, "");
 }
+
+TEST(ReadListFileTest, NestingBeyondTheReadersDepthLimitIsAListThatDoesNotParse)
+{
+    // Past the reader's depth limit the reader throws; the list must simply not parse.
+    std::string deep = "{\"installs\":" + std::string(2000, '[') + std::string(2000, ']') + "}";
+    Json::Value root;
+    EXPECT_FALSE(ParseListText(deep, root));
+    EXPECT_TRUE(root.isNull());
+    ScratchFolder scratch;
+    FileSystem::WriteStringToFile(scratch / L"setup.ini", deep);
+    std::string text;
+    EXPECT_FALSE(ReadListFile(scratch / L"setup.ini", false, text));
+    FileSystem::WriteStringToFile(scratch / L"uninst.ini", AesEncodeText(deep));
+    EXPECT_FALSE(ReadListFile(scratch / L"uninst.ini", true, text));
+    // Nesting the reader accepts still parses.
+    EXPECT_TRUE(ParseListText("{\"installs\":" + std::string(100, '[') + std::string(100, ']') + "}", root));
+}

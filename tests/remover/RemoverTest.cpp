@@ -43,6 +43,32 @@ TEST(Remover, RemovesTheFolderWithNestedAndReadOnlyFilesThenItsOwnCopy)
     EXPECT_TRUE(WaitGone(remover));
 }
 
+TEST(Remover, RemovesALinkInsideTheFolderWithoutTouchingItsTarget)
+{
+    ScratchFolder scratch;
+    std::wstring victim = scratch / L"victim";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(victim + L"\\inner"));
+    FileSystem::WriteStringToFile(victim + L"\\inner\\keep.dll", "keep");
+    ::SetFileAttributesW((victim + L"\\inner\\keep.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    std::wstring target = scratch / L"Orbisoft\\Larkspur\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(target));
+    FileSystem::WriteStringToFile(target + L"own.dll", "own");
+    ASSERT_TRUE(PlantHostLink(target + L"data", victim));
+    // Windows removes the link itself; Wine cannot, so the host removes it
+    // while the remover retries, and the remover must then finish.
+    std::thread unlink([&] {
+        ::Sleep(1500);
+        RemoveFromHost(target + L"data");
+    });
+    int code = RunAndWait(L"\"" + RemoverCopy(scratch) + L"\" \"" + target + L"\\\"");
+    unlink.join();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(FileSystem::ReadFileToString(victim + L"\\inner\\keep.dll", true), "keep");
+    EXPECT_EQ(::GetFileAttributesW((victim + L"\\inner\\keep.dll").c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(FileSystem::PathExists(target.c_str()));
+}
+
 TEST(Remover, WaitsWhileAFileIsStillInUse)
 {
     ScratchFolder scratch;

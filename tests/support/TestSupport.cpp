@@ -53,7 +53,11 @@ ScratchFolder::ScratchFolder()
 
 ScratchFolder::~ScratchFolder()
 {
-    FileSystem::DeleteDirectoryTree(m_path);
+    FileSystem::DeleteDirectoryTree(m_path, FileSystem::TreeDelete::ClearReadOnly);
+    // Under Wine a planted link can only be removed from the host side; rm
+    // removes links without following them.
+    if (FileSystem::PathExists(m_path.c_str()))
+        RemoveFromHost(m_path);
 }
 
 std::wstring WidenAscii(const std::string& text)
@@ -124,4 +128,73 @@ int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
     DWORD code = 0;
     ::GetExitCodeProcess(pi.hProcess, &code);
     return static_cast<int>(code);
+}
+
+bool StartHostCommand(const std::wstring& commandLine)
+{
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = commandLine;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    UniqueHandle process(pi.hProcess);
+    UniqueHandle thread(pi.hThread);
+    return true;
+}
+
+bool RemoveFromHost(const std::wstring& path)
+{
+    std::string host = HostPath(path);
+    if (host.empty() || !StartHostCommand(L"Z:\\bin\\rm -rf \"" + WidenAscii(host) + L"\""))
+        return false;
+    for (int i = 0; i < 200; ++i) {
+        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+std::string HostPath(const std::wstring& path)
+{
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto unixName = kernel ? reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+                                 ::GetProcAddress(kernel, "wine_get_unix_file_name")))
+                           : nullptr;
+    if (!unixName)
+        return std::string();
+    char* name = unixName(path.c_str());
+    if (!name)
+        return std::string();
+    std::string result = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool PlantHostLink(const std::wstring& link, const std::wstring& target)
+{
+    std::wstring trimmed = link;
+    while (!trimmed.empty() && trimmed.back() == L'\\')
+        trimmed.pop_back();
+    size_t cut = trimmed.rfind(L'\\');
+    if (cut == std::wstring::npos)
+        return false;
+    std::string parent = HostPath(trimmed.substr(0, cut));
+    std::string to = HostPath(target);
+    if (parent.empty() || to.empty())
+        return false;
+    std::string hostLink = parent + "/" + NarrowAscii(trimmed.substr(cut + 1));
+    // Wine starts host programs by their drive Z: path.
+    std::wstring line = L"Z:\\bin\\ln -s \"" + WidenAscii(to) + L"\" \"" + WidenAscii(hostLink) + L"\"";
+    if (!StartHostCommand(line))
+        return false;
+    for (int i = 0; i < 200; ++i) {
+        DWORD attributes = ::GetFileAttributesW(link.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        ::Sleep(50);
+    }
+    return false;
 }

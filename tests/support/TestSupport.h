@@ -46,3 +46,14 @@ std::wstring TestExeDirectory();
 std::set<std::wstring> ListFolderTree(const std::wstring& folder);
 // Runs a program and waits for it; returns its exit code or -1.
 int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// Starts a program without waiting (Wine gives no waitable handle for host
+// programs such as Z:\bin\ln); false when it cannot be started.
+bool StartHostCommand(const std::wstring& commandLine);
+// Removes a file, folder or link from the host side (rm -rf, which never
+// follows links) and waits until Windows no longer sees it.
+bool RemoveFromHost(const std::wstring& path);
+// The host path of a Windows path under Wine ("" elsewhere).
+std::string HostPath(const std::wstring& path);
+// Makes `link` a directory link to `target` from the host side (Wine's own
+// CreateSymbolicLinkW makes nothing); true when Windows now sees a reparse point.
+bool PlantHostLink(const std::wstring& link, const std::wstring& target);
