@@ -103,20 +103,6 @@ TEST(CheckInstallPathTest, PathsWithoutADriveAreNotWritable)
     }
 }
 
-TEST(CheckInstallPathTest, LeftoverProbeFolderIsRejectedUntilRemoved)
-{
-    ScratchFolder scratch;
-    const std::wstring folder = scratch / L"Orbisoft";
-    ASSERT_TRUE(FileSystem::CreateDirectoryTree(folder + L"\\" + kProbeFolderName));
-    std::wstring code;
-    EXPECT_FALSE(CheckInstallPath(folder, code));
-    EXPECT_EQ(code, L"write");
-    EXPECT_TRUE(Exists(folder + L"\\" + kProbeFolderName)) << "someone else's folder stays";
-    ASSERT_TRUE(::RemoveDirectoryW((folder + L"\\" + kProbeFolderName).c_str()));
-    code.clear();
-    EXPECT_TRUE(CheckInstallPath(folder, code));
-}
-
 TEST(CheckInstallPathTest, FreeSpaceLimitIsOneHundredMebibytes)
 {
     ScratchFolder scratch;
