@@ -395,13 +395,16 @@ std::string HttpPost(const std::string& url, const std::string& body)
         client.ConnectUrl(base);
         client.SetRawBody(body);
         if (client.Request(path)) {
-            for (;;) {
+            // A server that never stops sending must not fill the memory.
+            while (result.size() < kMaxHttpResponse) {
                 char buffer[1024] = {};
                 DWORD read = client.Response(buffer);
                 if (read == 0)
                     break;
                 result.append(buffer, read);
             }
+            if (result.size() > kMaxHttpResponse)
+                result.resize(kMaxHttpResponse);
         }
     } catch (...) {
     }

@@ -80,5 +80,9 @@ struct ParsedUrl {
 // Splits "scheme://host[:port]/path?query" into base and path; false without "://" or a path.
 bool SplitUrl(const std::string& url, std::string& base, std::string& path);
 ParsedUrl ParseUrl(const std::string& url);
-// Posts the body to the URL and returns the answer's body ("" when nothing came back).
+// The most of an answer that HttpPost keeps; the rest is not read.
+constexpr size_t kMaxHttpResponse = 64 * 1024;
+
+// Posts the body to the URL and returns the answer's body ("" when nothing came
+// back), at most kMaxHttpResponse bytes.
 std::string HttpPost(const std::string& url, const std::string& body);

@@ -48,6 +48,8 @@ extern const wchar_t kInstallMutexName[];
 // The language code from "D:\languageConfigure.ini" ([BaseSetting] lan), or "".
 std::wstring ReadLanguageOverride();
 std::wstring ReadLanguageOverride(const std::wstring& file);
+// Letters with "_" or "-", at most 16 characters.
+bool IsPlainLanguageCode(const std::wstring& code);
 // The code for the system's default language.
 std::wstring GetSystemLanguageCode();
 std::wstring LanguageCodeFromLangId(LANGID id);

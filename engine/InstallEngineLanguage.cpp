@@ -8,13 +8,28 @@ std::wstring ReadLanguageOverride()
     return ReadLanguageOverride(L"D:\\languageConfigure.ini");
 }
 
+bool IsPlainLanguageCode(const std::wstring& code)
+{
+    if (code.empty() || code.size() > 16)
+        return false;
+    for (wchar_t c : code) {
+        bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+        if (!letter && c != L'_' && c != L'-')
+            return false;
+    }
+    return true;
+}
+
 std::wstring ReadLanguageOverride(const std::wstring& file)
 {
     if (!::PathFileExistsW(file.c_str()))
         return std::wstring();
     wchar_t buffer[1048] = {};
     ::GetPrivateProfileStringW(L"BaseSetting", L"lan", L"", buffer, 1048, file.c_str());
-    return std::wstring(buffer);
+    // The file sits where any user may write it and the engine runs elevated:
+    // only a plain language code ("en_US") is taken, anything else is ignored.
+    std::wstring code(buffer);
+    return IsPlainLanguageCode(code) ? code : std::wstring();
 }
 
 std::wstring LanguageCodeFromLangId(LANGID id)

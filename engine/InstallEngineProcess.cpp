@@ -4,6 +4,7 @@
 
 #include "common/DebugOutput.h"
 #include "common/Handles.h"
+#include "common/WindowMessage.h"
 #include "common/XLog.h"
 #include "engine/InstallEngine.h"
 
@@ -30,6 +31,6 @@ void DeleteSelf()
     ::SHChangeNotify(SHCNE_DELETE, SHCNF_PATH, path, nullptr);
     std::wstring parameters = std::wstring(L"/c del /q ") + L"\"" + path + L"\"";
     DebugLine(L"stagehand.exe=>Delete your own:" + parameters);
-    ::ShellExecuteW(nullptr, L"open", L"cmd.exe", parameters.c_str(), nullptr, SW_HIDE);
+    ::ShellExecuteW(nullptr, L"open", SystemProgramPath(L"cmd.exe").c_str(), parameters.c_str(), nullptr, SW_HIDE);
     ::ExitProcess(0);
 }

@@ -31,6 +31,25 @@ std::string Text(const Json::Value& value)
     return std::string();
 }
 
+// The page sends its texts already URL-escaped; a raw "&" or "=" can only come
+// from a text that was not, and would start or rewrite a field of the form
+// ("&imei=..." inside a suggestion). Those two are escaped, nothing else, so a
+// well-formed answer passes unchanged.
+std::string FormField(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '&')
+            out += "%26";
+        else if (c == '=')
+            out += "%3D";
+        else
+            out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string SurveyUrl()
@@ -41,15 +60,15 @@ std::string SurveyUrl()
 std::string BuildQuestionnaireBody(const Json::Value& reason, const std::string& imei, const std::string& clientVersion)
 {
     std::string body;
-    body += "paperID=" + Styled(Member(reason, "paperID"));
-    body += "&usedTime=" + Styled(Member(reason, "usedTime"));
-    body += "&questionIDList=" + Text(Member(reason, "questionIDList"));
-    body += "&hQuestionItemIDList=" + Text(Member(reason, "hQuestionItemIDList"));
-    body += "&selectedQuestionItemIDList=" + Text(Member(reason, "selectedQuestionItemIDList"));
-    body += "&selectedQuestionItemValueList=" + Text(Member(reason, "selectedQuestionItemValueList"));
-    body += "&imei=" + imei;
-    body += "&clientVersion=" + clientVersion;
+    body += "paperID=" + FormField(Styled(Member(reason, "paperID")));
+    body += "&usedTime=" + FormField(Styled(Member(reason, "usedTime")));
+    body += "&questionIDList=" + FormField(Text(Member(reason, "questionIDList")));
+    body += "&hQuestionItemIDList=" + FormField(Text(Member(reason, "hQuestionItemIDList")));
+    body += "&selectedQuestionItemIDList=" + FormField(Text(Member(reason, "selectedQuestionItemIDList")));
+    body += "&selectedQuestionItemValueList=" + FormField(Text(Member(reason, "selectedQuestionItemValueList")));
+    body += "&imei=" + FormField(imei);
+    body += "&clientVersion=" + FormField(clientVersion);
     body += "&model=";
-    body += "&answerContentList=" + Text(Member(reason, "answerContentList"));
+    body += "&answerContentList=" + FormField(Text(Member(reason, "answerContentList")));
     return body;
 }

@@ -5,6 +5,7 @@
 #include "common/DebugOutput.h"
 #include "common/Handles.h"
 #include "common/ProcessOperation.h"
+#include "common/WindowMessage.h"
 #include "engine/FrameworkMessage.h"
 #include "engine/RegistryRead.h"
 #include "engine/SetupManager.h"
@@ -35,8 +36,8 @@ void SendFramework(const std::string& text)
     HWND window = ::FindWindowW(kDeviceServiceWindowClass, nullptr);
     if (!window)
         return;
-    COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
-    ::SendMessageW(window, WM_COPYDATA, 999, reinterpret_cast<LPARAM>(&data));
+    // A hung receiver must not hold the install: the send gives up after a time-out.
+    SendCopyData(window, 999, text);
 }
 
 }  // namespace

@@ -145,3 +145,11 @@ TEST(HttpPost, FailuresGiveEmptyText)
     // A port where nobody listens.
     EXPECT_EQ(HttpPost("http://127.0.0.1:9/x", "x"), "");
 }
+
+TEST(HttpPost, AnEndlessAnswerIsCutAtTheLimit)
+{
+    std::string body(kMaxHttpResponse * 3, 'x');
+    LoopbackServer server(Answer("200 OK", body));
+    std::string answer = HttpPost("http://127.0.0.1:" + std::to_string(server.Port()) + "/x", "q=1");
+    EXPECT_EQ(answer.size(), kMaxHttpResponse);
+}

@@ -38,4 +38,10 @@ TEST(LanguageOverride, ReadsBaseSettingLan)
     EXPECT_EQ(ReadLanguageOverride(ini), L"");
     FileSystem::WriteStringToFile(ini, "[BaseSetting]\r\nlan=ja_JP\r\n");
     EXPECT_EQ(ReadLanguageOverride(ini), L"ja_JP");
+    // Anything but a plain code is ignored: the file is writable by any user.
+    for (const char* planted : {"..\\..\\evil", "en_US\"<x>", "zh_CN;rm", "abcdefghijklmnopq"}) {
+        FileSystem::WriteStringToFile(ini, std::string("[BaseSetting]\r\nlan=") + planted + "\r\n");
+        EXPECT_EQ(ReadLanguageOverride(ini), L"") << planted;
+    }
+    EXPECT_TRUE(IsPlainLanguageCode(L"zh-TW"));
 }

@@ -132,6 +132,19 @@ TEST(Questionnaire, PageAnswerKeepsItsMembersInTheFixedOrderWhileTheUrlKeepsItsP
     EXPECT_EQ(url.substr(url.size() - query.size()), query);
 }
 
+TEST(Questionnaire, RawAmpersandsAndEqualsCannotAddOrRewriteFields)
+{
+    Json::Value reason;
+    reason["paperID"] = "1&imei=x";
+    reason["answerContentList"] = "fine%A4&imei=evil&model=m";
+    std::string body = BuildQuestionnaireBody(reason, "00-11", "1.0");
+    size_t first = body.find("&imei=");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(body.find("&imei=", first + 1), std::string::npos) << body;
+    EXPECT_NE(body.find("&answerContentList=fine%A4%26imei%3Devil%26model%3Dm"), std::string::npos) << body;
+    EXPECT_EQ(body.rfind("paperID=\"1%26imei%3Dx\"\n&", 0), 0u) << body;
+}
+
 TEST(FrameworkMessage, ProductIdAndClassNameForms)
 {
     EXPECT_EQ(FrameworkQuitMessage("Larkspur_MainWindow_Class"),
