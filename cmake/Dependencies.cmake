@@ -31,8 +31,24 @@ set_target_properties(crypto PROPERTIES
     INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;advapi32;user32;bcrypt")
 
 # Duktape and the LZMA SDK C decoder are compiled from their sources in the cache.
-add_library(duktape STATIC "${LARKSPUR_DEPS}/src/duktape/duktape.c")
-target_include_directories(duktape SYSTEM PUBLIC "${LARKSPUR_DEPS}/src/duktape")
+# Duktape is built as C++ from a copy whose configuration includes our options
+# (cmake/duktape/duk_larkspur_options.h) at its override point.
+set(_duk_src "${LARKSPUR_DEPS}/src/duktape")
+set(_duk_out "${CMAKE_BINARY_DIR}/duktape")
+file(READ "${_duk_src}/duk_config.h" _duk_config)
+string(FIND "${_duk_config}" "/* __OVERRIDE_DEFINES__ */" _duk_at)
+if(_duk_at EQUAL -1)
+    message(FATAL_ERROR "${_duk_src}/duk_config.h has no override point")
+endif()
+string(REPLACE "/* __OVERRIDE_DEFINES__ */" "#include \"duk_larkspur_options.h\"" _duk_config "${_duk_config}")
+file(WRITE "${_duk_out}/duk_config.h.new" "${_duk_config}")
+# configure_file rewrites only what changed, so a re-configure rebuilds nothing.
+configure_file("${_duk_out}/duk_config.h.new" "${_duk_out}/duk_config.h" COPYONLY)
+configure_file("${_duk_src}/duktape.h" "${_duk_out}/duktape.h" COPYONLY)
+configure_file("${_duk_src}/duktape.c" "${_duk_out}/duktape.cpp" COPYONLY)
+configure_file("${CMAKE_CURRENT_LIST_DIR}/duktape/duk_larkspur_options.h" "${_duk_out}/duk_larkspur_options.h" COPYONLY)
+add_library(duktape STATIC "${_duk_out}/duktape.cpp")
+target_include_directories(duktape SYSTEM PUBLIC "${_duk_out}")
 target_compile_options(duktape PRIVATE -w)
 
 set(_lzma "${LARKSPUR_DEPS}/src/lzma-c")

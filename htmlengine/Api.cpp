@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "htmlengine/EngineWindow.h"
+#include "htmlengine/ExportGuard.h"
 #include "htmlengine/Fonts.h"
 #include "htmlengine/Value.h"
 
@@ -129,69 +130,81 @@ BOOL WINAPI SetOption(HWND hwnd, UINT option, UINT_PTR value)
 
 UINT WINAPI UseElement(HELEMENT he)
 {
-    Element* e = Elem(he);
-    if (!e) return SCDOM_INVALID_HANDLE;
-    if (e->externalRefs++ == 0) Used()[e] = RefOf(e);
-    return SCDOM_OK;
+    return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
+        Element* e = Elem(he);
+        if (!e) return SCDOM_INVALID_HANDLE;
+        if (e->externalRefs++ == 0) Used()[e] = RefOf(e);
+        return SCDOM_OK;
+    });
 }
 
 UINT WINAPI UnuseElement(HELEMENT he)
 {
-    Element* e = Elem(he);
-    if (!e || e->externalRefs <= 0) return SCDOM_INVALID_HANDLE;
-    if (--e->externalRefs == 0) Used().erase(e);  // may free the element
-    return SCDOM_OK;
+    return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
+        Element* e = Elem(he);
+        if (!e || e->externalRefs <= 0) return SCDOM_INVALID_HANDLE;
+        if (--e->externalRefs == 0) Used().erase(e);  // may free the element
+        return SCDOM_OK;
+    });
 }
 
 UINT WINAPI GetRootElement(HWND hwnd, HELEMENT* phe)
 {
-    if (!phe) return SCDOM_INVALID_PARAMETER;
-    *phe = nullptr;
-    EngineWindow* w = EngineWindow::Find(hwnd, false);
-    if (!w) return SCDOM_INVALID_HWND;
-    if (!w->Doc()) return SCDOM_OPERATION_FAILED;
-    *phe = static_cast<HELEMENT>(w->Doc()->root.get());
-    return SCDOM_OK;
+    return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
+        if (!phe) return SCDOM_INVALID_PARAMETER;
+        *phe = nullptr;
+        EngineWindow* w = EngineWindow::Find(hwnd, false);
+        if (!w) return SCDOM_INVALID_HWND;
+        if (!w->Doc()) return SCDOM_OPERATION_FAILED;
+        *phe = static_cast<HELEMENT>(w->Doc()->root.get());
+        return SCDOM_OK;
+    });
 }
 
 UINT WINAPI GetAttributeByNameCB(HELEMENT he, LPCSTR name, LPCWSTR_RECEIVER rcv, LPVOID param)
 {
-    Element* e = Elem(he);
-    if (!e) return SCDOM_INVALID_HANDLE;
-    if (!name || !rcv) return SCDOM_INVALID_PARAMETER;
-    std::string n = name;
-    for (auto& c : n) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    const std::wstring* v = e->Attribute(n);
-    if (!v) return static_cast<UINT>(SCDOM_OK_NOT_HANDLED);
-    rcv(v->c_str(), static_cast<UINT>(v->size()), param);
-    return SCDOM_OK;
+    return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
+        Element* e = Elem(he);
+        if (!e) return SCDOM_INVALID_HANDLE;
+        if (!name || !rcv) return SCDOM_INVALID_PARAMETER;
+        std::string n = name;
+        for (auto& c : n) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        const std::wstring* v = e->Attribute(n);
+        if (!v) return static_cast<UINT>(SCDOM_OK_NOT_HANDLED);
+        rcv(v->c_str(), static_cast<UINT>(v->size()), param);
+        return SCDOM_OK;
+    });
 }
 
 UINT WINAPI GetElementHwnd(HELEMENT he, HWND* pHwnd, BOOL rootWindow)
 {
-    if (!pHwnd) return SCDOM_INVALID_PARAMETER;
-    *pHwnd = nullptr;
-    Element* e = Elem(he);
-    if (!e) return SCDOM_INVALID_HANDLE;
-    if (!e->document || !e->document->window) return SCDOM_PASSIVE_HANDLE;
-    HWND hwnd = e->document->window->Hwnd();
-    if (rootWindow) {
-        HWND root = GetAncestor(hwnd, GA_ROOT);
-        *pHwnd = root ? root : hwnd;
-    } else {
-        *pHwnd = e->hostedWindow && IsWindow(e->hostedWindow) ? e->hostedWindow : hwnd;
-    }
-    return SCDOM_OK;
+    return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
+        if (!pHwnd) return SCDOM_INVALID_PARAMETER;
+        *pHwnd = nullptr;
+        Element* e = Elem(he);
+        if (!e) return SCDOM_INVALID_HANDLE;
+        if (!e->document || !e->document->window) return SCDOM_PASSIVE_HANDLE;
+        HWND hwnd = e->document->window->Hwnd();
+        if (rootWindow) {
+            HWND root = GetAncestor(hwnd, GA_ROOT);
+            *pHwnd = root ? root : hwnd;
+        } else {
+            *pHwnd = e->hostedWindow && IsWindow(e->hostedWindow) ? e->hostedWindow : hwnd;
+        }
+        return SCDOM_OK;
+    });
 }
 
 UINT WINAPI AttachHwndToElement(HELEMENT he, HWND hwnd)
 {
-    Element* e = Elem(he);
-    if (!e) return SCDOM_INVALID_HANDLE;
-    if (hwnd && !IsWindow(hwnd)) return SCDOM_INVALID_PARAMETER;
-    e->hostedWindow = hwnd;
-    if (e->document && e->document->window) e->document->window->ElementChanged();
-    return SCDOM_OK;
+    return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
+        Element* e = Elem(he);
+        if (!e) return SCDOM_INVALID_HANDLE;
+        if (hwnd && !IsWindow(hwnd)) return SCDOM_INVALID_PARAMETER;
+        e->hostedWindow = hwnd;
+        if (e->document && e->document->window) e->document->window->ElementChanged();
+        return SCDOM_OK;
+    });
 }
 
 BOOL WINAPI GetArchiveItem(HSARCHIVE harc, LPCWSTR path, LPCBYTE* pdata, UINT* pdataLength)

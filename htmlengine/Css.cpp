@@ -338,9 +338,28 @@ std::vector<Declaration> ParseDeclarations(const std::wstring& textIn)
     return out;
 }
 
+namespace {
+
+// Nested @media blocks deeper than this are dropped: each level copies its
+// body, so unbounded nesting costs memory quadratic in the sheet's size.
+constexpr int kMaxMediaNesting = 8;
+
+void ParseStyleSheetAt(const std::wstring& textIn, const std::wstring& baseUrl, StyleSheet& out, unsigned& order,
+                       int depth);
+
+}  // namespace
+
 void ParseStyleSheet(const std::wstring& textIn, const std::wstring& baseUrl, StyleSheet& out, unsigned& order)
 {
-    std::wstring text = StripComments(textIn);
+    ParseStyleSheetAt(textIn, baseUrl, out, order, 0);
+}
+
+namespace {
+
+void ParseStyleSheetAt(const std::wstring& textIn, const std::wstring& baseUrl, StyleSheet& out, unsigned& order,
+                       int depth)
+{
+    std::wstring text = depth == 0 ? StripComments(textIn) : textIn;
     size_t i = 0;
     while (i < text.size()) {
         while (i < text.size() && iswspace(text[i])) ++i;
@@ -356,7 +375,8 @@ void ParseStyleSheet(const std::wstring& textIn, const std::wstring& baseUrl, St
                 size_t close = BlockEnd(text, stop);
                 std::wstring body = text.substr(stop + 1, close - stop - 1);
                 // @media blocks: their rules apply (a screen is the only medium).
-                if (Lower(prelude.substr(0, 6)) == "@media") ParseStyleSheet(body, baseUrl, out, order);
+                if (Lower(prelude.substr(0, 6)) == "@media" && depth < kMaxMediaNesting)
+                    ParseStyleSheetAt(body, baseUrl, out, order, depth + 1);
                 i = close + 1;
             } else {
                 i = stop + 1;
@@ -379,6 +399,8 @@ void ParseStyleSheet(const std::wstring& textIn, const std::wstring& baseUrl, St
         out.rules.push_back(std::move(r));
     }
 }
+
+}  // namespace
 
 const StyleSheet& UserAgentSheet()
 {
@@ -588,7 +610,7 @@ bool ParseColor(const std::wstring& textIn, Argb& out)
             char* end = nullptr;
             v[n] = strtod(inner.c_str() + i, &end);
             size_t used = end - (inner.c_str() + i);
-            if (!used) return false;
+            if (!used || !std::isfinite(v[n])) return false;  // "nan", "inf": not a colour
             i += used;
             if (i < inner.size() && inner[i] == '%') { v[n] = n < 3 ? v[n] * 2.55 : v[n] / 100; ++i; }
             ++n;

@@ -21,7 +21,9 @@ std::shared_ptr<Picture> DecodeImage(const unsigned char* data, size_t size)
     raw->Release();
     if (!decoded || decoded->GetLastStatus() != Gdiplus::Ok || decoded->GetWidth() == 0 || decoded->GetHeight() == 0) return nullptr;
     UINT w = decoded->GetWidth(), h = decoded->GetHeight();
-    if (w > 16384 || h > 16384) return nullptr;
+    // 16 M pixels (64 MB decoded) is far beyond any page picture and still fits
+    // the address space of a 32-bit process many times over.
+    if (w > 16384 || h > 16384 || static_cast<UINT64>(w) * h > kMaxImagePixels) return nullptr;
     auto pic = std::make_shared<Picture>();
     pic->width = static_cast<int>(w);
     pic->height = static_cast<int>(h);

@@ -12,6 +12,9 @@
 
 namespace he {
 
+// The largest picture (width × height) that DecodeImage accepts.
+constexpr unsigned long long kMaxImagePixels = 16ull * 1024 * 1024;
+
 // A premultiplied 32-bit picture, both as a GDI+ bitmap (for scaled drawing)
 // and as plain pixels (for fast unscaled blending).
 struct Picture {

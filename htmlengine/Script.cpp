@@ -9,6 +9,7 @@
 #include "htmlengine/Css.h"
 #include "htmlengine/EngineWindow.h"
 #include "htmlengine/HtmlParser.h"
+#include "htmlengine/ScriptWatchdog.h"
 
 extern const char kScriptPrelude[];
 
@@ -364,11 +365,16 @@ std::vector<std::unique_ptr<ScriptPage>>& Graveyard()
     return *g;
 }
 
-// Marks script code running on `ctx`. Script errors leave natives by a long
-// jump that skips this destructor; the enclosing protected call's Active then
-// trims the stack back to its own depth, so no stale entry outlives it.
+// Marks script code running on `ctx`; the outermost one runs the script clock.
+// Should an entry ever be left without this destructor, the enclosing
+// protected call's Active trims the stack back to its own depth, so no stale
+// entry outlives it.
 struct Active {
-    explicit Active(duk_context* ctx) : depth(Host::Get().active.size()) { Host::Get().active.push_back(ctx); }
+    explicit Active(duk_context* ctx) : depth(Host::Get().active.size())
+    {
+        if (depth == 0) StartScriptClock();
+        Host::Get().active.push_back(ctx);
+    }
     Active(const Active&) = delete;
     Active& operator=(const Active&) = delete;
     size_t depth;
@@ -376,6 +382,7 @@ struct Active {
     {
         Host& h = Host::Get();
         if (h.active.size() > depth) h.active.resize(depth);
+        if (h.active.empty()) StopScriptClock();
         if (h.active.empty() && !Graveyard().empty()) {
             std::vector<std::unique_ptr<ScriptPage>> dead;
             dead.swap(Graveyard());

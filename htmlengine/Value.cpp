@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "htmlengine/ExportGuard.h"
+
 namespace he {
 namespace {
 
@@ -387,12 +389,14 @@ UINT WINAPI ValueStringData(const VALUE* pval, LPCWSTR* pChars, UINT* pNumChars)
 
 UINT WINAPI ValueStringDataSet(VALUE* pval, LPCWSTR chars, UINT numChars, UINT units)
 {
-    if (!pval || (!chars && numChars)) return HV_BAD_PARAMETER;
-    auto* p = new StringPayload;
-    if (chars) p->text.assign(chars, numChars);
-    ValueClear(pval);
-    SetPayload(pval, T_STRING, units, p);
-    return HV_OK;
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || (!chars && numChars)) return HV_BAD_PARAMETER;
+        auto* p = new StringPayload;
+        if (chars) p->text.assign(chars, numChars);
+        ValueClear(pval);
+        SetPayload(pval, T_STRING, units, p);
+        return HV_OK;
+    });
 }
 
 UINT WINAPI ValueIntData(const VALUE* pval, INT* pData)
@@ -453,154 +457,170 @@ UINT WINAPI ValueElementsCount(const VALUE* pval, INT* pN)
 
 UINT WINAPI ValueNthElementValue(const VALUE* pval, INT n, VALUE* pRetval)
 {
-    if (!pval || !pRetval) return HV_BAD_PARAMETER;
-    if (pval->t == T_ARRAY) {
-        auto* p = static_cast<ArrayPayload*>(PayloadOf(pval));
-        if (n < 0 || static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
-        return ValueCopy(pRetval, &p->items[n]);
-    }
-    if (pval->t == T_MAP) {
-        auto* p = static_cast<MapPayload*>(PayloadOf(pval));
-        if (n < 0 || static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
-        return ValueCopy(pRetval, &p->items[n].second);
-    }
-    if (pval->t == T_OBJECT) {
-        if (!g_objects) return HV_INCOMPATIBLE_TYPE;
-        return g_objects->NthElement(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, n, pRetval)
-                   ? HV_OK : HV_BAD_PARAMETER;
-    }
-    return HV_INCOMPATIBLE_TYPE;
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || !pRetval) return HV_BAD_PARAMETER;
+        if (pval->t == T_ARRAY) {
+            auto* p = static_cast<ArrayPayload*>(PayloadOf(pval));
+            if (n < 0 || static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
+            return ValueCopy(pRetval, &p->items[n]);
+        }
+        if (pval->t == T_MAP) {
+            auto* p = static_cast<MapPayload*>(PayloadOf(pval));
+            if (n < 0 || static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
+            return ValueCopy(pRetval, &p->items[n].second);
+        }
+        if (pval->t == T_OBJECT) {
+            if (!g_objects) return HV_INCOMPATIBLE_TYPE;
+            return g_objects->NthElement(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, n, pRetval)
+                       ? HV_OK : HV_BAD_PARAMETER;
+        }
+        return HV_INCOMPATIBLE_TYPE;
+    });
 }
 
 UINT WINAPI ValueNthElementValueSet(VALUE* pval, INT n, const VALUE* pValToSet)
 {
-    if (!pval || !pValToSet || n < 0) return HV_BAD_PARAMETER;
-    if (pval->t == T_UNDEFINED || pval->t == T_NULL) {
-        ValueClear(pval);
-        SetPayload(pval, T_ARRAY, 0, new ArrayPayload);
-    }
-    if (pval->t == T_ARRAY) {
-        auto* p = Exclusive<ArrayPayload>(pval);
-        while (p->items.size() <= static_cast<size_t>(n)) {
-            p->items.emplace_back();
-            ValueInit(&p->items.back());
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || !pValToSet || n < 0) return HV_BAD_PARAMETER;
+        if (pval->t == T_UNDEFINED || pval->t == T_NULL) {
+            ValueClear(pval);
+            SetPayload(pval, T_ARRAY, 0, new ArrayPayload);
         }
-        return ValueCopy(&p->items[n], pValToSet);
-    }
-    if (pval->t == T_MAP) {
-        auto* p = Exclusive<MapPayload>(pval);
-        if (static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
-        return ValueCopy(&p->items[n].second, pValToSet);
-    }
-    if (pval->t == T_OBJECT) {
-        if (!g_objects) return HV_INCOMPATIBLE_TYPE;
-        return g_objects->SetNth(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, n, pValToSet)
-                   ? HV_OK : HV_INCOMPATIBLE_TYPE;
-    }
-    return HV_INCOMPATIBLE_TYPE;
+        if (pval->t == T_ARRAY) {
+            auto* p = Exclusive<ArrayPayload>(pval);
+            while (p->items.size() <= static_cast<size_t>(n)) {
+                p->items.emplace_back();
+                ValueInit(&p->items.back());
+            }
+            return ValueCopy(&p->items[n], pValToSet);
+        }
+        if (pval->t == T_MAP) {
+            auto* p = Exclusive<MapPayload>(pval);
+            if (static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
+            return ValueCopy(&p->items[n].second, pValToSet);
+        }
+        if (pval->t == T_OBJECT) {
+            if (!g_objects) return HV_INCOMPATIBLE_TYPE;
+            return g_objects->SetNth(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, n, pValToSet)
+                       ? HV_OK : HV_INCOMPATIBLE_TYPE;
+        }
+        return HV_INCOMPATIBLE_TYPE;
+    });
 }
 
 UINT WINAPI ValueNthElementKey(const VALUE* pval, INT n, VALUE* pRetval)
 {
-    if (!pval || !pRetval) return HV_BAD_PARAMETER;
-    if (pval->t == T_MAP) {
-        auto* p = static_cast<MapPayload*>(PayloadOf(pval));
-        if (n < 0 || static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
-        return ValueCopy(pRetval, &p->items[n].first);
-    }
-    if (pval->t == T_OBJECT && pval->u == UT_OBJECT_OBJECT) {
-        if (!g_objects) return HV_INCOMPATIBLE_TYPE;
-        return g_objects->NthKey(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, n, pRetval)
-                   ? HV_OK : HV_BAD_PARAMETER;
-    }
-    return HV_INCOMPATIBLE_TYPE;
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || !pRetval) return HV_BAD_PARAMETER;
+        if (pval->t == T_MAP) {
+            auto* p = static_cast<MapPayload*>(PayloadOf(pval));
+            if (n < 0 || static_cast<size_t>(n) >= p->items.size()) return HV_BAD_PARAMETER;
+            return ValueCopy(pRetval, &p->items[n].first);
+        }
+        if (pval->t == T_OBJECT && pval->u == UT_OBJECT_OBJECT) {
+            if (!g_objects) return HV_INCOMPATIBLE_TYPE;
+            return g_objects->NthKey(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, n, pRetval)
+                       ? HV_OK : HV_BAD_PARAMETER;
+        }
+        return HV_INCOMPATIBLE_TYPE;
+    });
 }
 
 UINT WINAPI ValueSetValueToKey(VALUE* pval, const VALUE* pKey, const VALUE* pValToSet)
 {
-    if (!pval || !pKey || !pValToSet) return HV_BAD_PARAMETER;
-    if (pval->t == T_UNDEFINED || pval->t == T_NULL) {
-        ValueClear(pval);
-        SetPayload(pval, T_MAP, 0, new MapPayload);
-    }
-    if (pval->t == T_MAP) {
-        auto* p = Exclusive<MapPayload>(pval);
-        for (auto& kv : p->items)
-            if (KeyEquals(kv.first, *pKey))
-                return ValueCopy(&kv.second, pValToSet);
-        p->items.emplace_back();
-        ValueInit(&p->items.back().first);
-        ValueInit(&p->items.back().second);
-        ValueCopy(&p->items.back().first, pKey);
-        return ValueCopy(&p->items.back().second, pValToSet);
-    }
-    if (pval->t == T_OBJECT) {
-        if (pKey->t != T_STRING || !g_objects) return HV_INCOMPATIBLE_TYPE;
-        return g_objects->SetKey(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, ValueText(pKey), pValToSet)
-                   ? HV_OK : HV_INCOMPATIBLE_TYPE;
-    }
-    return HV_INCOMPATIBLE_TYPE;
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || !pKey || !pValToSet) return HV_BAD_PARAMETER;
+        if (pval->t == T_UNDEFINED || pval->t == T_NULL) {
+            ValueClear(pval);
+            SetPayload(pval, T_MAP, 0, new MapPayload);
+        }
+        if (pval->t == T_MAP) {
+            auto* p = Exclusive<MapPayload>(pval);
+            for (auto& kv : p->items)
+                if (KeyEquals(kv.first, *pKey))
+                    return ValueCopy(&kv.second, pValToSet);
+            p->items.emplace_back();
+            ValueInit(&p->items.back().first);
+            ValueInit(&p->items.back().second);
+            ValueCopy(&p->items.back().first, pKey);
+            return ValueCopy(&p->items.back().second, pValToSet);
+        }
+        if (pval->t == T_OBJECT) {
+            if (pKey->t != T_STRING || !g_objects) return HV_INCOMPATIBLE_TYPE;
+            return g_objects->SetKey(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, ValueText(pKey), pValToSet)
+                       ? HV_OK : HV_INCOMPATIBLE_TYPE;
+        }
+        return HV_INCOMPATIBLE_TYPE;
+    });
 }
 
 UINT WINAPI ValueGetValueOfKey(const VALUE* pval, const VALUE* pKey, VALUE* pRetval)
 {
-    if (!pval || !pKey || !pRetval) return HV_BAD_PARAMETER;
-    if (pval->t == T_MAP) {
-        auto* p = static_cast<MapPayload*>(PayloadOf(pval));
-        for (auto& kv : p->items)
-            if (KeyEquals(kv.first, *pKey))
-                return ValueCopy(pRetval, &kv.second);
-        ValueClear(pRetval);
-        return HV_OK;
-    }
-    if (pval->t == T_OBJECT) {
-        if (pKey->t != T_STRING || !g_objects) return HV_INCOMPATIBLE_TYPE;
-        ValueClear(pRetval);
-        return g_objects->GetKey(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, ValueText(pKey), pRetval)
-                   ? HV_OK : HV_INCOMPATIBLE_TYPE;
-    }
-    return HV_INCOMPATIBLE_TYPE;
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || !pKey || !pRetval) return HV_BAD_PARAMETER;
+        if (pval->t == T_MAP) {
+            auto* p = static_cast<MapPayload*>(PayloadOf(pval));
+            for (auto& kv : p->items)
+                if (KeyEquals(kv.first, *pKey))
+                    return ValueCopy(pRetval, &kv.second);
+            ValueClear(pRetval);
+            return HV_OK;
+        }
+        if (pval->t == T_OBJECT) {
+            if (pKey->t != T_STRING || !g_objects) return HV_INCOMPATIBLE_TYPE;
+            ValueClear(pRetval);
+            return g_objects->GetKey(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, ValueText(pKey), pRetval)
+                       ? HV_OK : HV_INCOMPATIBLE_TYPE;
+        }
+        return HV_INCOMPATIBLE_TYPE;
+    });
 }
 
 UINT WINAPI ValueToString(VALUE* pval, UINT how)
 {
-    if (!pval) return HV_BAD_PARAMETER;
-    if (how == CVT_SIMPLE) {
-        if (pval->t == T_STRING) return HV_OK;
-        if (pval->t == T_ARRAY || pval->t == T_MAP || pval->t == T_OBJECT) return HV_INCOMPATIBLE_TYPE;
-        std::wstring text;
-        if (pval->t != T_UNDEFINED)
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval) return HV_BAD_PARAMETER;
+        if (how == CVT_SIMPLE) {
+            if (pval->t == T_STRING) return HV_OK;
+            if (pval->t == T_ARRAY || pval->t == T_MAP || pval->t == T_OBJECT) return HV_INCOMPATIBLE_TYPE;
+            std::wstring text;
+            if (pval->t != T_UNDEFINED)
+                WriteJson(pval, text);
+            if (pval->t == T_NULL) text = L"null";
+            SetString(pval, text);
+            return HV_OK;
+        }
+        if (how == CVT_JSON_LITERAL) {
+            std::wstring text;
             WriteJson(pval, text);
-        if (pval->t == T_NULL) text = L"null";
-        SetString(pval, text);
-        return HV_OK;
-    }
-    if (how == CVT_JSON_LITERAL) {
-        std::wstring text;
-        WriteJson(pval, text);
-        SetString(pval, text);
-        return HV_OK;
-    }
-    return HV_BAD_PARAMETER;
+            SetString(pval, text);
+            return HV_OK;
+        }
+        return HV_BAD_PARAMETER;
+    });
 }
 
 UINT WINAPI ValueFromString(VALUE* pval, LPCWSTR str, UINT strLength, UINT how)
 {
-    if (!pval || (!str && strLength)) return static_cast<UINT>(-1);
-    if (how == CVT_SIMPLE) {
-        ValueStringDataSet(pval, str, strLength, 0);
-        return 0;
-    }
-    if (how != CVT_JSON_LITERAL) return strLength ? strLength : 1;
-    return static_cast<UINT>(ParseJsonValue(str, strLength, pval));
+    return Guarded<UINT>(strLength ? strLength : 1u, [&]() -> UINT {
+        if (!pval || (!str && strLength)) return static_cast<UINT>(-1);
+        if (how == CVT_SIMPLE) {
+            ValueStringDataSet(pval, str, strLength, 0);
+            return 0;
+        }
+        if (how != CVT_JSON_LITERAL) return strLength ? strLength : 1;
+        return static_cast<UINT>(ParseJsonValue(str, strLength, pval));
+    });
 }
 
 UINT WINAPI ValueInvoke(const VALUE* pval, VALUE* pThis, UINT argc, const VALUE* argv, VALUE* pRetval, LPCWSTR url)
 {
-    if (!pval || !pRetval || (argc && !argv)) return HV_BAD_PARAMETER;
-    if (pval->t != T_OBJECT || pval->u != UT_OBJECT_FUNCTION || !g_objects) return HV_INCOMPATIBLE_TYPE;
-    return g_objects->Invoke(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, pThis, argc, argv, pRetval,
-                             url ? url : L"");
+    return Guarded<UINT>(HV_BAD_PARAMETER, [&]() -> UINT {
+        if (!pval || !pRetval || (argc && !argv)) return HV_BAD_PARAMETER;
+        if (pval->t != T_OBJECT || pval->u != UT_OBJECT_FUNCTION || !g_objects) return HV_INCOMPATIBLE_TYPE;
+        return g_objects->Invoke(static_cast<ObjectPayload*>(PayloadOf(pval))->refId, pThis, argc, argv, pRetval,
+                                 url ? url : L"");
+    });
 }
 
 std::wstring ValueText(const VALUE* v)

@@ -303,3 +303,28 @@ TEST(ComputedStyle, FlexPropertiesAndTheirShorthands)
     EXPECT_FLOAT_EQ(b.flexBasis.value, 0);
     EXPECT_EQ(b.order, 0);
 }
+
+TEST(CssSyntax, HostileSheetsAndColoursAreBounded)
+{
+    // Rules nested a few @media levels deep apply; deeper nesting is dropped,
+    // so 100,000 levels cost neither stack nor quadratic memory.
+    StyleSheet shallow;
+    unsigned order = 0;
+    ParseStyleSheet(L"@media screen { @media screen { #a { color: red } } }", L"", shallow, order);
+    ASSERT_EQ(shallow.rules.size(), 1u);
+    std::wstring deep;
+    for (int i = 0; i < 100000; ++i) deep += L"@media screen {";
+    deep += L"#b { color: red }";
+    deep += std::wstring(100000, L'}');
+    StyleSheet hostile;
+    ParseStyleSheet(deep, L"", hostile, order);
+    EXPECT_TRUE(hostile.rules.empty());
+
+    Argb c = 0x12345678;
+    EXPECT_FALSE(ParseColor(L"rgb(nan, 0, 0)", c));
+    EXPECT_FALSE(ParseColor(L"rgba(0, 0, 0, nan)", c));
+    EXPECT_FALSE(ParseColor(L"rgb(inf, 0, 0)", c));
+    EXPECT_EQ(c, 0x12345678u);  // untouched by a refused colour
+    EXPECT_TRUE(ParseColor(L"rgb(300, -5, 12)", c));
+    EXPECT_EQ(c, 0xFFFF000Cu);
+}

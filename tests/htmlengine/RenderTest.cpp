@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "htmlengine/Images.h"
 #include "htmlengine/Painter.h"
 #include "tests/htmlengine/EngineTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -186,4 +187,16 @@ TEST(TextField, MultiLineFieldsWrapAndMoveBetweenLines)
     EXPECT_EQ(e->field.caret, lines[li].start + lines[li].length);
     view.Render();
     view.SavePng(L"render_textarea.png");
+}
+
+TEST(Render, PicturesBeyondTheMemoryLimitAreRefused)
+{
+    // 8192 x 2049 is a plausible header but over 16 M pixels: 64 MB of
+    // premultiplied pixels and again as much for a scaled copy.
+    std::string big = MakePng(8192, 2049, 0xFF336699);
+    EXPECT_EQ(he::DecodeImage(reinterpret_cast<const unsigned char*>(big.data()), big.size()), nullptr);
+    std::string fine = MakePng(64, 32, 0xFF336699);
+    auto pic = he::DecodeImage(reinterpret_cast<const unsigned char*>(fine.data()), fine.size());
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->width, 64);
 }

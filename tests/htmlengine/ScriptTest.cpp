@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "tests/htmlengine/EngineTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -30,6 +32,8 @@ struct HostHandler {
             he::SetBool(&p->result, true);
             return TRUE;
         }
+        if (name == "boom")
+            throw std::runtime_error("host boom");
         if (name == "give" && p->argc == 0) {
             ValueCopy(&p->result, self->stored.get());
             return TRUE;
@@ -200,4 +204,31 @@ TEST(Script, CloseRequestsCanBeRefused)
     BOOL handled = TRUE;
     view.api->SciterProcND(view.hwnd, WM_CLOSE, 0, 0, &handled);
     EXPECT_FALSE(handled);  // allowed: the host's default handling closes it
+}
+
+TEST(Script, ALoopingScriptIsStoppedAndThePageGoesOn)
+{
+    DebugCapture capture;
+    TestView view(200, 100);
+    // The catch block cannot keep it alive: once the limit is passed every step throws.
+    view.Load("<script>var before = 1; try { for (;;) {} } catch (e) { for (;;) {} }</script>"
+              "<script>var after = 2;</script>");
+    EXPECT_EQ(view.EvalInt("before + after"), 3);
+    bool sawTimeout = false;
+    for (auto& line : capture.Lines())
+        if (line.find(L"script error") != std::wstring::npos && line.find(L"RangeError") != std::wstring::npos)
+            sawTimeout = true;
+    EXPECT_TRUE(sawTimeout);
+    // The clock starts again for the next entry: ordinary scripts still run.
+    EXPECT_EQ(view.EvalInt("(function(){ var n = 0; for (var i = 0; i < 100000; ++i) n += 1; return n; })()"), 100000);
+}
+
+TEST(Script, AnExceptionFromTheHostBecomesAScriptError)
+{
+    TestView view(200, 100);
+    HostHandler host;
+    view.api->SciterWindowAttachEventHandler(view.hwnd, HostHandler::Proc, &host, HANDLE_ALL);
+    view.Load("<script>var got = ''; try { view.call('boom'); } catch (e) { got = 'caught'; } var after = 1;</script>");
+    EXPECT_EQ(view.EvalInt("after"), 1);
+    EXPECT_EQ(view.EvalInt("got === 'caught' ? 1 : 0"), 1);
 }
