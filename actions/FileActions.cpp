@@ -13,6 +13,7 @@
 #include "actions/Uninstaller.h"
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
+#include "common/ProgramFolders.h"
 #include "common/DebugOutput.h"
 
 namespace fs = std::filesystem;
@@ -55,7 +56,8 @@ bool Installer::MakeDir(std::shared_ptr<Json::Value> action, std::string&)
     ReplaceFirst(dirname, Placeholder::kProgramDir, ComponentDir());
     ReplaceFirst(dirname, Placeholder::kServiceDir, Utf16(m_pInstallParam->strServiceDir));
     std::error_code createError;
-    bool created = fs::create_directories(fs::path(dirname), createError);
+    // Outside Program Files the topmost new folder gets the private access list.
+    bool created = ProgramFolders::Create(dirname, createError).any;
     std::error_code existError;
     bool exists = fs::exists(fs::path(dirname), existError);
     if (!(created && !exists)) {
