@@ -14,7 +14,7 @@
 #include "engine/MessageSignal.h"
 #include "engine/SetupList.h"
 #include "engine/SetupStatus.h"
-#include "engine/Win32Sync.h"
+#include "common/Win32Sync.h"
 #include "engine/WorkerStop.h"
 
 class SetupManager : public std::enable_shared_from_this<SetupManager> {

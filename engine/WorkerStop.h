@@ -7,7 +7,7 @@
 #include <memory>
 #include <stop_token>
 
-#include "engine/Win32Sync.h"
+#include "common/Win32Sync.h"
 
 struct WorkerStopped {};
 
