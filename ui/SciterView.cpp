@@ -7,9 +7,9 @@
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/XLog.h"
-#include "engine/FolderName.h"
-#include "engine/InstallEngine.h"
-#include "engine/InstallPath.h"
+#include "engine/model/EngineSettings.h"
+#include "engine/model/FolderName.h"
+#include "engine/model/InstallPath.h"
 #include "ui/ResLoaders.h"
 #include "ui/SetupUI.h"
 
@@ -300,7 +300,7 @@ std::string SciterView::SetLanguage(const std::string& args)
         return "";
     std::string code;
     FirstArg(v, code);
-    CInstallEngine::m_wstrLanguage = Wide(code);
+    g_engineSettings.wstrLanguage = Wide(code);
     return "true";
 }
 

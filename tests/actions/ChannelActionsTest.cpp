@@ -6,7 +6,6 @@
 #include "common/AesCipher.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
-#include "engine/InstallEngine.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/support/TestSupport.h"
 
@@ -31,14 +30,12 @@ class ChannelActions : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CInstallEngine::ResetSettings();
         component = host->AddComponent("Larkspur", {});
         component->strRegKey = U8(keyPath + L"\\Larkspur");
         component->strInstallDir = U8(scratch / L"app");
     }
     void TearDown() override
     {
-        CInstallEngine::ResetSettings();
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath.c_str());
     }
     bool Run(const std::string& action)
@@ -83,7 +80,7 @@ TEST_F(ChannelActions, DefaultValueWithoutACommandLineChannelKeepsTheRecordedOne
 
 TEST_F(ChannelActions, CommandLineChannelIsWrittenUnderChannelIdForAnEmptySubkey)
 {
-    CInstallEngine::m_wstrChannelId = kOtherChannel;
+    host->channelId = kOtherChannel;
     EXPECT_TRUE(Run(ChannelAction("")));
     EXPECT_TRUE(Run(ChannelAction("Other")));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, keyPath + L"\\Larkspur", L"ChannelID"), kOtherChannel);
@@ -99,7 +96,7 @@ TEST_F(ChannelActions, ListValueOtherThanTheDefaultIsWrittenWithItsFolderExpande
 
 TEST_F(ChannelActions, UnknownRootIsLoggedAndTheActionSucceeds)
 {
-    CInstallEngine::m_wstrChannelId = kOtherChannel;
+    host->channelId = kOtherChannel;
     DebugCapture capture;
     auto action = ParseAction(R"({"action":"channel","CLASS":"HKXX","KEY":"$REGKEY$","SUBKEY":"","value":"v"})");
     std::string result;

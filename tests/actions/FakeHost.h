@@ -14,6 +14,8 @@ public:
     std::shared_ptr<_UninstallParameter> GetUninstallParameter() const override { return uninstallParam; }
     bool IsUninstallRun() const override { return uninstall; }
     bool IsNoSc() const override { return noSc; }
+    bool IsNoShortcut() const override { return noShortcut; }
+    std::wstring GetChannelId() const override { return channelId; }
     std::string GetMode() const override { return mode; }
     void ReportAction(int nProgress, const std::shared_ptr<Json::Value>& pAction) override
     {
@@ -31,6 +33,8 @@ public:
     std::shared_ptr<_UninstallParameter> uninstallParam = std::make_shared<_UninstallParameter>();
     bool uninstall = false;
     bool noSc = false;
+    bool noShortcut = false;
+    std::wstring channelId;
     std::string mode;
     std::vector<int> progress;
     std::vector<std::shared_ptr<Json::Value>> reported;

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/MessageSignal.h"
+#include "engine/model/MessageSignal.h"
 
 class MessageRecorder {
 public:

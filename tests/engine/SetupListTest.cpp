@@ -3,7 +3,7 @@
 
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
 #include "engine/SetupManager.h"
 #include "tests/engine/EngineTestHelpers.h"

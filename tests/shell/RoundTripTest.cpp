@@ -10,7 +10,6 @@
 #include "actions/CreateInstaller.h"
 #include "actions/FileAssociation.h"
 #include "common/Handles.h"
-#include "engine/InstallEngine.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/shell/FakeFirewall.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -19,7 +18,6 @@
 TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
 {
     ComScope com;
-    CInstallEngine::ResetSettings();
     ScratchFolder scratch;
     const std::wstring product = scratch.Path() + L"Larkspur";
     std::filesystem::create_directories(product);

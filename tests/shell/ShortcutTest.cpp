@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "actions/CreateInstaller.h"
-#include "engine/InstallEngine.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -24,7 +23,6 @@ class Shortcuts : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CInstallEngine::ResetSettings();
         product = scratch.Path() + L"Product";
         std::filesystem::create_directories(product);
         // A real program as the target, so a verb that opened it would show.
@@ -39,7 +37,6 @@ protected:
     {
         for (const auto& file : created)
             ::DeleteFileW(file.c_str());
-        CInstallEngine::ResetSettings();
     }
     std::shared_ptr<Json::Value> Action(const std::string& text) { return ParseAction(text); }
     template <typename Executor>

@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "actions/CreateInstaller.h"
-#include "engine/InstallEngine.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -19,7 +18,6 @@ protected:
     {
         if (WindowsVersionText() != "xp")
             GTEST_SKIP() << "needs a Windows XP prefix";
-        CInstallEngine::ResetSettings();
         product = scratch.Path() + L"Product";
         std::filesystem::create_directories(product);
         target = product + L"\\Larkspur.exe";

@@ -3,6 +3,7 @@
 // as they are when asked, forwards progress reports, and stops at the
 // worker thread's interruption points.
 #include "actions/InstallerHost.h"
+#include "actions/iInstaller.h"
 #include "engine/SetupManager.h"
 
 class SetupManagerHost : public iInstallerHost {
@@ -14,6 +15,8 @@ public:
     std::shared_ptr<_UninstallParameter> GetUninstallParameter() const override;
     bool IsUninstallRun() const override;
     bool IsNoSc() const override;
+    bool IsNoShortcut() const override;
+    std::wstring GetChannelId() const override;
     std::string GetMode() const override;
     void ReportAction(int nProgress, const std::shared_ptr<Json::Value>& pAction) override;
     void InterruptionPoint() override;
@@ -22,3 +25,6 @@ public:
 private:
     std::shared_ptr<SetupManager> m_pManager;
 };
+
+// The executor of a run of this workflow object.
+std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<SetupManager>& manager);

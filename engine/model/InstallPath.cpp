@@ -1,10 +1,10 @@
-#include "engine/InstallPath.h"
+#include "engine/model/InstallPath.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "common/PrivateFiles.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 
 const wchar_t kProbeFolderName[] = L"8CE40F35C6D64a938D2DBF7555FBF48F";
 

@@ -1,4 +1,4 @@
-#include "engine/WorkerStop.h"
+#include "engine/model/WorkerStop.h"
 
 #include <algorithm>
 #include <thread>

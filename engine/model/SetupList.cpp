@@ -1,4 +1,4 @@
-#include "engine/SetupList.h"
+#include "engine/model/SetupList.h"
 
 #include "common/CodeChange.h"
 

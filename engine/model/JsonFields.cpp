@@ -1,4 +1,4 @@
-#include "engine/JsonFields.h"
+#include "engine/model/JsonFields.h"
 
 const Json::Value& JsonMember(const Json::Value& value, const char* key)
 {

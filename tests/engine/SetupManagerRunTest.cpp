@@ -2,11 +2,12 @@
 
 #include <stop_token>
 
-#include "actions/CreateInstaller.h"
+#include "actions/Uninstaller.h"
 #include "common/FileSystem.h"
 #include "engine/InstallEngine.h"
 #include "engine/SetupManager.h"
-#include "engine/WorkerStop.h"
+#include "engine/SetupManagerHost.h"
+#include "engine/model/WorkerStop.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/support/TestSupport.h"
 
@@ -73,6 +74,16 @@ TEST(SetupManagerRun, TheManagersRunKindDecidesWhetherShortcutVerbsAreSkipped)
     ASSERT_FALSE(dispatched.Lines().empty());
     EXPECT_EQ(dispatched.Lines()[0].rfind(L"stagehand.exe=>deldesktop DeleteShortCut path:", 0), 0u);
     CInstallEngine::ResetSettings();
+}
+
+TEST(SetupManagerRun, TheCommandLinesChannelReachesTheExecutorsHost)
+{
+    CInstallEngine::m_wstrChannelId = L"Y2hhbm5lbA==";
+    SetupManagerHost host(std::make_shared<SetupManager>());
+    EXPECT_EQ(host.GetChannelId(), L"Y2hhbm5lbA==");
+    EXPECT_FALSE(host.IsNoShortcut());
+    CInstallEngine::ResetSettings();
+    EXPECT_EQ(host.GetChannelId(), L"");
 }
 
 TEST(SetupManagerRun, SilentMiniRunsItsDetailOnlyWithNoscAndARecordForTheMiniComponent)

@@ -1,6 +1,6 @@
 // The folder-name cleaner, apart from the folder checks so that it can be
 // fuzzed on its own.
-#include "engine/InstallPath.h"
+#include "engine/model/InstallPath.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/SetupStatus.h"
+#include "engine/model/SetupStatus.h"
 
 const char* StatusName(int status)
 {

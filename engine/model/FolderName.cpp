@@ -1,4 +1,4 @@
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 
 const wchar_t kCompanyFolder[] = L"Orbisoft";
 

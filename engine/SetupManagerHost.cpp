@@ -1,7 +1,8 @@
-#include "actions/SetupManagerHost.h"
+#include "engine/SetupManagerHost.h"
 
 #include "actions/CreateInstaller.h"
-#include "engine/WorkerStop.h"
+#include "engine/InstallEngine.h"
+#include "engine/model/WorkerStop.h"
 
 std::vector<std::shared_ptr<_SetupList>> SetupManagerHost::GetSelectedComponents() const
 {
@@ -26,6 +27,16 @@ bool SetupManagerHost::IsUninstallRun() const
 bool SetupManagerHost::IsNoSc() const
 {
     return m_pManager->m_bNoSc;
+}
+
+bool SetupManagerHost::IsNoShortcut() const
+{
+    return CInstallEngine::m_bNoShortcut;
+}
+
+std::wstring SetupManagerHost::GetChannelId() const
+{
+    return CInstallEngine::m_wstrChannelId;
 }
 
 std::string SetupManagerHost::GetMode() const
