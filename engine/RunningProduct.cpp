@@ -5,7 +5,7 @@
 #include "common/DebugOutput.h"
 #include "common/Handles.h"
 #include "common/ProcessOperation.h"
-#include "engine/FrameworkMessage.h"
+#include "engine/QuitRequest.h"
 #include "engine/RegistryRead.h"
 #include "engine/SetupManager.h"
 

@@ -5,7 +5,7 @@
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
-#include "engine/FrameworkMessage.h"
+#include "engine/QuitRequest.h"
 #include "engine/Questionnaire.h"
 #include "engine/SetupManager.h"
 #include "engine/UninstallCleanUp.h"

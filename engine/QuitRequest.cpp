@@ -1,4 +1,4 @@
-#include "engine/FrameworkMessage.h"
+#include "engine/QuitRequest.h"
 
 std::string FrameworkQuitMessage(const std::string& id)
 {
