@@ -1,6 +1,6 @@
 #include "engine/QuitRequest.h"
 
-std::string FrameworkQuitMessage(const std::string& id)
+std::string QuitRequest(const std::string& id)
 {
     if (id == "116442")
         return "{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_product_id\":\"" + id +
@@ -9,7 +9,7 @@ std::string FrameworkQuitMessage(const std::string& id)
            "\",\"protocol_content\":{\"op_type\":\"quit\"}}";
 }
 
-std::string FrameworkServiceQuitMessage()
+std::string ServiceQuitRequest()
 {
     return "{\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}";
 }

@@ -68,12 +68,12 @@ bool SetupManager::StopRunningProduct(std::string& answer)
     for (const auto& id : running) {
         if (!::FindWindowW(kDeviceServiceWindowClass, nullptr))
             continue;
-        std::string message = FrameworkQuitMessage(id);
+        std::string message = QuitRequest(id);
         DebugLineA("stagehand.exe=>Send a message to the client, let it off:%s", message.c_str());
         SendFramework(message);
     }
     if (serviceTakesPart && !serviceId.empty() && ::FindWindowW(kDeviceServiceWindowClass, nullptr)) {
-        std::string message = FrameworkServiceQuitMessage();
+        std::string message = ServiceQuitRequest();
         DebugLineA("stagehand.exe=>To send a message to the agent, let it off:%s", message.c_str());
         SendFramework(message);
     }

@@ -132,15 +132,15 @@ TEST(Questionnaire, PageAnswerKeepsItsMembersInTheFixedOrderWhileTheUrlKeepsItsP
     EXPECT_EQ(url.substr(url.size() - query.size()), query);
 }
 
-TEST(FrameworkMessage, ProductIdAndClassNameForms)
+TEST(QuitRequest, ProductIdAndClassNameForms)
 {
-    EXPECT_EQ(FrameworkQuitMessage("Larkspur_MainWindow_Class"),
+    EXPECT_EQ(QuitRequest("Larkspur_MainWindow_Class"),
               "{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_class_name\":"
               "\"Larkspur_MainWindow_Class\",\"protocol_content\":{\"op_type\":\"quit\"}}");
-    EXPECT_EQ(FrameworkQuitMessage("116442"),
+    EXPECT_EQ(QuitRequest("116442"),
               "{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_product_id\":\"116442\","
               "\"protocol_content\":{\"op_type\":\"exit\"}}");
-    EXPECT_EQ(FrameworkServiceQuitMessage(), "{\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}");
+    EXPECT_EQ(ServiceQuitRequest(), "{\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}");
 }
 
 TEST(FolderRemover, ParametersQuoteTheFolderWithAnExtraBackslash)
