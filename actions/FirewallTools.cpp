@@ -70,20 +70,6 @@ void Print(const char* format, ...)
     std::fflush(stdout);
 }
 
-// A BSTR owner.
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : m_b(::SysAllocString(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { ::SysFreeString(m_b); }
-    BSTR get() const { return m_b; }
-    UINT length() const { return ::SysStringLen(m_b); }
-
-private:
-    BSTR m_b;
-};
-
 std::string Narrow(const wchar_t* path)
 {
     return CCodeChange::StringUTF16toANSI(path ? path : L"");
@@ -143,20 +129,18 @@ HRESULT WindowsFirewallInitialize(INetFwProfile** profile, int selector)
         // A success without a policy is no profile either.
         return E_FAIL;
     }
+    ComPtr<INetFwProfile> found;
     if (selector == 1)
-        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_DOMAIN, profile);
+        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_DOMAIN, found.put());
     else if (selector == 2)
-        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_STANDARD, profile);
+        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_STANDARD, found.put());
     else
-        hr = fwPolicy->get_CurrentProfile(profile);
+        hr = fwPolicy->get_CurrentProfile(found.put());
     if (FAILED(hr)) {
         Print("get_CurrentProfile failed: 0x%08lx\n", static_cast<unsigned long>(hr));
-        if (*profile) {
-            (*profile)->Release();
-            *profile = nullptr;
-        }
         return hr;
     }
+    *profile = found.release();
     return hr;
 }
 
@@ -187,7 +171,7 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
         FW_ASSERT(fwApps, 205);
         return E_FAIL;
     }
-    Bstr path(fwProcessImageFileName);
+    UniqueBstr path(::SysAllocString(fwProcessImageFileName));
     if (!path.get()) {
         Print("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(E_OUTOFMEMORY));
         return E_OUTOFMEMORY;
@@ -255,7 +239,7 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         FW_ASSERT(fwApp, 315);
         return E_FAIL;
     }
-    Bstr path(fwProcessImageFileName);
+    UniqueBstr path(::SysAllocString(fwProcessImageFileName));
     if (!path.get()) {
         Print("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(E_OUTOFMEMORY));
         return E_OUTOFMEMORY;
@@ -265,12 +249,12 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         Print("put_ProcessImageFileName failed: 0x%08lx\n", static_cast<unsigned long>(hr));
         return hr;
     }
-    Bstr fwBstrName(fwName);
+    UniqueBstr fwBstrName(::SysAllocString(fwName));
     if (!fwBstrName.get()) {
         ::xlog_detail::ReportAssert(L"fwBstrName", ::GetLastError(), "FirewallTools.cpp", 332);
         return E_OUTOFMEMORY;
     }
-    if (fwBstrName.length() == 0) {
+    if (::SysStringLen(fwBstrName.get()) == 0) {
         Print("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(E_OUTOFMEMORY));
         return E_OUTOFMEMORY;
     }
@@ -319,8 +303,8 @@ bool WindowsFirewallRemoveApp(INetFwProfile* profile, const wchar_t* path)
         Print("get_AuthorizedApplications failed: 0x%08lx\n", static_cast<unsigned long>(FAILED(hr) ? hr : E_FAIL));
         return false;
     }
-    Bstr bstrProcessImageFileName(path ? path : L"");
-    if (!bstrProcessImageFileName.get() || bstrProcessImageFileName.length() == 0) {
+    UniqueBstr bstrProcessImageFileName(::SysAllocString(path ? path : L""));
+    if (!bstrProcessImageFileName.get() || ::SysStringLen(bstrProcessImageFileName.get()) == 0) {
         // "length is 0", in the GBK code page.
         Print("RemoveFirewall bstrProcessImageFileName\xB3\xA4\xB6\xC8\xCE\xAA" "0");
         return false;

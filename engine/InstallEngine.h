@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/Handles.h"
+
 class CInstallEngine {
 public:
     // The process's settings record (engine/model/EngineSettings.h) under
@@ -36,7 +38,7 @@ public:
     // Restores the settings' initial values (a fresh process's state).
     static void ResetSettings();
 
-    HANDLE m_hMutex = nullptr;
+    UniqueHandle m_hMutex;  // the single-instance mutex while a run holds it
     HINSTANCE m_hInstance = nullptr;
     bool m_bSilent = false;
     bool m_bNoSc = false;

@@ -26,8 +26,7 @@ bool IsRunning(const _SetupList& record)
     std::wstring path;
     if (!ReadRegString(key.get(), L"AppInstallPath", 520, 519, path))
         return false;
-    UniqueHandle process(FindProcessByPath(path));
-    return static_cast<bool>(process);
+    return static_cast<bool>(FindProcessByPath(path));
 }
 
 void SendFramework(const std::string& text)

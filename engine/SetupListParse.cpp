@@ -167,9 +167,7 @@ bool SetupManager::ParseUninstallList()
         SetupListPtr record = ReadComponent(element);
         const bool isService = IsServiceComponent(*record);
 
-        HKEY raw = nullptr;
-        if (OpenMachineKey(ToUtf16(record->strRegKey), KEY_READ, raw)) {
-            UniqueHKey key(raw);
+        if (UniqueHKey key = OpenMachineKey(ToUtf16(record->strRegKey), KEY_READ)) {
             std::wstring folder;
             if (ReadRegString(key.get(), L"InstallDir", 599, 599, folder))
                 record->strInstallDir = ToUtf8(folder);
@@ -197,9 +195,7 @@ bool SetupManager::ReadInstalledState()
 {
     for (const SetupListPtr& record : m_vecAll) {
         const bool isService = IsServiceComponent(*record);
-        HKEY raw = nullptr;
-        if (OpenMachineKey(ToUtf16(record->strRegKey), KEY_READ, raw)) {
-            UniqueHKey key(raw);
+        if (UniqueHKey key = OpenMachineKey(ToUtf16(record->strRegKey), KEY_READ)) {
             std::wstring appPath;
             if (ReadRegString(key.get(), L"AppInstallPath", 519, 519, appPath) && !appPath.empty()
                 && ::PathFileExistsW(appPath.c_str())) {

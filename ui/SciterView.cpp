@@ -6,6 +6,7 @@
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 #include "common/XLog.h"
 #include "engine/model/EngineSettings.h"
 #include "engine/model/FolderName.h"
@@ -164,12 +165,11 @@ std::string SciterView::SelectFolderPostion(const std::string&)
     info.hwndOwner = m_hRootWnd;
     info.lpszTitle = L"";
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE list = ::SHBrowseForFolderW(&info);
+    UniqueCoTaskMem<ITEMIDLIST> list(::SHBrowseForFolderW(&info));
     if (!list)
         return "";
     wchar_t path[MAX_PATH] = {};
-    const BOOL got = ::SHGetPathFromIDListW(list, path);
-    ::CoTaskMemFree(list);
+    const BOOL got = ::SHGetPathFromIDListW(list.get(), path);
     if (!got)
         return Styled(Json::Value());
     return SelectedFolderResult(path);

@@ -4,6 +4,7 @@
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 #include "common/PrivateFiles.h"
 #include "common/XLog.h"
 #include "engine/InstallEngine.h"
@@ -42,23 +43,16 @@ bool RunWithUI(const SetupManagerPtr& manager, const SetupUIPtr& ui, const wchar
 }
 
 // Takes the single-instance mutex; false when another engine holds it.
-bool TakeMutex(HANDLE& mutex)
+bool TakeMutex(UniqueHandle& mutex)
 {
-    mutex = ::CreateMutexW(nullptr, FALSE, kInstallMutexName);
-    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        ::CloseHandle(mutex);
-        mutex = nullptr;
+    HANDLE created = ::CreateMutexW(nullptr, FALSE, kInstallMutexName);
+    const DWORD error = ::GetLastError();
+    mutex.reset(created);
+    if (mutex && error == ERROR_ALREADY_EXISTS) {
+        mutex.reset();
         return false;
     }
     return true;
-}
-
-void CloseMutex(HANDLE& mutex)
-{
-    if (mutex) {
-        ::CloseHandle(mutex);
-        mutex = nullptr;
-    }
 }
 
 }  // namespace
@@ -91,11 +85,11 @@ bool CInstallEngine::Install(const std::wstring& cmdLine)
         xlog_detail::ReportAssert(L"CheckMutex()", ::GetLastError(), __FILE__, __LINE__);
         return false;
     }
+    ScopeExit releaseMutex([this] { m_hMutex.reset(); });
     const std::wstring setupDir = FileSystem::GetModuleDirectory();
     std::string listText;
     if (!ReadListFile(setupDir + L"\\setup.ini", false, listText) && !m_bSilent) {
         ShowNoticePage(L"noini");
-        CloseMutex(m_hMutex);
         return false;
     }
     ReadMode(listText);
@@ -105,16 +99,15 @@ bool CInstallEngine::Install(const std::wstring& cmdLine)
     manager->m_pInstallParam->strSetupDir = CCodeChange::StringUTF16toUTF8(setupDir);
 
     SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\setupui", L"install");
-    if (!ui) {
-        CloseMutex(m_hMutex);
+    if (!ui)
         return false;
-    }
     auto start = MakeMessage("startinstall");
     (*start)["silent"] = m_bSilent;
     (*start)["nosc"] = m_bNoSc;
     bool result = RunWithUI(manager, ui, L"install", start);
 
-    CloseMutex(m_hMutex);
+    // The data migration starts after the mutex is free.
+    m_hMutex.reset();
     if (result)
         LaunchDataMigration(setupDir);
     return result;
@@ -130,6 +123,7 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
         DebugLine(L"stagehand.exe=>another setup is running, the uninstall does not start");
         return false;
     }
+    ScopeExit releaseMutex([this] { m_hMutex.reset(); });
     const std::wstring setupDir = FileSystem::GetModuleDirectory();
     std::string listText;
     if (!ReadListFile(setupDir + L"\\uninst.ini", true, listText))
@@ -139,10 +133,8 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
     manager->m_strSetupList = listText;
 
     SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\uninstui", L"uninstall");
-    if (!ui) {
-        CloseMutex(m_hMutex);
+    if (!ui)
         return false;
-    }
     auto start = MakeMessage("startuninstall");
     (*start)["silent"] = m_bSilent;
     (*start)["un_type"] = "";
@@ -153,7 +145,6 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
         DebugLine(L"stagehand.exe=>Successfully uninstalled, putting the finishing touches to the");
         CleanUpAfterUninstall(setupDir, m_hInstance);
     }
-    CloseMutex(m_hMutex);
     return result;
 }
 

@@ -111,7 +111,7 @@ TEST_F(ProcessActions, FindProcessByPathMatchesTheExactFileIgnoringCase)
     started.push_back(Start(other));
     ASSERT_TRUE(started.back());
     ASSERT_TRUE(WaitUntilRunning(started.back()));
-    EXPECT_EQ(FindProcessByPath(mine), nullptr);
+    EXPECT_FALSE(FindProcessByPath(mine));
 
     started.push_back(Start(mine));
     ASSERT_TRUE(started.back());
@@ -119,11 +119,11 @@ TEST_F(ProcessActions, FindProcessByPathMatchesTheExactFileIgnoringCase)
     std::wstring upper = mine;
     for (auto& c : upper)
         c = static_cast<wchar_t>(::towupper(c));
-    UniqueHandle found(FindProcessByPath(upper));
+    UniqueHandle found = FindProcessByPath(upper);
     ASSERT_TRUE(found);
     EXPECT_EQ(::GetProcessId(found.get()), ::GetProcessId(started.back().get()));
-    EXPECT_EQ(FindProcessByPath(L"app\\Service\\Helper.exe"), nullptr);
-    EXPECT_EQ(FindProcessByPath(L"\\\\server\\share\\Helper.exe"), nullptr);
+    EXPECT_FALSE(FindProcessByPath(L"app\\Service\\Helper.exe"));
+    EXPECT_FALSE(FindProcessByPath(L"\\\\server\\share\\Helper.exe"));
 }
 
 TEST_F(ProcessActions, KillprocessEndsEveryInstanceOfThatFileAndNoOther)
