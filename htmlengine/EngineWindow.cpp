@@ -8,6 +8,7 @@
 #include <map>
 
 #include "common/DebugOutput.h"
+#include "common/FileSystem.h"
 #include "htmlengine/Fonts.h"
 #include "htmlengine/HtmlParser.h"
 #include "htmlengine/Layout.h"
@@ -19,6 +20,8 @@ namespace he {
 namespace {
 
 constexpr UINT_PTR kCaretTimer = 0x3FFF;
+// Pages and their resources read from disk are never larger.
+constexpr unsigned long long kMaxLocalFileBytes = 64ULL * 1024 * 1024;
 
 std::map<HWND, EngineWindow*>& Registry()
 {
@@ -87,21 +90,6 @@ bool IsRadio(const Element* e)
     return t && _wcsicmp(t->c_str(), L"radio") == 0;
 }
 
-bool ReadLocalFile(const std::wstring& path, std::string& bytes)
-{
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(f, &size) && size.QuadPart <= 64LL * 1024 * 1024;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = bytes.empty() || (ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size());
-    }
-    CloseHandle(f);
-    return ok;
-}
-
 }  // namespace
 
 EngineWindow::EngineWindow(HWND hwnd) : m_hwnd(hwnd) { EnsureGdiplus(); }
@@ -109,7 +97,6 @@ EngineWindow::EngineWindow(HWND hwnd) : m_hwnd(hwnd) { EnsureGdiplus(); }
 EngineWindow::~EngineWindow()
 {
     Unload();
-    if (m_dib) DeleteObject(m_dib);
 }
 
 EngineWindow* EngineWindow::Find(HWND hwnd, bool create)
@@ -233,7 +220,7 @@ bool EngineWindow::Request(const std::wstring& url, UINT type, std::string& byte
         if (n.outData && n.outDataSize) { bytes.assign(reinterpret_cast<const char*>(n.outData), n.outDataSize); return true; }
     }
     std::wstring path = FilePathOfUrl(url);
-    if (!path.empty()) return ReadLocalFile(path, bytes);
+    if (!path.empty()) return FileSystem::ReadFileBytes(path, bytes, kMaxLocalFileBytes);
     return false;
 }
 
@@ -448,7 +435,7 @@ bool EngineWindow::PaintToBuffer(int w, int h)
 {
     if (w <= 0 || h <= 0) return false;
     if (!m_dib || w != m_dibW || h != m_dibH) {
-        if (m_dib) DeleteObject(m_dib);
+        m_dib.reset();
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
         bi.bmiHeader.biWidth = w;
@@ -456,7 +443,7 @@ bool EngineWindow::PaintToBuffer(int w, int h)
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         bi.bmiHeader.biCompression = BI_RGB;
-        m_dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &m_bits, nullptr, 0);
+        m_dib.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &m_bits, nullptr, 0));
         if (!m_dib) { m_bits = nullptr; return false; }
         m_dibW = w;
         m_dibH = h;
@@ -508,11 +495,10 @@ void EngineWindow::Paint(HDC hdc)
     RECT rc{};
     GetClientRect(m_hwnd, &rc);
     if (!PaintToBuffer(rc.right, rc.bottom)) return;
-    HDC mem = CreateCompatibleDC(hdc);
-    HGDIOBJ old = SelectObject(mem, m_dib);
-    BitBlt(hdc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    UniqueMemoryDC mem(CreateCompatibleDC(hdc));
+    HGDIOBJ old = SelectObject(mem.get(), m_dib.get());
+    BitBlt(hdc, 0, 0, rc.right, rc.bottom, mem.get(), 0, 0, SRCCOPY);
+    SelectObject(mem.get(), old);
 }
 
 void EngineWindow::PresentLayered()
@@ -523,15 +509,14 @@ void EngineWindow::PresentLayered()
     GetWindowRect(m_hwnd, &wr);
     if (!PaintToBuffer(rc.right, rc.bottom)) return;
     HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(mem, m_dib);
+    ScopeExit releaseScreen([screen] { ReleaseDC(nullptr, screen); });
+    UniqueMemoryDC mem(CreateCompatibleDC(screen));
+    HGDIOBJ old = SelectObject(mem.get(), m_dib.get());
     POINT src{0, 0}, dst{wr.left, wr.top};
     SIZE size{rc.right, rc.bottom};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(m_hwnd, screen, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    UpdateLayeredWindow(m_hwnd, screen, &dst, &size, mem.get(), &src, 0, &blend, ULW_ALPHA);
+    SelectObject(mem.get(), old);
 }
 
 // ---- view calls -----------------------------------------------------------------

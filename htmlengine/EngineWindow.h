@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "htmlengine/Css.h"
 #include "htmlengine/Dom.h"
 #include "htmlengine/Images.h"
@@ -117,7 +118,7 @@ private:
     bool m_caretOn = false;
     int m_lastWidth = -1, m_lastHeight = -1;
 
-    HBITMAP m_dib = nullptr;
+    UniqueBitmap m_dib;
     void* m_bits = nullptr;
     int m_dibW = 0, m_dibH = 0;
     Timing m_timing;
