@@ -10,13 +10,10 @@
 
 // Assertion reports name this file with fixed line numbers, so the records
 // stay the same whatever the layout of the source.
-#define FW_ASSERT(expr, line)                                                                   \
-    do {                                                                                        \
-        if (!(expr))                                                                            \
-            ::xlog_detail::ReportAssert(L"" #expr, ::GetLastError(), "FirewallTools.cpp", line); \
-    } while (0)
-
 namespace {
+
+// Assertion records name this file and the lines of the checks they stand for.
+constexpr wchar_t kRecordFile[] = L"FirewallTools.cpp";
 
 const CLSID kClsidNetFwMgr = {0x304CE942, 0x6E39, 0x40D8, {0x94, 0x3A, 0xB9, 0x13, 0xC4, 0x0C, 0x9C, 0xD4}};
 const IID kIidNetFwMgr = {0xF7898AF5, 0xCAC4, 0x4632, {0xA2, 0xEC, 0xDA, 0x06, 0xE5, 0x11, 0x1A, 0xF2}};
@@ -115,7 +112,7 @@ HRESULT WindowsFirewallInitialize(INetFwProfile** profile, int selector)
         return hr;
     }
     if (!fwMgr) {
-        FW_ASSERT(fwMgr, 44);
+        XASSERT_AT(fwMgr, kRecordFile, 44);
         return E_FAIL;
     }
     ComPtr<INetFwPolicy> fwPolicy;
@@ -125,7 +122,7 @@ HRESULT WindowsFirewallInitialize(INetFwProfile** profile, int selector)
         return hr;
     }
     if (!fwPolicy) {
-        FW_ASSERT(fwPolicy, 51);
+        XASSERT_AT(fwPolicy, kRecordFile, 51);
         // A success without a policy is no profile either.
         return E_FAIL;
     }
@@ -148,15 +145,15 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
                                     int* fwAppEnabled)
 {
     if (!fwProfile) {
-        FW_ASSERT(fwProfile, 187);
+        XASSERT_AT(fwProfile, kRecordFile, 187);
         return E_INVALIDARG;
     }
     if (!fwProcessImageFileName) {
-        FW_ASSERT(fwProcessImageFileName, 188);
+        XASSERT_AT(fwProcessImageFileName, kRecordFile, 188);
         return E_INVALIDARG;
     }
     if (!fwAppEnabled) {
-        FW_ASSERT(fwAppEnabled, 189);
+        XASSERT_AT(fwAppEnabled, kRecordFile, 189);
         return E_INVALIDARG;
     }
     *fwAppEnabled = 0;
@@ -168,7 +165,7 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
         return E_FAIL;
     }
     if (!fwApps) {
-        FW_ASSERT(fwApps, 205);
+        XASSERT_AT(fwApps, kRecordFile, 205);
         return E_FAIL;
     }
     UniqueBstr path(::SysAllocString(fwProcessImageFileName));
@@ -199,15 +196,15 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
 HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName, const wchar_t* fwName)
 {
     if (!fwProfile) {
-        FW_ASSERT(fwProfile, 269);
+        XASSERT_AT(fwProfile, kRecordFile, 269);
         return E_INVALIDARG;
     }
     if (!fwProcessImageFileName) {
-        FW_ASSERT(fwProcessImageFileName, 270);
+        XASSERT_AT(fwProcessImageFileName, kRecordFile, 270);
         return E_INVALIDARG;
     }
     if (!fwName) {
-        FW_ASSERT(fwName, 271);
+        XASSERT_AT(fwName, kRecordFile, 271);
         return E_INVALIDARG;
     }
     int enabled = 0;
@@ -226,7 +223,7 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         return hr;
     }
     if (!fwApps) {
-        FW_ASSERT(fwApps, 302);
+        XASSERT_AT(fwApps, kRecordFile, 302);
         return E_FAIL;
     }
     ComPtr<INetFwAuthorizedApplication> fwApp;
@@ -236,7 +233,7 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         return hr;
     }
     if (!fwApp) {
-        FW_ASSERT(fwApp, 315);
+        XASSERT_AT(fwApp, kRecordFile, 315);
         return E_FAIL;
     }
     UniqueBstr path(::SysAllocString(fwProcessImageFileName));
@@ -251,7 +248,7 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
     }
     UniqueBstr fwBstrName(::SysAllocString(fwName));
     if (!fwBstrName.get()) {
-        ::xlog_detail::ReportAssert(L"fwBstrName", ::GetLastError(), "FirewallTools.cpp", 332);
+        XASSERT_TEXT_AT(false, L"fwBstrName", kRecordFile, 332);
         return E_OUTOFMEMORY;
     }
     if (::SysStringLen(fwBstrName.get()) == 0) {

@@ -15,10 +15,7 @@ namespace {
 
 // Assertion records of this group name the file and the line of the check
 // they stand for, so the records read the same from build to build.
-void ReportCheck(const wchar_t* text, int line)
-{
-    xlog_detail::ReportAssert(text, ::GetLastError(), "ProcessOperation", line);
-}
+constexpr wchar_t kRecordFile[] = L"ProcessOperation";
 
 bool IsEmpty(const wchar_t* text)
 {
@@ -41,7 +38,7 @@ namespace ProcessOperation {
 HRESULT RunNormalProcessW(const wchar_t* pszCmdline, const wchar_t* pszWorkDir)
 {
     if (IsEmpty(pszCmdline)) {
-        ReportCheck(L"pszCmdline && *pszCmdline", 64);
+        XASSERT_TEXT_AT(false, L"pszCmdline && *pszCmdline", kRecordFile, 64);
         // Nothing was started: callers must not take this for a launch.
         return E_INVALIDARG;
     }
@@ -67,7 +64,7 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
     UniqueDesktop hdesk(
         ::OpenDesktopW(L"default", 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_WRITEOBJECTS | READ_CONTROL | WRITE_DAC));
     if (!hdesk) {
-        ReportCheck(L"hdesk", 23);
+        XASSERT_TEXT_AT(false, L"hdesk", kRecordFile, 23);
         return E_ACCESSDENIED;
     }
     UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -81,9 +78,9 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
         ::SetLastError(0);
         hr = S_OK;
     } else {
-        ReportCheck(L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
+        XASSERT_TEXT_AT(false, L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
                     L"&pi)",
-                    28);
+                    kRecordFile, 28);
     }
     ::SetErrorMode(oldMode);
     return hr;
@@ -92,7 +89,7 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
 HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t* pszWorkDir)
 {
     if (IsEmpty(strCmdline)) {
-        ReportCheck(L"strCmdline && *strCmdline", 81);
+        XASSERT_TEXT_AT(false, L"strCmdline && *strCmdline", kRecordFile, 81);
         return E_INVALIDARG;
     }
     wchar_t wszIntegritySid[MAX_PATH] = L"S-1-16-8192";
@@ -101,20 +98,20 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
 
     UniqueHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), MAXIMUM_ALLOWED, token.put())) {
-        ReportCheck(L"OpenProcessToken(GetCurrentProcess(),MAXIMUM_ALLOWED, &hToken)", 87);
+        XASSERT_TEXT_AT(false, L"OpenProcessToken(GetCurrentProcess(),MAXIMUM_ALLOWED, &hToken)", kRecordFile, 87);
         return E_FAIL;
     }
     UniqueHandle newToken;
     if (!::DuplicateTokenEx(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
                             newToken.put())) {
-        ReportCheck(L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
+        XASSERT_TEXT_AT(false, L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
                     L"&hNewToken)",
-                    92);
+                    kRecordFile, 92);
         return E_FAIL;
     }
     UniqueLocal integritySid;
     if (!::ConvertStringSidToSidW(wszIntegritySid, integritySid.put()) || !integritySid) {
-        ReportCheck(L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", 95);
+        XASSERT_TEXT_AT(false, L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", kRecordFile, 95);
         return E_FAIL;
     }
     HRESULT hr = E_FAIL;
@@ -124,9 +121,9 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
     TIL.Label.Sid = pIntegritySid;
     if (!::SetTokenInformation(newToken.get(), TokenIntegrityLevel, &TIL,
                                sizeof(TOKEN_MANDATORY_LABEL) + ::GetLengthSid(pIntegritySid))) {
-        ReportCheck(L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
+        XASSERT_TEXT_AT(false, L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
                     L"GetLengthSid(pIntegritySid))",
-                    100);
+                    kRecordFile, 100);
     } else {
         wchar_t szCmdLine[520] = {};
         lstrcpynW(szCmdLine, strCmdline, 520);
@@ -137,9 +134,9 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
             ProcessHandles started(pi);
             hr = S_OK;
         } else {
-            ReportCheck(L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
+            XASSERT_TEXT_AT(false, L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
                         L"&si, &pi)",
-                        104);
+                        kRecordFile, 104);
         }
     }
     return hr;
@@ -150,7 +147,7 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
 HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel)
 {
     if (hProcess == nullptr) {
-        ReportCheck(L"hProcess", 111);
+        XASSERT_TEXT_AT(false, L"hProcess", kRecordFile, 111);
         return E_INVALIDARG;
     }
     OSVERSIONINFOEXW version = {};

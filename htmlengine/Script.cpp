@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "duktape.h"
 #include "htmlengine/Css.h"
@@ -18,40 +19,23 @@ namespace {
 
 #define HIDDEN(name) "\xFF" name
 
-std::wstring Widen(const char* s, size_t n)
-{
-    if (!s || !n) return std::wstring();
-    int len = MultiByteToWideChar(CP_UTF8, 0, s, static_cast<int>(n), nullptr, 0);
-    std::wstring out(static_cast<size_t>(len > 0 ? len : 0), L'\0');
-    if (len > 0) MultiByteToWideChar(CP_UTF8, 0, s, static_cast<int>(n), out.data(), len);
-    return out;
-}
-
-std::string Narrow(const std::wstring& s)
-{
-    if (s.empty()) return std::string();
-    int len = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(len > 0 ? len : 0), '\0');
-    if (len > 0) WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), len, nullptr, nullptr);
-    return out;
-}
 
 std::wstring GetW(duk_context* ctx, duk_idx_t idx)
 {
     duk_size_t n = 0;
     const char* s = duk_safe_to_lstring(ctx, idx, &n);
-    return Widen(s, n);
+    return Utf16Units(s, n);
 }
 
 void PushW(duk_context* ctx, const std::wstring& s)
 {
-    std::string u = Narrow(s);
+    std::string u = Utf8Units(s);
     duk_push_lstring(ctx, u.data(), u.size());
 }
 
 void FatalHandler(void*, const char* msg)
 {
-    ReportScriptError(L"(engine)", 0, L"fatal: " + Widen(msg, msg ? strlen(msg) : 0));
+    ReportScriptError(L"(engine)", 0, L"fatal: " + Utf16Units(msg, msg ? strlen(msg) : 0));
     // Duktape cannot continue after a fatal error; end with a clear code instead of a crash dialog.
     ExitProcess(0xE5C0);
 }
@@ -1085,7 +1069,7 @@ bool ScriptPage::Execute(const std::wstring& code, const std::wstring& url)
     Host& h = Host::Get();
     duk_context* ctx = m_ctx;
     Active scope(ctx);
-    std::string src = Narrow(code);
+    std::string src = Utf8Units(code);
     PushW(ctx, url);
     bool ok = true;
     if (duk_pcompile_lstring_filename(ctx, 0, src.data(), src.size()) != 0) {
@@ -1104,7 +1088,7 @@ bool ScriptPage::Evaluate(const std::wstring& code, VALUE* result)
     Host& h = Host::Get();
     duk_context* ctx = m_ctx;
     Active scope(ctx);
-    std::string src = Narrow(code);
+    std::string src = Utf8Units(code);
     bool ok = duk_peval_lstring(ctx, src.data(), src.size()) == 0;
     if (!ok) h.ReportError(ctx, -1, L"(eval)");
     else if (result) h.ToValue(ctx, -1, result);

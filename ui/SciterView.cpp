@@ -45,8 +45,6 @@ bool FirstArg(const Json::Value& v, std::string& out)
 
 std::string Styled(const Json::Value& v) { return Json::StyledWriter().write(v); }
 
-std::wstring Wide(const std::string& s) { return CCodeChange::StringUTF8toUTF16(s); }
-std::string Utf8(const std::wstring& s) { return CCodeChange::StringUTF16toUTF8(s); }
 
 }  // namespace
 
@@ -207,7 +205,7 @@ std::string SciterView::DecisionPath(const std::string& args)
     std::string first;
     if (!FirstArg(v, first))
         return "";
-    return DecisionPathResult(Wide(first));
+    return DecisionPathResult(Utf16(first));
 }
 
 std::string LicenseHtml(const std::string& bytes)
@@ -262,7 +260,7 @@ std::string SciterView::ShellExecute(const std::string& args)
     FirstArg(v, operation);
     if (v.isArray() && v.size() > 1 && v[1].isString())
         file = v[1].asString();
-    const std::wstring op = Wide(operation), target = Wide(file);
+    const std::wstring op = Utf16(operation), target = Utf16(file);
     ::ShellExecuteW(nullptr, op.c_str(), target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return "true";
 }
@@ -300,7 +298,7 @@ std::string SciterView::SetLanguage(const std::string& args)
         return "";
     std::string code;
     FirstArg(v, code);
-    g_engineSettings.wstrLanguage = Wide(code);
+    g_engineSettings.wstrLanguage = Utf16(code);
     return "true";
 }
 
