@@ -7,6 +7,7 @@
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "tests/actions/FakeHost.h"
+#include "tests/support/ScopedRegistryKey.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -31,12 +32,8 @@ protected:
     void SetUp() override
     {
         component = host->AddComponent("Larkspur", {});
-        component->strRegKey = U8(keyPath + L"\\Larkspur");
-        component->strInstallDir = U8(scratch / L"app");
-    }
-    void TearDown() override
-    {
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath.c_str());
+        component->strRegKey = Utf8(keyPath + L"\\Larkspur");
+        component->strInstallDir = Utf8(scratch / L"app");
     }
     bool Run(const std::string& action)
     {
@@ -48,7 +45,7 @@ protected:
     std::string ChannelAction(const std::string& subkey) const
     {
         return R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":")" + subkey +
-               R"(","value":")" + U8(kDefaultChannelId) + "\"}";
+               R"(","value":")" + Utf8(kDefaultChannelId) + "\"}";
     }
     // A product key under the test parent with the given install time.
     void AddProduct(const std::wstring& name, const std::wstring& installTime, const std::wstring& channel,
@@ -64,7 +61,8 @@ protected:
     }
 
     ScratchFolder scratch;
-    std::wstring keyPath = L"SOFTWARE\\LarkspurTestChannel" + std::to_wstring(::GetCurrentProcessId());
+    ScopedRegistryKey parent;
+    const std::wstring keyPath = parent.Path();
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
     std::shared_ptr<_SetupList> component;
 };
@@ -139,7 +137,7 @@ TEST_F(ChannelActions, AesencodeWritesTheEncodedListWithoutItsByteOrderMark)
 {
     FileSystem::CreateDirectoryTree(scratch / L"setup");
     FileSystem::CreateDirectoryTree(scratch / L"app");
-    host->installParam->strSetupDir = U8(scratch / L"setup\\");
+    host->installParam->strSetupDir = Utf8(scratch / L"setup\\");
     const std::string list = R"({"installs":[{"name":"Larkspur"}]})";
     FileSystem::WriteStringToFile(scratch / L"setup\\uninst.ini", "\xEF\xBB\xBF" + list);
     FileSystem::WriteStringToFile(scratch / L"app\\uninst.ini", std::string(500, 'x'));

@@ -173,7 +173,7 @@ TEST(Placeholders, FirstOccurrenceOrAllWithoutReexpandingInsertedValues)
 TEST_F(Dispatch, MkdirExpandsTheFirstProgramDirOnly)
 {
     auto component = host->AddComponent("Larkspur", {"{\"action\":\"mkdir\",\"dirname\":\"$PROGRAMDIR$\\\\$PROGRAMDIR$\"}"});
-    component->strInstallDir = U8(scratch.Path() + L"base");
+    component->strInstallDir = Utf8(scratch.Path() + L"base");
     EXPECT_TRUE(CreateInstaller("install", host)->ProcessList());
     EXPECT_TRUE(FileSystem::PathExists((scratch.Path() + L"base\\$PROGRAMDIR$").c_str()));
 }

@@ -22,15 +22,10 @@ std::shared_ptr<_SetupList> FakeHost::AddComponent(const std::string& name, cons
     return component;
 }
 
-std::string U8(const std::wstring& text)
-{
-    return CCodeChange::StringUTF16toUTF8(text);
-}
-
 std::string JsonPath(const std::wstring& path)
 {
     std::string result;
-    for (char c : U8(path)) {
+    for (char c : Utf8(path)) {
         result += c;
         if (c == '\\')
             result += '\\';

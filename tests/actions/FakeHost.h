@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "actions/InstallerHost.h"
+#include "common/CodeChange.h"
 
 class FakeHost : public iInstallerHost {
 public:
@@ -41,6 +42,5 @@ public:
 };
 
 std::shared_ptr<Json::Value> ParseAction(const std::string& text);
-std::string U8(const std::wstring& text);
 // The path with every backslash doubled, for JSON texts.
 std::string JsonPath(const std::wstring& path);

@@ -11,11 +11,6 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& text)
-{
-    return CCodeChange::StringUTF16toUTF8(text);
-}
-
 std::vector<std::string> Names(const std::vector<SetupListPtr>& records)
 {
     std::vector<std::string> names;

@@ -59,7 +59,7 @@ protected:
         app = product + L"\\Larkspur.exe";
         icon = product + L"\\package.ico";
         Touch(icon);
-        host->AddComponent("Larkspur", {})->strInstallDir = U8(product);
+        host->AddComponent("Larkspur", {})->strInstallDir = Utf8(product);
         // Standard keys of a Windows profile; Wine's prefix may lack them.
         for (const wchar_t* base : {kExplorerFileExts, kRoamingFileExts}) {
             if (!KeyExists(HKEY_CURRENT_USER, base)) {
@@ -81,7 +81,7 @@ protected:
     }
     std::string SetAction(const std::string& extra = "") const
     {
-        return "{\"action\":\"setfileassociation\",\"ext\":\"" + U8(ext) + "\",\"app_key\":\"" + U8(appKey) +
+        return "{\"action\":\"setfileassociation\",\"ext\":\"" + Utf8(ext) + "\",\"app_key\":\"" + Utf8(appKey) +
                "\",\"app_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"description\":\"Larkspur package\"" +
                (extra.empty() ? ",\"icon_path\":\"$PROGRAMDIR$\\\\package.ico\",\"command_name\":\"Open it\"" : extra) +
                "}";
@@ -218,7 +218,7 @@ TEST_F(FileAssociation, RemovalDeletesEverythingInOrderAndLogsEachMissingKey)
     host->uninstall = true;
     auto uninstaller = CreateInstaller("uninstall", host);
     const std::string action =
-        "{\"action\":\"removefileassociation\",\"ext\":\"" + U8(ext) + "\",\"app_key\":\"" + U8(appKey) + "\"}";
+        "{\"action\":\"removefileassociation\",\"ext\":\"" + Utf8(ext) + "\",\"app_key\":\"" + Utf8(appKey) + "\"}";
     {
         DebugCapture capture;
         EXPECT_TRUE(uninstaller->DoAction("removefileassociation", result, ParseAction(action)));

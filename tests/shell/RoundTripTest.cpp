@@ -23,9 +23,9 @@ TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
     std::filesystem::create_directories(product);
     const std::wstring app = product + L"\\Larkspur.exe";
     Touch(app);
-    const std::string name = U8(UniqueName(L"LarkspurTrip"));
-    const std::string ext = "." + U8(UniqueName(L"ipt"));
-    const std::string appKey = "Larkspur.Trip" + U8(UniqueName(L""));
+    const std::string name = Utf8(UniqueName(L"LarkspurTrip"));
+    const std::string ext = "." + Utf8(UniqueName(L"ipt"));
+    const std::string appKey = "Larkspur.Trip" + Utf8(UniqueName(L""));
     FakeFirewall firewall;
     FirewallScope scope(&firewall);
     // Every Windows profile has the shell's record of extensions; Wine's may not.
@@ -51,7 +51,7 @@ TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
         "{\"action\":\"setfileassociation\",\"ext\":\"" + ext + "\",\"app_key\":\"" + appKey +
             "\",\"app_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"icon_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\","
             "\"description\":\"Larkspur package\",\"command_name\":\"Larkspur package\",\"strCommandArg\":\"\"}"});
-    host->components[0]->strInstallDir = U8(product);
+    host->components[0]->strInstallDir = Utf8(product);
     auto installer = CreateInstaller("install", host);
     ASSERT_NE(dynamic_cast<InstallerForWin7*>(installer.get()), nullptr);
     EXPECT_TRUE(installer->ProcessList());
@@ -79,7 +79,7 @@ TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
         "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\\"}",
         "{\"action\":\"removefirewall\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}",
         "{\"action\":\"removefileassociation\",\"ext\":\"" + ext + "\",\"app_key\":\"" + appKey + "\"}"});
-    uninstallHost->components[0]->strInstallDir = U8(product);
+    uninstallHost->components[0]->strInstallDir = Utf8(product);
     EXPECT_TRUE(CreateInstaller("uninstall", uninstallHost)->ProcessList());
 
     EXPECT_FALSE(Exists(desktop));

@@ -29,7 +29,7 @@ protected:
         target = product + L"\\Larkspur.exe";
         ::CopyFileW((TestExeDirectory() + L"..\\actions\\arg_recorder.exe").c_str(), target.c_str(), FALSE);
         component = host->AddComponent("Larkspur", {});
-        component->strInstallDir = U8(product);
+        component->strInstallDir = Utf8(product);
         quick = ShellFolder(CSIDL_APPDATA) + kQuick;
         name = UniqueName(L"LarkspurTest");
     }
@@ -71,7 +71,7 @@ TEST_F(Shortcuts, DesktopLinkCarriesTargetArgumentsIconCommentAndWorkingFolderAn
     const std::wstring link = Remember(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\" + name + L".lnk");
     DebugCapture capture;
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMyDesktop,
-                               "{\"action\":\"desktop\",\"name\":\"" + U8(name) +
+                               "{\"action\":\"desktop\",\"name\":\"" + Utf8(name) +
                                    "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"-from=desktop\","
                                    "\"icon\":\"$PROGRAMDIR$\\\\app.ico\"}"));
     EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>CreateMyDesktop begin",
@@ -90,7 +90,7 @@ TEST_F(Shortcuts, DesktopLinkCarriesTargetArgumentsIconCommentAndWorkingFolderAn
     Probed<UninstallerForWin7> uninstaller(host);
     DebugCapture removal;
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMyDesktop,
-                                 "{\"action\":\"desktop\",\"name\":\"" + U8(name) + "\"}"));
+                                 "{\"action\":\"desktop\",\"name\":\"" + Utf8(name) + "\"}"));
     EXPECT_FALSE(Exists(link));
     EXPECT_EQ(removal.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>deldesktop DeleteShortCut path:" + link}));
 }
@@ -99,7 +99,7 @@ TEST_F(Shortcuts, DesktopRespectsTheAnswerAndIgnoresParamsAndIconThatAreNotTexts
 {
     Probed<InstallerForWin7> installer(host);
     const std::wstring link = Remember(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\" + name + L".lnk");
-    const std::string action = "{\"action\":\"desktop\",\"name\":\"" + U8(name) +
+    const std::string action = "{\"action\":\"desktop\",\"name\":\"" + Utf8(name) +
                                "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":5,\"icon\":null}";
     host->installParam->bDesktop = false;
     {
@@ -152,7 +152,7 @@ TEST_F(Shortcuts, QuickstartOnWindows7ReplacesTheOlderPinnedCopyThenUnpinsAndPin
     Touch(pinned);
     DebugCapture capture;
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart,
-                               "{\"action\":\"quickstart\",\"name\":\"" + U8(name) +
+                               "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) +
                                    "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}"));
     EXPECT_EQ(ReadLink(link).target, target);
     EXPECT_FALSE(Exists(pinned));
@@ -170,9 +170,9 @@ TEST_F(Shortcuts, QuickstartChecklistPinsTheExistingLinkAndFallsBackWhenItIsMiss
     const std::wstring pinnedOther = Remember(quick + L"\\User Pinned\\TaskBar\\" + name + L"Old.lnk");
     Touch(other);
     Touch(pinnedOther);
-    const std::string base = "{\"action\":\"quickstart\",\"name\":\"" + U8(name) +
+    const std::string base = "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) +
                              "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\\\\" +
-                             U8(name);
+                             Utf8(name);
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart, base + "Old\"}"));
     EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"taskbarunpin", other}, {L"TaskbarPin", other}}));
     EXPECT_FALSE(Exists(pinnedOther));
@@ -188,7 +188,7 @@ TEST_F(Shortcuts, QuickstartWithoutPinOrWithoutTheAnswerPinsNothing)
     Probed<InstallerForWin7> installer(host);
     const std::wstring link = Remember(quick + L"\\" + name + L".lnk");
     const std::string action =
-        "{\"action\":\"quickstart\",\"name\":\"" + U8(name) + "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}";
+        "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) + "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}";
     host->installParam->bQuick = false;
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart, action));
     EXPECT_FALSE(Exists(link));
@@ -207,7 +207,7 @@ TEST_F(Shortcuts, MenuCreatesItsFolderAndPinsToTheStartMenu)
     Touch(pinned);
     DebugCapture capture;
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMenuSC,
-                               "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + U8(name) +
+                               "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) +
                                    "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"-m\","
                                    "\"pin\":\"need\",\"checklist\":\"\"}"));
     LinkInfo info = ReadLink(link);
@@ -223,9 +223,9 @@ TEST_F(Shortcuts, MenuCreatesItsFolderAndPinsToTheStartMenu)
     const std::wstring userFolder = ShellFolder(CSIDL_PROGRAMS) + L"\\" + name;
     const std::wstring userLink = Remember(userFolder + L"\\Larkspur.lnk");
     Touch(userLink);
-    const std::string folderAction = "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + U8(name) + "\\\\\"}";
+    const std::string folderAction = "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\\"}";
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMenuSC,
-                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + U8(name) + "\\\\Larkspur.lnk\"}"));
+                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\Larkspur.lnk\"}"));
     EXPECT_FALSE(Exists(link));
     EXPECT_FALSE(Exists(userLink));
     EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall>{{L"startunpin", link},
@@ -249,9 +249,9 @@ TEST_F(Shortcuts, MenuChecklistPinsTheNamedLinkAndAFolderThatCannotBeMadeIsLogge
     Remember(folder + L"\\Larkspur.lnk");
     Touch(existing);
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMenuSC,
-                               "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + U8(name) +
+                               "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) +
                                    "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\","
-                                   "\"checklist\":\"$STARTMENU$\\\\" + U8(name) + "\\\\Old.lnk\"}"));
+                                   "\"checklist\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\Old.lnk\"}"));
     EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"startunpin", existing}, {L"StartPin", existing}}));
     ::DeleteFileW((folder + L"\\Larkspur.lnk").c_str());
     ::DeleteFileW(existing.c_str());
@@ -278,12 +278,12 @@ TEST_F(Shortcuts, DeleteDesktopDuringInstallTouchesOnlyTheUsersDesktop)
     Touch(mine);
     Touch(common);
     EXPECT_TRUE(Run<Installer>(installer, &Installer::DeleteDesktop,
-                               "{\"action\":\"deletedesktop\",\"name\":\"" + U8(name) + "\"}"));
+                               "{\"action\":\"deletedesktop\",\"name\":\"" + Utf8(name) + "\"}"));
     EXPECT_FALSE(Exists(mine));
     EXPECT_TRUE(Exists(common));
 
     DebugCapture capture;
-    Run<Installer>(installer, &Installer::DeleteDesktop, "{\"action\":\"deletedesktop\",\"name\":\"" + U8(name) + "\"}");
+    Run<Installer>(installer, &Installer::DeleteDesktop, "{\"action\":\"deletedesktop\",\"name\":\"" + Utf8(name) + "\"}");
     EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>deldesktop DeleteShortCut path:" + mine,
                                                           L"stagehand.exe=>InstallTools::DeleteShortCut :2",
                                                           L",file=" + mine + L"\n"}));
@@ -301,7 +301,7 @@ TEST_F(Shortcuts, UninstallQuickstartUnpinsThenDeletesAndUnpinRunsTheGivenVerb)
     const std::wstring link = Remember(quick + L"\\" + name + L".lnk");
     Touch(link);
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteQuickstart,
-                                 "{\"action\":\"quickstart\",\"name\":\"" + U8(name) + "\",\"pin\":\"need\"}"));
+                                 "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) + "\",\"pin\":\"need\"}"));
     EXPECT_FALSE(Exists(link));
     EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall>{{L"taskbarunpin", link}, {L"startunpin", link}}));
 
@@ -324,7 +324,7 @@ TEST_F(Shortcuts, UninstallMenuPassWithoutItsFolderIsSkippedInsteadOfReachingThe
     uninstaller.failLocation.insert(CSIDL_COMMON_PROGRAMS);
     DebugCapture capture;
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMenuSC,
-                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + U8(name) + ".lnk\"}"));
+                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + ".lnk\"}"));
     EXPECT_EQ(capture.Lines(),
               (std::vector<std::wstring>{L"stagehand.exe=>delmenu_win7 SHGetSpecialFolderLocation :-2147024809\n"}));
     EXPECT_FALSE(Exists(userLink));
@@ -337,7 +337,7 @@ TEST_F(Shortcuts, TheShellsOwnPinningVerbsNeverStartTheTarget)
     installer.runVerbs = true;
     const std::wstring link = Remember(quick + L"\\" + name + L".lnk");
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart,
-                               "{\"action\":\"quickstart\",\"name\":\"" + U8(name) +
+                               "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) +
                                    "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\"}"));
     ASSERT_TRUE(Exists(link));
     ::Sleep(1500);

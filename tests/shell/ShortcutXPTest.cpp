@@ -45,13 +45,13 @@ TEST_F(ShortcutsXP, LinksAreMadeAndRemovedAndNothingIsPinned)
     Touch(pinnedTask);
     Touch(pinnedStart);
 
-    const std::string n = U8(name);
+    const std::string n = Utf8(name);
     auto component = host->AddComponent("Larkspur", {
         "{\"action\":\"quickstart\",\"name\":\"" + n +
             "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
         "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n +
             "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}"});
-    component->strInstallDir = U8(product);
+    component->strInstallDir = Utf8(product);
     auto installer = CreateInstaller("install", host);
     ASSERT_NE(dynamic_cast<InstallerForXP*>(installer.get()), nullptr);
     DebugCapture capture;

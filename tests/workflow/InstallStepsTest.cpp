@@ -45,7 +45,6 @@ SetupListPtr Component(const std::string& name, const std::string& dir)
     return record;
 }
 
-std::string Utf8(const std::wstring& text) { return CCodeChange::StringUTF16toUTF8(text); }
 
 class InstallSteps : public ::testing::Test {
 protected:

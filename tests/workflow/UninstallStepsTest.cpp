@@ -9,6 +9,7 @@
 #include "engine/Questionnaire.h"
 #include "engine/SetupManager.h"
 #include "engine/UninstallCleanUp.h"
+#include "tests/support/ScopedRegistryKey.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -16,21 +17,14 @@ namespace {
 // A service key of its own under HKLM, removed at the end.
 class ServiceKey {
 public:
-    ServiceKey() : m_root(L"SOFTWARE\\LarkspurWorkflowTest" + std::to_wstring(::GetCurrentProcessId())) {}
-    ~ServiceKey() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_root.c_str()); }
-    std::wstring Path() const { return m_root + L"\\Service"; }
+    std::wstring Path() const { return m_root.Path() + L"\\Service"; }
     void Register(const std::wstring& product, const std::wstring& appInstallPath) const
     {
-        UniqueHKey key;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (Path() + L"\\" + product).c_str(), 0, nullptr, 0,
-                                    KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExW(key.get(), L"AppInstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(appInstallPath.c_str()),
-                         static_cast<DWORD>((appInstallPath.size() + 1) * sizeof(wchar_t)));
+        ASSERT_TRUE(m_root.SetString(L"AppInstallPath", appInstallPath, L"Service\\" + product));
     }
 
 private:
-    std::wstring m_root;
+    ScopedRegistryKey m_root;
 };
 
 SetupListPtr Component(const std::string& name, const std::wstring& regKey, const std::string& dir)
@@ -197,9 +191,8 @@ TEST(FolderRemover, CleanUpRemovesTheServiceFolderAndRefusesAProductFolderOutsid
         << lines[0];
     EXPECT_EQ(lines[1], L"stagehand.exe=>The product path is not inside the company folder, left in place:" +
                             (scratch / L"Documents\\"));
-    for (int i = 0; i < 100 && FileSystem::PathExists((company + L"\\service").c_str()); ++i)
-        ::Sleep(100);
-    EXPECT_FALSE(FileSystem::PathExists((company + L"\\service").c_str()));
+    EXPECT_TRUE(WaitUntil([&] { return !FileSystem::PathExists((company + L"\\service").c_str()); },
+                          std::chrono::seconds(10)));
     EXPECT_TRUE(FileSystem::PathExists(company.c_str()));
     g_bRemoveServiceDir = false;
     g_wstrServiceDir.clear();
