@@ -1,4 +1,4 @@
-#include "tests/shell/ShellTestSupport.h"
+#include "tests/actions/ShellTestSupport.h"
 
 #include <shlobj.h>
 

@@ -7,7 +7,7 @@
 #include "actions/FileAssociation.h"
 #include "common/Handles.h"
 #include "tests/actions/FakeHost.h"
-#include "tests/shell/ShellTestSupport.h"
+#include "tests/actions/ShellTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace BaseOperation;

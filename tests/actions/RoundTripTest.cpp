@@ -11,8 +11,8 @@
 #include "actions/FileAssociation.h"
 #include "common/Handles.h"
 #include "tests/actions/FakeHost.h"
-#include "tests/shell/FakeFirewall.h"
-#include "tests/shell/ShellTestSupport.h"
+#include "tests/actions/FakeFirewall.h"
+#include "tests/actions/ShellTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)

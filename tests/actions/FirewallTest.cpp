@@ -3,8 +3,8 @@
 #include "actions/CreateInstaller.h"
 #include "actions/FirewallTools.h"
 #include "tests/actions/FakeHost.h"
-#include "tests/shell/FakeFirewall.h"
-#include "tests/shell/ShellTestSupport.h"
+#include "tests/actions/FakeFirewall.h"
+#include "tests/actions/ShellTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace FirewallTools;

@@ -1,4 +1,4 @@
-#include "tests/shell/FakeFirewall.h"
+#include "tests/actions/FakeFirewall.h"
 
 namespace {
 
