@@ -35,13 +35,7 @@ protected:
         component->strRegKey = Utf8(keyPath + L"\\Larkspur");
         component->strInstallDir = Utf8(scratch / L"app");
     }
-    bool Run(const std::string& action)
-    {
-        std::string result;
-        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
-        auto parsed = ParseAction(action);
-        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
-    }
+    bool Run(const std::string& action) { return RunAction(host, action); }
     std::string ChannelAction(const std::string& subkey) const
     {
         return R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":")" + subkey +

@@ -42,5 +42,7 @@ public:
 };
 
 std::shared_ptr<Json::Value> ParseAction(const std::string& text);
+// Runs one action (JSON text) with the executor of the host's run kind.
+bool RunAction(const std::shared_ptr<FakeHost>& host, const std::string& action);
 // The path with every backslash doubled, for JSON texts.
 std::string JsonPath(const std::wstring& path);

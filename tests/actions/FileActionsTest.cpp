@@ -37,13 +37,7 @@ protected:
         component = host->AddComponent("Service", {});
         component->strInstallDir = Utf8(scratch / L"app");
     }
-    bool Run(const std::string& action)
-    {
-        std::string result;
-        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
-        auto parsed = ParseAction(action);
-        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
-    }
+    bool Run(const std::string& action) { return RunAction(host, action); }
 
     ScratchFolder scratch;
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();

@@ -82,13 +82,7 @@ protected:
         for (auto& process : started)
             ::TerminateProcess(process.get(), 0);
     }
-    bool Run(const std::string& action)
-    {
-        std::string result;
-        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
-        auto parsed = ParseAction(action);
-        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
-    }
+    bool Run(const std::string& action) { return RunAction(host, action); }
 
     ScratchFolder scratch;
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
