@@ -16,6 +16,9 @@
 
 namespace he {
 
+// The timer of the text caret's blinking.
+constexpr UINT_PTR kCaretTimer = 0x3FFF;
+
 class EngineWindow {
 public:
     explicit EngineWindow(HWND hwnd);
