@@ -23,12 +23,3 @@ std::string ActionStyled(const Json::Value& action)
     return writer.write(action);
 }
 
-std::wstring Utf16(const std::string& text)
-{
-    return CCodeChange::StringUTF8toUTF16(text);
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    return CCodeChange::StringUTF16toUTF8(text);
-}

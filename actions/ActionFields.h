@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/CodeChange.h"
+
 // The key's text in UTF-16.
 std::wstring ActionText(const Json::Value& action, const char* key);
 // The key as a boolean; fallback when the key is absent.
@@ -13,5 +15,3 @@ bool ActionBool(const Json::Value& action, const char* key, bool fallback);
 // The action as indented JSON text, for debug lines.
 std::string ActionStyled(const Json::Value& action);
 
-std::wstring Utf16(const std::string& text);
-std::string Utf8(const std::wstring& text);

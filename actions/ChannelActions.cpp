@@ -14,7 +14,6 @@
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
-#include "engine/InstallEngine.h"
 
 bool Installer::WriteChannel(std::shared_ptr<Json::Value> action, std::string&)
 {
@@ -22,8 +21,9 @@ bool Installer::WriteChannel(std::shared_ptr<Json::Value> action, std::string&)
     std::wstring key = ActionText(*action, "KEY");
     std::wstring subkey = ActionText(*action, "SUBKEY");
     std::wstring value = ActionText(*action, "value");
-    if (!CInstallEngine::m_wstrChannelId.empty())
-        value = CInstallEngine::m_wstrChannelId;
+    const std::wstring channelId = m_pManager->GetChannelId();
+    if (!channelId.empty())
+        value = channelId;
     if (value == kDefaultChannelId)
         return true;
     if (subkey.empty())

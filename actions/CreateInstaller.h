@@ -37,7 +37,3 @@ std::string WindowsVersionText();
 // The executor for the run mode ("uninstall" or any other text for install)
 // and this Windows version. Never empty.
 std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<iInstallerHost>& manager);
-
-class SetupManager;
-// The executor of a run of this workflow object (SetupManagerHost).
-std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<SetupManager>& manager);

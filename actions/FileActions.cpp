@@ -13,6 +13,7 @@
 #include "actions/Uninstaller.h"
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 #include "common/ProgramFolders.h"
 #include "common/DebugOutput.h"
 
@@ -173,16 +174,14 @@ bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::strin
     std::wstring path = ActionText(*action, "path");
     std::wstring base;
     if (location == L"MyDocument") {
-        LPITEMIDLIST pidl = nullptr;
-        HRESULT hr = ::SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, &pidl);
+        UniqueCoTaskMem<ITEMIDLIST> pidl;
+        HRESULT hr = ::SHGetSpecialFolderLocation(nullptr, CSIDL_PERSONAL, pidl.put());
         if (FAILED(hr)) {
             DebugLineA("stagehand.exe=>deluser SHGetSpecialFolderLocation:%ld%s", static_cast<long>(hr),
                        (",strLocation=" + Utf8(location) + "\n").c_str());
         }
         wchar_t buffer[1024] = {};
-        BOOL ok = pidl != nullptr && ::SHGetPathFromIDListW(pidl, buffer);
-        if (pidl)
-            ::CoTaskMemFree(pidl);
+        BOOL ok = pidl && ::SHGetPathFromIDListW(pidl.get(), buffer);
         if (!ok) {
             DebugLine(L"stagehand.exe=>deluser SHGetPathFromIDList error,strLocation=" + location + L"\n");
             return true;

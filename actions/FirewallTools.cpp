@@ -10,13 +10,10 @@
 
 // Assertion reports name this file with fixed line numbers, so the records
 // stay the same whatever the layout of the source.
-#define FW_ASSERT(expr, line)                                                                   \
-    do {                                                                                        \
-        if (!(expr))                                                                            \
-            ::xlog_detail::ReportAssert(L"" #expr, ::GetLastError(), "FirewallTools.cpp", line); \
-    } while (0)
-
 namespace {
+
+// Assertion records name this file and the lines of the checks they stand for.
+constexpr wchar_t kRecordFile[] = L"FirewallTools.cpp";
 
 const CLSID kClsidNetFwMgr = {0x304CE942, 0x6E39, 0x40D8, {0x94, 0x3A, 0xB9, 0x13, 0xC4, 0x0C, 0x9C, 0xD4}};
 const IID kIidNetFwMgr = {0xF7898AF5, 0xCAC4, 0x4632, {0xA2, 0xEC, 0xDA, 0x06, 0xE5, 0x11, 0x1A, 0xF2}};
@@ -70,20 +67,6 @@ void Print(const char* format, ...)
     std::fflush(stdout);
 }
 
-// A BSTR owner.
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : m_b(::SysAllocString(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { ::SysFreeString(m_b); }
-    BSTR get() const { return m_b; }
-    UINT length() const { return ::SysStringLen(m_b); }
-
-private:
-    BSTR m_b;
-};
-
 std::string Narrow(const wchar_t* path)
 {
     return CCodeChange::StringUTF16toANSI(path ? path : L"");
@@ -129,7 +112,7 @@ HRESULT WindowsFirewallInitialize(INetFwProfile** profile, int selector)
         return hr;
     }
     if (!fwMgr) {
-        FW_ASSERT(fwMgr, 44);
+        XASSERT_AT(fwMgr, kRecordFile, 44);
         return E_FAIL;
     }
     ComPtr<INetFwPolicy> fwPolicy;
@@ -139,24 +122,22 @@ HRESULT WindowsFirewallInitialize(INetFwProfile** profile, int selector)
         return hr;
     }
     if (!fwPolicy) {
-        FW_ASSERT(fwPolicy, 51);
+        XASSERT_AT(fwPolicy, kRecordFile, 51);
         // A success without a policy is no profile either.
         return E_FAIL;
     }
+    ComPtr<INetFwProfile> found;
     if (selector == 1)
-        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_DOMAIN, profile);
+        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_DOMAIN, found.put());
     else if (selector == 2)
-        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_STANDARD, profile);
+        hr = fwPolicy->GetProfileByType(NET_FW_PROFILE_STANDARD, found.put());
     else
-        hr = fwPolicy->get_CurrentProfile(profile);
+        hr = fwPolicy->get_CurrentProfile(found.put());
     if (FAILED(hr)) {
         Print("get_CurrentProfile failed: 0x%08lx\n", static_cast<unsigned long>(hr));
-        if (*profile) {
-            (*profile)->Release();
-            *profile = nullptr;
-        }
         return hr;
     }
+    *profile = found.release();
     return hr;
 }
 
@@ -164,15 +145,15 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
                                     int* fwAppEnabled)
 {
     if (!fwProfile) {
-        FW_ASSERT(fwProfile, 187);
+        XASSERT_AT(fwProfile, kRecordFile, 187);
         return E_INVALIDARG;
     }
     if (!fwProcessImageFileName) {
-        FW_ASSERT(fwProcessImageFileName, 188);
+        XASSERT_AT(fwProcessImageFileName, kRecordFile, 188);
         return E_INVALIDARG;
     }
     if (!fwAppEnabled) {
-        FW_ASSERT(fwAppEnabled, 189);
+        XASSERT_AT(fwAppEnabled, kRecordFile, 189);
         return E_INVALIDARG;
     }
     *fwAppEnabled = 0;
@@ -184,10 +165,10 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
         return E_FAIL;
     }
     if (!fwApps) {
-        FW_ASSERT(fwApps, 205);
+        XASSERT_AT(fwApps, kRecordFile, 205);
         return E_FAIL;
     }
-    Bstr path(fwProcessImageFileName);
+    UniqueBstr path(::SysAllocString(fwProcessImageFileName));
     if (!path.get()) {
         Print("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(E_OUTOFMEMORY));
         return E_OUTOFMEMORY;
@@ -215,15 +196,15 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
 HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName, const wchar_t* fwName)
 {
     if (!fwProfile) {
-        FW_ASSERT(fwProfile, 269);
+        XASSERT_AT(fwProfile, kRecordFile, 269);
         return E_INVALIDARG;
     }
     if (!fwProcessImageFileName) {
-        FW_ASSERT(fwProcessImageFileName, 270);
+        XASSERT_AT(fwProcessImageFileName, kRecordFile, 270);
         return E_INVALIDARG;
     }
     if (!fwName) {
-        FW_ASSERT(fwName, 271);
+        XASSERT_AT(fwName, kRecordFile, 271);
         return E_INVALIDARG;
     }
     int enabled = 0;
@@ -242,7 +223,7 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         return hr;
     }
     if (!fwApps) {
-        FW_ASSERT(fwApps, 302);
+        XASSERT_AT(fwApps, kRecordFile, 302);
         return E_FAIL;
     }
     ComPtr<INetFwAuthorizedApplication> fwApp;
@@ -252,10 +233,10 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         return hr;
     }
     if (!fwApp) {
-        FW_ASSERT(fwApp, 315);
+        XASSERT_AT(fwApp, kRecordFile, 315);
         return E_FAIL;
     }
-    Bstr path(fwProcessImageFileName);
+    UniqueBstr path(::SysAllocString(fwProcessImageFileName));
     if (!path.get()) {
         Print("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(E_OUTOFMEMORY));
         return E_OUTOFMEMORY;
@@ -265,12 +246,12 @@ HRESULT WindowsFirewallAddApp(INetFwProfile* fwProfile, const wchar_t* fwProcess
         Print("put_ProcessImageFileName failed: 0x%08lx\n", static_cast<unsigned long>(hr));
         return hr;
     }
-    Bstr fwBstrName(fwName);
+    UniqueBstr fwBstrName(::SysAllocString(fwName));
     if (!fwBstrName.get()) {
-        ::xlog_detail::ReportAssert(L"fwBstrName", ::GetLastError(), "FirewallTools.cpp", 332);
+        XASSERT_TEXT_AT(false, L"fwBstrName", kRecordFile, 332);
         return E_OUTOFMEMORY;
     }
-    if (fwBstrName.length() == 0) {
+    if (::SysStringLen(fwBstrName.get()) == 0) {
         Print("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(E_OUTOFMEMORY));
         return E_OUTOFMEMORY;
     }
@@ -319,8 +300,8 @@ bool WindowsFirewallRemoveApp(INetFwProfile* profile, const wchar_t* path)
         Print("get_AuthorizedApplications failed: 0x%08lx\n", static_cast<unsigned long>(FAILED(hr) ? hr : E_FAIL));
         return false;
     }
-    Bstr bstrProcessImageFileName(path ? path : L"");
-    if (!bstrProcessImageFileName.get() || bstrProcessImageFileName.length() == 0) {
+    UniqueBstr bstrProcessImageFileName(::SysAllocString(path ? path : L""));
+    if (!bstrProcessImageFileName.get() || ::SysStringLen(bstrProcessImageFileName.get()) == 0) {
         // "length is 0", in the GBK code page.
         Print("RemoveFirewall bstrProcessImageFileName\xB3\xA4\xB6\xC8\xCE\xAA" "0");
         return false;

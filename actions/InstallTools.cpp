@@ -25,21 +25,21 @@ bool IsPinningVerb(const std::wstring& verb)
 // fall back to running the program instead of pinning it.
 bool ContextMenuOffersVerb(const std::wstring& verb, const std::wstring& file)
 {
-    PIDLIST_ABSOLUTE item = nullptr;
-    if (FAILED(::SHParseDisplayName(file.c_str(), nullptr, &item, 0, nullptr)) || !item)
+    UniqueCoTaskMem<ITEMIDLIST> item;
+    if (FAILED(::SHParseDisplayName(file.c_str(), nullptr, item.put(), 0, nullptr)) || !item)
         return false;
     bool offered = false;
     ComPtr<IShellFolder> parent;
     PCUITEMID_CHILD child = nullptr;
-    if (SUCCEEDED(::SHBindToParent(item, IID_IShellFolder, parent.put_void(), &child))) {
+    if (SUCCEEDED(::SHBindToParent(item.get(), IID_IShellFolder, parent.put_void(), &child))) {
         ComPtr<IContextMenu> menu;
         if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
                                             menu.put_void()))) {
-            HMENU popup = ::CreatePopupMenu();
+            UniqueMenu popup(::CreatePopupMenu());
             constexpr UINT kFirst = 1;
-            if (popup && SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirst, 0x7FFF, CMF_NORMAL | CMF_EXTENDEDVERBS))) {
-                for (int index = 0, count = ::GetMenuItemCount(popup); index < count && !offered; ++index) {
-                    UINT id = ::GetMenuItemID(popup, index);
+            if (popup && SUCCEEDED(menu->QueryContextMenu(popup.get(), 0, kFirst, 0x7FFF, CMF_NORMAL | CMF_EXTENDEDVERBS))) {
+                for (int index = 0, count = ::GetMenuItemCount(popup.get()); index < count && !offered; ++index) {
+                    UINT id = ::GetMenuItemID(popup.get(), index);
                     if (id == static_cast<UINT>(-1) || id < kFirst)
                         continue;
                     wchar_t name[128] = {};
@@ -48,11 +48,8 @@ bool ContextMenuOffersVerb(const std::wstring& verb, const std::wstring& file)
                         offered = EqualsNoCase(verb, name);
                 }
             }
-            if (popup)
-                ::DestroyMenu(popup);
         }
     }
-    ::CoTaskMemFree(item);
     return offered;
 }
 
@@ -128,17 +125,16 @@ void InstallTools::NotifyShellChange(LONG event, const std::wstring& path)
 SpecialFolder InstallTools::GetSpecialFolder(int csidl) const
 {
     SpecialFolder result;
-    LPITEMIDLIST items = nullptr;
-    result.hr = ::SHGetSpecialFolderLocation(nullptr, csidl, &items);
-    if (FAILED(result.hr) || items == nullptr) {
+    UniqueCoTaskMem<ITEMIDLIST> items;
+    result.hr = ::SHGetSpecialFolderLocation(nullptr, csidl, items.put());
+    if (FAILED(result.hr) || !items) {
         if (SUCCEEDED(result.hr))
             result.hr = E_FAIL;
         result.status = SpecialFolder::LocationFailed;
         return result;
     }
     wchar_t path[MAX_PATH] = {};
-    BOOL found = ::SHGetPathFromIDListW(items, path);
-    ::CoTaskMemFree(items);
+    BOOL found = ::SHGetPathFromIDListW(items.get(), path);
     if (!found) {
         result.status = SpecialFolder::PathFailed;
         return result;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/SetupList.h"
+#include "engine/model/SetupList.h"
 
 class iInstallerHost {
 public:
@@ -19,6 +19,10 @@ public:
     virtual std::shared_ptr<_UninstallParameter> GetUninstallParameter() const = 0;
     virtual bool IsUninstallRun() const = 0;
     virtual bool IsNoSc() const = 0;
+    // The command line's "noshortcut": every shortcut action is skipped.
+    virtual bool IsNoShortcut() const = 0;
+    // The command line's channel, or "" when none was given.
+    virtual std::wstring GetChannelId() const = 0;
     virtual std::string GetMode() const = 0;
 
     // Sends one "processlist" message for the action.

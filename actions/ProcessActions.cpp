@@ -21,7 +21,7 @@ constexpr DWORD kKillWaitMs = 5000;
 void EndProcesses(const std::wstring& path)
 {
     for (int round = 0; round < kKillRounds; ++round) {
-        UniqueHandle process(FindProcessByPath(path));
+        UniqueHandle process = FindProcessByPath(path);
         if (!process)
             break;
         ::TerminateProcess(process.get(), 0);

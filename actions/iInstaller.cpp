@@ -4,7 +4,6 @@
 
 #include "actions/ActionFields.h"
 #include "common/DebugOutput.h"
-#include "engine/InstallEngine.h"
 
 namespace {
 
@@ -57,7 +56,7 @@ bool iInstaller::IsSkipped(const std::string& verb, const Json::Value& action) c
 {
     if (m_pManager->IsUninstallRun())
         return false;
-    if (CInstallEngine::m_bNoShortcut && IsShortcutVerb(verb))
+    if (m_pManager->IsNoShortcut() && IsShortcutVerb(verb))
         return true;
     auto component = CurrentComponent();
     if (component && component->bNoShortCut && IsShortcutVerb(verb)) {

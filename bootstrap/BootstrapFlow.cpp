@@ -11,6 +11,7 @@
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/PrivateFiles.h"
+#include "common/ProcessOperation.h"
 
 const wchar_t kSetupMutexName[] = L"LarkspurSetup-{B8EA9F43-B8F5-C616-FB4D-1C4272F31A5C}";
 
@@ -69,22 +70,13 @@ std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::w
 
 long RunHiddenAndWait(const std::wstring& exePath, const std::wstring& folder, UniqueHandle pinned)
 {
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = Quoted(exePath);
-    BOOL started =
-        ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
+    ProcessHandles started = StartHiddenProcess(Quoted(exePath), folder.c_str());
     pinned.reset();
-    if (!started)
+    if (!started.process)
         return -1;
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
-    ::WaitForSingleObject(process.get(), INFINITE);
+    ::WaitForSingleObject(started.process.get(), INFINITE);
     DWORD code = 0;
-    if (!::GetExitCodeProcess(process.get(), &code))
+    if (!::GetExitCodeProcess(started.process.get(), &code))
         return -1;
     return static_cast<long>(code);
 }
@@ -173,8 +165,8 @@ void CBootstrap::RunHead(const std::wstring& workFolder)
         PROCESS_INFORMATION pi = {};
         if (::CreateProcessW(nullptr, engineLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workFolder.c_str(),
                              &si, &pi)) {
-            m_hEngine.reset(pi.hProcess);
-            ::CloseHandle(pi.hThread);
+            ProcessHandles engine(pi);
+            m_hEngine = std::move(engine.process);
         }
     }
     if (m_bSplashShown) {

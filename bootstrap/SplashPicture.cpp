@@ -130,9 +130,7 @@ CSplashPicture::~CSplashPicture()
 
 void CSplashPicture::Free()
 {
-    if (m_hBitmap)
-        ::DeleteObject(m_hBitmap);
-    m_hBitmap = nullptr;
+    m_hBitmap.reset();
     m_width = m_height = m_bpp = 0;
 }
 
@@ -169,7 +167,7 @@ bool CSplashPicture::Load(const std::wstring& path)
         info.bmiHeader.biBitCount = static_cast<WORD>(bpp);
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (dib && bits) {
             // GDI+ converts any source format into the DIB's rows.
             GpRect rect = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
@@ -186,12 +184,10 @@ bool CSplashPicture::Load(const std::wstring& path)
             }
         }
         if (ok) {
-            m_hBitmap = dib;
+            m_hBitmap = std::move(dib);
             m_width = static_cast<int>(width);
             m_height = static_cast<int>(height);
             m_bpp = bpp;
-        } else if (dib) {
-            ::DeleteObject(dib);
         }
     }
     api->DisposeImage(bitmap);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/Handles.h"
+
 class CSplashPicture {
 public:
     CSplashPicture() = default;
@@ -15,8 +17,8 @@ public:
     // Replaces the picture with the decoded file; false (and no picture) when
     // GDI+ is missing or the file cannot be decoded.
     bool Load(const std::wstring& path);
-    bool IsLoaded() const { return m_hBitmap != nullptr; }
-    HBITMAP Bitmap() const { return m_hBitmap; }
+    bool IsLoaded() const { return static_cast<bool>(m_hBitmap); }
+    HBITMAP Bitmap() const { return m_hBitmap.get(); }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     int BitsPerPixel() const { return m_bpp; }
@@ -24,7 +26,7 @@ public:
 private:
     void Free();
 
-    HBITMAP m_hBitmap = nullptr;
+    UniqueBitmap m_hBitmap;
     int m_width = 0;
     int m_height = 0;
     int m_bpp = 0;

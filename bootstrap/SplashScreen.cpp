@@ -117,13 +117,12 @@ void CSimpleFrame::OnPaint(HWND hwnd)
     ::GetClientRect(hwnd, &client);
     bool drawn = false;
     if (m_picture.IsLoaded()) {
-        HDC memory = ::CreateCompatibleDC(dc);
+        UniqueMemoryDC memory(::CreateCompatibleDC(dc));
         if (memory) {
-            HGDIOBJ old = ::SelectObject(memory, m_picture.Bitmap());
-            drawn = ::StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, m_picture.Width(),
+            HGDIOBJ old = ::SelectObject(memory.get(), m_picture.Bitmap());
+            drawn = ::StretchBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, m_picture.Width(),
                                  m_picture.Height(), SRCCOPY) != FALSE;
-            ::SelectObject(memory, old);
-            ::DeleteDC(memory);
+            ::SelectObject(memory.get(), old);
         }
     }
     if (!drawn) {

@@ -103,3 +103,26 @@ std::string CCodeChange::StringUTF16toANSI(const std::wstring& text)
 {
     return WideToMulti(CP_ACP, text);
 }
+
+std::wstring Utf16Units(const char* text, size_t length)
+{
+    if (!text || length == 0)
+        return std::wstring();
+    const int units = ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0);
+    std::wstring result(static_cast<size_t>(units > 0 ? units : 0), L'\0');
+    if (units > 0)
+        ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), result.data(), units);
+    return result;
+}
+
+std::string Utf8Units(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int size = static_cast<int>(text.size());
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), size, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), size, result.data(), bytes, nullptr, nullptr);
+    return result;
+}

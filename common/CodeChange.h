@@ -14,3 +14,19 @@ public:
     static std::wstring StringANSItoUTF16(const std::string& text);
     static std::string StringUTF16toANSI(const std::wstring& text);
 };
+
+// UTF-8 <-> UTF-16 of whole texts, as the String forms above (a text ends
+// at its first null character).
+inline std::wstring Utf16(const std::string& text)
+{
+    return CCodeChange::StringUTF8toUTF16(text);
+}
+inline std::string Utf8(const std::wstring& text)
+{
+    return CCodeChange::StringUTF16toUTF8(text);
+}
+
+// Every unit converted, null characters included (script strings); invalid
+// sequences become U+FFFD.
+std::wstring Utf16Units(const char* text, size_t length);
+std::string Utf8Units(const std::wstring& text);

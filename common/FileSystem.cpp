@@ -81,6 +81,23 @@ std::string ReadFileToString(const std::wstring& path, bool binary)
     return content.str();
 }
 
+bool ReadFileBytes(const std::wstring& path, std::string& bytes, unsigned long long maxBytes)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() ||
+           (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+            read == bytes.size());
+}
+
 bool PathExists(const wchar_t* pszPath)
 {
     if (!XCHECK(pszPath && pszPath[0]))
@@ -210,23 +227,21 @@ std::wstring GetModuleDirectory()
 
 std::string GetProgramFilesPathA()
 {
-    LPITEMIDLIST list = nullptr;
-    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES, &list)) || !list)
+    UniqueCoTaskMem<ITEMIDLIST> list;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES, list.put())) || !list)
         return std::string();
     char buffer[270] = {};
-    BOOL ok = ::SHGetPathFromIDListA(list, buffer);
-    ::CoTaskMemFree(list);
+    BOOL ok = ::SHGetPathFromIDListA(list.get(), buffer);
     return ok ? std::string(buffer) : std::string();
 }
 
 std::wstring GetSpecialFolderPath(int csidl)
 {
-    LPITEMIDLIST list = nullptr;
-    if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list)
+    UniqueCoTaskMem<ITEMIDLIST> list;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, list.put())) || !list)
         return std::wstring();
     wchar_t buffer[270] = {};
-    BOOL ok = ::SHGetPathFromIDListW(list, buffer);
-    ::CoTaskMemFree(list);
+    BOOL ok = ::SHGetPathFromIDListW(list.get(), buffer);
     return ok ? std::wstring(buffer) : std::wstring();
 }
 

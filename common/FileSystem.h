@@ -11,6 +11,10 @@ namespace FileSystem {
 size_t WriteStringToFile(const std::wstring& path, const std::string& bytes);
 HRESULT WriteBufferToFile(const wchar_t* path, const void* data, DWORD size);
 std::string ReadFileToString(const std::wstring& path, bool binary);
+// The bytes of the file at path, taken as given (relative paths and "/"
+// allowed); false when it cannot be opened or read, or is larger than
+// maxBytes (bytes is then unspecified).
+bool ReadFileBytes(const std::wstring& path, std::string& bytes, unsigned long long maxBytes);
 bool PathExists(const wchar_t* path);
 bool CreateDirectoryTree(const std::wstring& path);
 enum class TreeDelete { Plain, ClearReadOnly };

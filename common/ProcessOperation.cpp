@@ -15,38 +15,20 @@ namespace {
 
 // Assertion records of this group name the file and the line of the check
 // they stand for, so the records read the same from build to build.
-void ReportCheck(const wchar_t* text, int line)
-{
-    xlog_detail::ReportAssert(text, ::GetLastError(), "ProcessOperation", line);
-}
+constexpr wchar_t kRecordFile[] = L"ProcessOperation";
 
 bool IsEmpty(const wchar_t* text)
 {
     return text == nullptr || *text == L'\0';
 }
 
-// Closes a desktop handle.
-struct DesktopTraits {
-    using Handle = HDESK;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::CloseDesktop(h); }
-};
+using UniqueDesktop = UniqueWinHandle<NullHandleTraits<HDESK, ::CloseDesktop>>;
 
 STARTUPINFOW PlainStartupInfo()
 {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     return si;
-}
-
-void CloseProcessInformation(PROCESS_INFORMATION& pi)
-{
-    if (pi.hThread)
-        ::CloseHandle(pi.hThread);
-    if (pi.hProcess)
-        ::CloseHandle(pi.hProcess);
-    pi = {};
 }
 
 }  // namespace
@@ -56,7 +38,7 @@ namespace ProcessOperation {
 HRESULT RunNormalProcessW(const wchar_t* pszCmdline, const wchar_t* pszWorkDir)
 {
     if (IsEmpty(pszCmdline)) {
-        ReportCheck(L"pszCmdline && *pszCmdline", 64);
+        XASSERT_TEXT_AT(false, L"pszCmdline && *pszCmdline", kRecordFile, 64);
         // Nothing was started: callers must not take this for a launch.
         return E_INVALIDARG;
     }
@@ -79,10 +61,10 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
                      0);
     // Only a test that the interactive desktop is reachable; the new process
     // is not told to use it.
-    UniqueWinHandle<DesktopTraits> hdesk(
+    UniqueDesktop hdesk(
         ::OpenDesktopW(L"default", 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_WRITEOBJECTS | READ_CONTROL | WRITE_DAC));
     if (!hdesk) {
-        ReportCheck(L"hdesk", 23);
+        XASSERT_TEXT_AT(false, L"hdesk", kRecordFile, 23);
         return E_ACCESSDENIED;
     }
     UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -92,13 +74,13 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
     PROCESS_INFORMATION pi = {};
     HRESULT hr = E_FAIL;
     if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, pszWorkDir, &si, &pi)) {
+        ProcessHandles started(pi);
         ::SetLastError(0);
-        CloseProcessInformation(pi);
         hr = S_OK;
     } else {
-        ReportCheck(L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
+        XASSERT_TEXT_AT(false, L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
                     L"&pi)",
-                    28);
+                    kRecordFile, 28);
     }
     ::SetErrorMode(oldMode);
     return hr;
@@ -107,7 +89,7 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
 HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t* pszWorkDir)
 {
     if (IsEmpty(strCmdline)) {
-        ReportCheck(L"strCmdline && *strCmdline", 81);
+        XASSERT_TEXT_AT(false, L"strCmdline && *strCmdline", kRecordFile, 81);
         return E_INVALIDARG;
     }
     wchar_t wszIntegritySid[MAX_PATH] = L"S-1-16-8192";
@@ -116,31 +98,32 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
 
     UniqueHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), MAXIMUM_ALLOWED, token.put())) {
-        ReportCheck(L"OpenProcessToken(GetCurrentProcess(),MAXIMUM_ALLOWED, &hToken)", 87);
+        XASSERT_TEXT_AT(false, L"OpenProcessToken(GetCurrentProcess(),MAXIMUM_ALLOWED, &hToken)", kRecordFile, 87);
         return E_FAIL;
     }
     UniqueHandle newToken;
     if (!::DuplicateTokenEx(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
                             newToken.put())) {
-        ReportCheck(L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
+        XASSERT_TEXT_AT(false, L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
                     L"&hNewToken)",
-                    92);
+                    kRecordFile, 92);
         return E_FAIL;
     }
-    PSID pIntegritySid = nullptr;
-    if (!::ConvertStringSidToSidW(wszIntegritySid, &pIntegritySid) || pIntegritySid == nullptr) {
-        ReportCheck(L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", 95);
+    UniqueLocal integritySid;
+    if (!::ConvertStringSidToSidW(wszIntegritySid, integritySid.put()) || !integritySid) {
+        XASSERT_TEXT_AT(false, L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", kRecordFile, 95);
         return E_FAIL;
     }
     HRESULT hr = E_FAIL;
     TOKEN_MANDATORY_LABEL TIL = {};
     TIL.Label.Attributes = SE_GROUP_INTEGRITY;
+    PSID pIntegritySid = integritySid.get();
     TIL.Label.Sid = pIntegritySid;
     if (!::SetTokenInformation(newToken.get(), TokenIntegrityLevel, &TIL,
                                sizeof(TOKEN_MANDATORY_LABEL) + ::GetLengthSid(pIntegritySid))) {
-        ReportCheck(L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
+        XASSERT_TEXT_AT(false, L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
                     L"GetLengthSid(pIntegritySid))",
-                    100);
+                    kRecordFile, 100);
     } else {
         wchar_t szCmdLine[520] = {};
         lstrcpynW(szCmdLine, strCmdline, 520);
@@ -148,15 +131,14 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
         PROCESS_INFORMATION pi = {};
         if (::CreateProcessAsUserW(newToken.get(), nullptr, szCmdLine, nullptr, nullptr, FALSE, 0, nullptr,
                                    pszWorkDir, &si, &pi)) {
-            CloseProcessInformation(pi);
+            ProcessHandles started(pi);
             hr = S_OK;
         } else {
-            ReportCheck(L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
+            XASSERT_TEXT_AT(false, L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
                         L"&si, &pi)",
-                        104);
+                        kRecordFile, 104);
         }
     }
-    ::LocalFree(pIntegritySid);
     return hr;
 }
 
@@ -165,7 +147,7 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
 HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel)
 {
     if (hProcess == nullptr) {
-        ReportCheck(L"hProcess", 111);
+        XASSERT_TEXT_AT(false, L"hProcess", kRecordFile, 111);
         return E_INVALIDARG;
     }
     OSVERSIONINFOEXW version = {};
@@ -179,15 +161,12 @@ HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel)
     DWORD size = 0;
     if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size) &&
         ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && size != 0) {
-        void* buffer = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size);
-        if (buffer != nullptr) {
-            if (::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer, size, &size)) {
-                PSID sid = static_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-                UCHAR count = *::GetSidSubAuthorityCount(sid);
-                if (count > 0)
-                    level = *::GetSidSubAuthority(sid, count - 1);
-            }
-            ::HeapFree(::GetProcessHeap(), 0, buffer);
+        std::vector<BYTE> buffer(size);
+        if (::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) {
+            PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+            UCHAR count = *::GetSidSubAuthorityCount(sid);
+            if (count > 0)
+                level = *::GetSidSubAuthority(sid, count - 1);
         }
     }
     if (pdwIntegrityLevel)
@@ -204,7 +183,7 @@ bool IsVistaOrLater()
     return version.dwPlatformId > VER_PLATFORM_WIN32_WINDOWS && version.dwMajorVersion >= 6;
 }
 
-bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* workDir)
+ProcessHandles StartHiddenProcess(const std::wstring& command, const wchar_t* workDir)
 {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
@@ -212,18 +191,22 @@ bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* wo
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi = {};
     std::wstring line(command);
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workDir, &si, &pi)) {
-        DWORD error = ::GetLastError();
-        ::SetLastError(error);
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workDir, &si, &pi))
+        return {};
+    return ProcessHandles(pi);
+}
+
+bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* workDir)
+{
+    ProcessHandles started = StartHiddenProcess(command, workDir);
+    if (!started.process)
         return false;
-    }
     if (bWait)
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseProcessInformation(pi);
+        ::WaitForSingleObject(started.process.get(), INFINITE);
     return true;
 }
 
-HANDLE FindProcessByPath(const std::wstring& path)
+UniqueHandle FindProcessByPath(const std::wstring& path)
 {
     std::wstring devicePath = path;
     if (path.size() >= 2 && path[1] == L':') {
@@ -234,7 +217,7 @@ HANDLE FindProcessByPath(const std::wstring& path)
     }
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
-        return nullptr;
+        return {};
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
@@ -245,7 +228,7 @@ HANDLE FindProcessByPath(const std::wstring& path)
         if (::GetProcessImageFileNameW(process.get(), image, MAX_PATH) == 0)
             continue;
         if (_wcsicmp(image, devicePath.c_str()) == 0)
-            return process.release();
+            return process;
     }
-    return nullptr;
+    return {};
 }

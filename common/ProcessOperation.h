@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/Handles.h"
+
 namespace ProcessOperation {
 
 // Starts the command; an elevated caller on Vista or later starts it at
@@ -22,11 +24,14 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
 HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel);
 bool IsVistaOrLater();
 
+// Starts the command without a window, inheriting handles; empty handles when
+// it did not start (the last error says why). `workDir` as below.
+ProcessHandles StartHiddenProcess(const std::wstring& command, const wchar_t* workDir);
 // Starts the command without a window; with bWait, blocks until it ends.
 // Returns whether the command started (the last error says why not).
 // `workDir` (null: the caller's) is the program's working folder.
 bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* workDir = nullptr);
 
 // The first running process whose image is exactly this file (case ignored),
-// opened with all access; null when there is none. The caller closes it.
-HANDLE FindProcessByPath(const std::wstring& path);
+// opened with all access; empty when there is none.
+UniqueHandle FindProcessByPath(const std::wstring& path);

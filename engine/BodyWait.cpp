@@ -6,7 +6,7 @@
 
 #include "common/BodyMarkers.h"
 #include "common/FileSystem.h"
-#include "engine/WorkerStop.h"
+#include "engine/model/WorkerStop.h"
 
 namespace {
 

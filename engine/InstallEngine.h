@@ -5,20 +5,21 @@
 
 #include <string>
 
+#include "common/Handles.h"
+
 class CInstallEngine {
 public:
-    // Engine settings: written once by ParseCmd before any second thread
-    // exists, then only read (the language, channel and skip-select settings
-    // excepted, which later steps of a run may change).
-    static std::wstring m_wstrCmdLine;
-    static std::wstring m_wstrFrom;
-    static std::wstring m_wstrLanguage;
-    static std::wstring m_wstrChannelId;
-    static std::wstring m_wstrUnloadType;
-    static std::wstring m_wstrInstallDir;
-    static bool m_bSkipSelect;
-    static bool m_bNoShortcut;
-    static bool m_bNoStart;
+    // The process's settings record (engine/model/EngineSettings.h) under
+    // the names the engine's steps use.
+    static std::wstring& m_wstrCmdLine;
+    static std::wstring& m_wstrFrom;
+    static std::wstring& m_wstrLanguage;
+    static std::wstring& m_wstrChannelId;
+    static std::wstring& m_wstrUnloadType;
+    static std::wstring& m_wstrInstallDir;
+    static bool& m_bSkipSelect;
+    static bool& m_bNoShortcut;
+    static bool& m_bNoStart;
 
     explicit CInstallEngine(HINSTANCE hInstance = nullptr) : m_hInstance(hInstance) {}
 
@@ -37,7 +38,7 @@ public:
     // Restores the settings' initial values (a fresh process's state).
     static void ResetSettings();
 
-    HANDLE m_hMutex = nullptr;
+    UniqueHandle m_hMutex;  // the single-instance mutex while a run holds it
     HINSTANCE m_hInstance = nullptr;
     bool m_bSilent = false;
     bool m_bNoSc = false;

@@ -3,30 +3,23 @@
 #include "common/CmdLine.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
+#include "engine/model/EngineSettings.h"
 
-std::wstring CInstallEngine::m_wstrCmdLine;
-std::wstring CInstallEngine::m_wstrFrom;
-std::wstring CInstallEngine::m_wstrLanguage;
-std::wstring CInstallEngine::m_wstrChannelId;
-std::wstring CInstallEngine::m_wstrUnloadType;
-std::wstring CInstallEngine::m_wstrInstallDir;
-bool CInstallEngine::m_bSkipSelect = false;
-bool CInstallEngine::m_bNoShortcut = false;
-bool CInstallEngine::m_bNoStart = false;
+std::wstring& CInstallEngine::m_wstrCmdLine = g_engineSettings.wstrCmdLine;
+std::wstring& CInstallEngine::m_wstrFrom = g_engineSettings.wstrFrom;
+std::wstring& CInstallEngine::m_wstrLanguage = g_engineSettings.wstrLanguage;
+std::wstring& CInstallEngine::m_wstrChannelId = g_engineSettings.wstrChannelId;
+std::wstring& CInstallEngine::m_wstrUnloadType = g_engineSettings.wstrUnloadType;
+std::wstring& CInstallEngine::m_wstrInstallDir = g_engineSettings.wstrInstallDir;
+bool& CInstallEngine::m_bSkipSelect = g_engineSettings.bSkipSelect;
+bool& CInstallEngine::m_bNoShortcut = g_engineSettings.bNoShortcut;
+bool& CInstallEngine::m_bNoStart = g_engineSettings.bNoStart;
 
 void CInstallEngine::ResetSettings()
 {
-    m_wstrCmdLine.clear();
-    m_wstrFrom.clear();
-    m_wstrLanguage.clear();
-    m_wstrChannelId.clear();
-    m_wstrUnloadType.clear();
-    m_wstrInstallDir.clear();
-    m_bSkipSelect = false;
-    m_bNoShortcut = false;
-    m_bNoStart = false;
+    g_engineSettings = EngineSettings{};
 }
 
 namespace {

@@ -8,9 +8,9 @@
 #include "common/ProcessOperation.h"
 #include "engine/BodyWait.h"
 #include "engine/InstallEngine.h"
-#include "engine/InstallPath.h"
+#include "engine/model/InstallPath.h"
 #include "engine/SetupManager.h"
-#include "engine/WorkerStop.h"
+#include "engine/model/WorkerStop.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <vector>
 
-bool OpenMachineKey(const std::wstring& subKey, REGSAM access, HKEY& key)
+UniqueHKey OpenMachineKey(const std::wstring& subKey, REGSAM access)
 {
-    key = nullptr;
+    UniqueHKey key;
     // An empty name would open the root itself, which is no component's record.
-    if (subKey.empty())
-        return false;
-    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key) == ERROR_SUCCESS;
+    if (!subKey.empty() && ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, key.put()) != ERROR_SUCCESS)
+        key.release();
+    return key;
 }
 
 bool ReadRegString(HKEY key, const wchar_t* name, DWORD bufferBytes, DWORD sizeBytes, std::wstring& value)

@@ -4,9 +4,11 @@
 
 #include <string>
 
-// Opens HKEY_LOCAL_MACHINE\subKey with the given access; false when it fails
+#include "common/Handles.h"
+
+// Opens HKEY_LOCAL_MACHINE\subKey with the given access; empty when it fails
 // or when subKey is empty.
-bool OpenMachineKey(const std::wstring& subKey, REGSAM access, HKEY& key);
+UniqueHKey OpenMachineKey(const std::wstring& subKey, REGSAM access);
 
 // A REG_SZ / REG_EXPAND_SZ value read into a zero-filled buffer of
 // bufferBytes bytes, of which sizeBytes are offered to the query. A value

@@ -6,7 +6,7 @@
 #include "common/Handles.h"
 #include "common/ProcessOperation.h"
 #include "common/WindowMessage.h"
-#include "engine/FrameworkMessage.h"
+#include "engine/QuitRequest.h"
 #include "engine/RegistryRead.h"
 #include "engine/SetupManager.h"
 
@@ -27,8 +27,7 @@ bool IsRunning(const _SetupList& record)
     std::wstring path;
     if (!ReadRegString(key.get(), L"AppInstallPath", 520, 519, path))
         return false;
-    UniqueHandle process(FindProcessByPath(path));
-    return static_cast<bool>(process);
+    return static_cast<bool>(FindProcessByPath(path));
 }
 
 void SendFramework(const std::string& text)
@@ -69,12 +68,12 @@ bool SetupManager::StopRunningProduct(std::string& answer)
     for (const auto& id : running) {
         if (!::FindWindowW(kDeviceServiceWindowClass, nullptr))
             continue;
-        std::string message = FrameworkQuitMessage(id);
+        std::string message = QuitRequest(id);
         DebugLineA("stagehand.exe=>Send a message to the client, let it off:%s", message.c_str());
         SendFramework(message);
     }
     if (serviceTakesPart && !serviceId.empty() && ::FindWindowW(kDeviceServiceWindowClass, nullptr)) {
-        std::string message = FrameworkServiceQuitMessage();
+        std::string message = ServiceQuitRequest();
         DebugLineA("stagehand.exe=>To send a message to the agent, let it off:%s", message.c_str());
         SendFramework(message);
     }

@@ -8,30 +8,20 @@
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
-#include "engine/InstallPath.h"
-#include "engine/JsonFields.h"
+#include "engine/model/InstallPath.h"
+#include "engine/model/JsonFields.h"
 #include "engine/RegistryRead.h"
 #include "engine/SetupListFile.h"
 #include "engine/SetupManager.h"
 
 namespace {
 
-std::string ToUtf8(const std::wstring& text)
-{
-    return CCodeChange::StringUTF16toUTF8(text);
-}
-
-std::wstring ToUtf16(const std::string& text)
-{
-    return CCodeChange::StringUTF8toUTF16(text);
-}
-
 // The Program Files folder of the running (32-bit) program with the company folder.
 std::string DefaultCompanyFolder()
 {
-    return ToUtf8(FileSystem::GetSpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\" + kCompanyFolder);
+    return Utf8(FileSystem::GetSpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\" + kCompanyFolder);
 }
 
 // The fields that both lists read. Components that are not JSON objects are
@@ -135,7 +125,7 @@ bool SetupManager::ParseSetupList()
         if (!IsServiceComponent(*record) && !CInstallEngine::m_wstrInstallDir.empty()) {
             std::wstring code;
             if (CheckInstallPath(CInstallEngine::m_wstrInstallDir, code)) {
-                record->strInstallDir = ToUtf8(CInstallEngine::m_wstrInstallDir);
+                record->strInstallDir = Utf8(CInstallEngine::m_wstrInstallDir);
                 fromSwitch = true;
             }
         }
@@ -167,12 +157,10 @@ bool SetupManager::ParseUninstallList()
         SetupListPtr record = ReadComponent(element);
         const bool isService = IsServiceComponent(*record);
 
-        HKEY raw = nullptr;
-        if (OpenMachineKey(ToUtf16(record->strRegKey), KEY_READ, raw)) {
-            UniqueHKey key(raw);
+        if (UniqueHKey key = OpenMachineKey(Utf16(record->strRegKey), KEY_READ)) {
             std::wstring folder;
             if (ReadRegString(key.get(), L"InstallDir", 599, 599, folder))
-                record->strInstallDir = ToUtf8(folder);
+                record->strInstallDir = Utf8(folder);
         }
         if (record->strInstallDir.empty()) {
             if (isService) {
@@ -181,12 +169,12 @@ bool SetupManager::ParseUninstallList()
                 std::wstring parent = ParentFolderOf(FileSystem::GetModuleDirectory());
                 while (!parent.empty() && (parent.back() == L'\\' || parent.back() == L'/'))
                     parent.pop_back();
-                record->strInstallDir = ToUtf8(parent);
+                record->strInstallDir = Utf8(parent);
             }
         }
         CopyElements(element, "actions", record->vecActions);
 
-        if (!unloadType.empty() && unloadType != L"All" && !isService && ToUtf16(record->strName) != unloadType)
+        if (!unloadType.empty() && unloadType != L"All" && !isService && Utf16(record->strName) != unloadType)
             continue;
         InsertInOrder(m_vecAll, std::move(record));
     }
@@ -197,18 +185,16 @@ bool SetupManager::ReadInstalledState()
 {
     for (const SetupListPtr& record : m_vecAll) {
         const bool isService = IsServiceComponent(*record);
-        HKEY raw = nullptr;
-        if (OpenMachineKey(ToUtf16(record->strRegKey), KEY_READ, raw)) {
-            UniqueHKey key(raw);
+        if (UniqueHKey key = OpenMachineKey(Utf16(record->strRegKey), KEY_READ)) {
             std::wstring appPath;
             if (ReadRegString(key.get(), L"AppInstallPath", 519, 519, appPath) && !appPath.empty()
                 && ::PathFileExistsW(appPath.c_str())) {
                 std::wstring text;
                 if (isService && ReadRegString(key.get(), L"Version", 520, 520, text))
-                    record->bSelected = CompareVersion(ToUtf8(text), record->strVersion) == -1;
+                    record->bSelected = CompareVersion(Utf8(text), record->strVersion) == -1;
                 std::wstring folder;
                 if (ReadRegString(key.get(), L"InstallDir", 520, 520, folder)) {
-                    record->strInstallDir = ToUtf8(folder);
+                    record->strInstallDir = Utf8(folder);
                     if (!isService)
                         CInstallEngine::m_bSkipSelect = true;
                 }

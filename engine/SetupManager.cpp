@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "common/DebugOutput.h"
-#include "engine/WorkerStop.h"
+#include "engine/model/WorkerStop.h"
 
 SetupManager::SetupManager()
     : m_pMessageSignal(std::make_shared<MessageSignal>()),

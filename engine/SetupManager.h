@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/MessageSignal.h"
-#include "engine/SetupList.h"
-#include "engine/SetupStatus.h"
-#include "engine/Win32Sync.h"
-#include "engine/WorkerStop.h"
+#include "engine/model/MessageSignal.h"
+#include "engine/model/SetupList.h"
+#include "engine/model/SetupStatus.h"
+#include "common/Win32Sync.h"
+#include "engine/model/WorkerStop.h"
 
 class SetupManager : public std::enable_shared_from_this<SetupManager> {
 public:

@@ -5,8 +5,8 @@
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "engine/InstallEngine.h"
-#include "engine/InstallPath.h"
-#include "engine/JsonFields.h"
+#include "engine/model/InstallPath.h"
+#include "engine/model/JsonFields.h"
 #include "engine/SetupManager.h"
 
 namespace {

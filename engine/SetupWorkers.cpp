@@ -2,11 +2,11 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "actions/CreateInstaller.h"
 #include "common/DebugOutput.h"
 #include "engine/LegacyMigration.h"
 #include "engine/SetupManager.h"
-#include "engine/WorkerStop.h"
+#include "engine/SetupManagerHost.h"
+#include "engine/model/WorkerStop.h"
 
 namespace {
 

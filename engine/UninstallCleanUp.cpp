@@ -6,7 +6,7 @@
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/PrivateFiles.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 
 bool g_bRemoveServiceDir = false;
 std::wstring g_wstrServiceDir;

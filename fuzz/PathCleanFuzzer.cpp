@@ -1,7 +1,7 @@
 // The folder-name cleaner, wide and narrow, on any text: no crash, and the
 // result never grows by more than the colon it puts back.
 #include "FuzzText.h"
-#include "engine/InstallPath.h"
+#include "engine/model/InstallPath.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/AesCipher.h"
-#include "engine/JsonFields.h"
+#include "engine/model/JsonFields.h"
 #include "engine/SetupListFile.h"
 
 namespace {

@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "htmlengine/Css.h"
 #include "htmlengine/Dom.h"
 #include "htmlengine/Images.h"
 #include "htmlengine/Script.h"
 
 namespace he {
+
+// The timer of the text caret's blinking.
+constexpr UINT_PTR kCaretTimer = 0x3FFF;
 
 class EngineWindow {
 public:
@@ -117,7 +121,7 @@ private:
     bool m_caretOn = false;
     int m_lastWidth = -1, m_lastHeight = -1;
 
-    HBITMAP m_dib = nullptr;
+    UniqueBitmap m_dib;
     void* m_bits = nullptr;
     int m_dibW = 0, m_dibH = 0;
     Timing m_timing;

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "common/Handles.h"
 #include "htmlengine/Fonts.h"
 
 namespace he {
@@ -15,10 +16,10 @@ void AttachBitmap(Picture& p)
 std::shared_ptr<Picture> DecodeImage(const unsigned char* data, size_t size)
 {
     if (!data || size < 8 || size > 64u * 1024 * 1024 || !EnsureGdiplus()) return nullptr;
-    IStream* raw = SHCreateMemStream(data, static_cast<UINT>(size));
-    if (!raw) return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(raw));
-    raw->Release();
+    ComPtr<IStream> stream(SHCreateMemStream(data, static_cast<UINT>(size)));
+    if (!stream) return nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream.get()));
+    stream.reset();
     if (!decoded || decoded->GetLastStatus() != Gdiplus::Ok || decoded->GetWidth() == 0 || decoded->GetHeight() == 0) return nullptr;
     UINT w = decoded->GetWidth(), h = decoded->GetHeight();
     // 16 M pixels (64 MB decoded) is far beyond any page picture and still fits

@@ -1,6 +1,7 @@
 // Editing in text fields: caret, selection, clipboard, undo and the context menu.
 #include <algorithm>
 
+#include "common/Handles.h"
 #include "htmlengine/EngineWindow.h"
 #include "htmlengine/Fonts.h"
 #include "htmlengine/Painter.h"
@@ -50,13 +51,12 @@ void SetClipboardText(HWND hwnd, const std::wstring& text)
 {
     if (!OpenClipboard(hwnd)) return;
     EmptyClipboard();
-    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
-        if (void* p = GlobalLock(mem)) {
+    if (UniqueGlobal mem{GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))}) {
+        if (void* p = GlobalLock(mem.get())) {
             memcpy(p, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-            GlobalUnlock(mem);
-            if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
-        } else {
-            GlobalFree(mem);
+            GlobalUnlock(mem.get());
+            // The clipboard owns the memory once it has taken it.
+            if (SetClipboardData(CF_UNICODETEXT, mem.get())) mem.release();
         }
     }
     CloseClipboard();

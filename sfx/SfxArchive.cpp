@@ -77,6 +77,9 @@ std::wstring EntryName(const CSzArEx& db, UInt32 index)
     return name;
 }
 
+// The stub keeps its own long-path and folder helpers: common/FileSystem would
+// pull the log and shell code into every self-extracting archive.
+
 // "\\?\" form of a local absolute path, so that deep trees work.
 std::wstring LongForm(const std::wstring& path)
 {

@@ -4,6 +4,7 @@
 
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 
 namespace {
 
@@ -24,19 +25,19 @@ ISciterAPI* CSciterBinding::LoadFrom(const std::wstring& folder)
     if (g_api) return g_api;
     std::wstring path = folder + L"sciter32.dll";
     // By full path and without searching the program's folder for its dependencies.
-    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module) {
         DebugLine(L"stagehand.exe=>LoadLibrary sciter32.dll failed: " + path);
         return nullptr;
     }
-    auto entry = Export<SciterAPI_ptr>(module, "SciterAPI");
+    auto entry = Export<SciterAPI_ptr>(module.get(), "SciterAPI");
     ISciterAPI* api = entry ? entry() : nullptr;
     if (!api) {
         DebugLine(L"stagehand.exe=>GetProcAddress SciterAPI failed");
-        ::FreeLibrary(module);
         return nullptr;
     }
-    g_module = module;
+    // Loaded for the rest of the process.
+    g_module = module.release();
     g_api = api;
     if (api->TIScriptAPI) g_scriptApi = api->TIScriptAPI();
     return g_api;
@@ -58,14 +59,12 @@ bool CSciterBinding::OpenInspector(HWND window)
     ISciterAPI* api = g_api;
     if (!api) return false;
     std::wstring path = FileSystem::GetModuleDirectory() + L"inspector32.dll";
-    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module) return false;
     using InspectorFn = BOOL(WINAPI*)(HWND, ISciterAPI*);
-    auto inspect = Export<InspectorFn>(module, "SciterWindowInspector");
-    if (!inspect) {
-        ::FreeLibrary(module);
-        return false;
-    }
+    auto inspect = Export<InspectorFn>(module.get(), "SciterWindowInspector");
+    if (!inspect) return false;
     // The inspector stays loaded while it shows its window.
+    module.release();
     return inspect(window, api) != FALSE;
 }

@@ -6,10 +6,11 @@
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 #include "common/XLog.h"
-#include "engine/FolderName.h"
-#include "engine/InstallEngine.h"
-#include "engine/InstallPath.h"
+#include "engine/model/EngineSettings.h"
+#include "engine/model/FolderName.h"
+#include "engine/model/InstallPath.h"
 #include "ui/ResLoaders.h"
 #include "ui/SetupUI.h"
 
@@ -44,8 +45,6 @@ bool FirstArg(const Json::Value& v, std::string& out)
 
 std::string Styled(const Json::Value& v) { return Json::StyledWriter().write(v); }
 
-std::wstring Wide(const std::string& s) { return CCodeChange::StringUTF8toUTF16(s); }
-std::string Utf8(const std::wstring& s) { return CCodeChange::StringUTF16toUTF8(s); }
 
 }  // namespace
 
@@ -164,12 +163,11 @@ std::string SciterView::SelectFolderPostion(const std::string&)
     info.hwndOwner = m_hRootWnd;
     info.lpszTitle = L"";
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE list = ::SHBrowseForFolderW(&info);
+    UniqueCoTaskMem<ITEMIDLIST> list(::SHBrowseForFolderW(&info));
     if (!list)
         return "";
     wchar_t path[MAX_PATH] = {};
-    const BOOL got = ::SHGetPathFromIDListW(list, path);
-    ::CoTaskMemFree(list);
+    const BOOL got = ::SHGetPathFromIDListW(list.get(), path);
     if (!got)
         return Styled(Json::Value());
     return SelectedFolderResult(path);
@@ -207,7 +205,7 @@ std::string SciterView::DecisionPath(const std::string& args)
     std::string first;
     if (!FirstArg(v, first))
         return "";
-    return DecisionPathResult(Wide(first));
+    return DecisionPathResult(Utf16(first));
 }
 
 std::string LicenseHtml(const std::string& bytes)
@@ -262,7 +260,7 @@ std::string SciterView::ShellExecute(const std::string& args)
     FirstArg(v, operation);
     if (v.isArray() && v.size() > 1 && v[1].isString())
         file = v[1].asString();
-    const std::wstring op = Wide(operation), target = Wide(file);
+    const std::wstring op = Utf16(operation), target = Utf16(file);
     ::ShellExecuteW(nullptr, op.c_str(), target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return "true";
 }
@@ -300,7 +298,7 @@ std::string SciterView::SetLanguage(const std::string& args)
         return "";
     std::string code;
     FirstArg(v, code);
-    CInstallEngine::m_wstrLanguage = Wide(code);
+    g_engineSettings.wstrLanguage = Utf16(code);
     return "true";
 }
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/MessageSignal.h"
+#include "engine/model/MessageSignal.h"
 
 class iSetupUI {
 public:

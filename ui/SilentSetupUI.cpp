@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "engine/JsonFields.h"
-#include "engine/WorkerStop.h"
+#include "engine/model/JsonFields.h"
+#include "engine/model/WorkerStop.h"
 
 CSilentSetupUI::CSilentSetupUI(const std::wstring& uiFolder) : iSetupUI(uiFolder) {}
 

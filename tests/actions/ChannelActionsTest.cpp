@@ -6,8 +6,8 @@
 #include "common/AesCipher.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
-#include "engine/InstallEngine.h"
 #include "tests/actions/FakeHost.h"
+#include "tests/support/ScopedRegistryKey.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -31,27 +31,15 @@ class ChannelActions : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CInstallEngine::ResetSettings();
         component = host->AddComponent("Larkspur", {});
-        component->strRegKey = U8(keyPath + L"\\Larkspur");
-        component->strInstallDir = U8(scratch / L"app");
+        component->strRegKey = Utf8(keyPath + L"\\Larkspur");
+        component->strInstallDir = Utf8(scratch / L"app");
     }
-    void TearDown() override
-    {
-        CInstallEngine::ResetSettings();
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath.c_str());
-    }
-    bool Run(const std::string& action)
-    {
-        std::string result;
-        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
-        auto parsed = ParseAction(action);
-        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
-    }
+    bool Run(const std::string& action) { return RunAction(host, action); }
     std::string ChannelAction(const std::string& subkey) const
     {
         return R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":")" + subkey +
-               R"(","value":")" + U8(kDefaultChannelId) + "\"}";
+               R"(","value":")" + Utf8(kDefaultChannelId) + "\"}";
     }
     // A product key under the test parent with the given install time.
     void AddProduct(const std::wstring& name, const std::wstring& installTime, const std::wstring& channel,
@@ -67,7 +55,8 @@ protected:
     }
 
     ScratchFolder scratch;
-    std::wstring keyPath = L"SOFTWARE\\LarkspurTestChannel" + std::to_wstring(::GetCurrentProcessId());
+    ScopedRegistryKey parent;
+    const std::wstring keyPath = parent.Path();
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
     std::shared_ptr<_SetupList> component;
 };
@@ -83,7 +72,7 @@ TEST_F(ChannelActions, DefaultValueWithoutACommandLineChannelKeepsTheRecordedOne
 
 TEST_F(ChannelActions, CommandLineChannelIsWrittenUnderChannelIdForAnEmptySubkey)
 {
-    CInstallEngine::m_wstrChannelId = kOtherChannel;
+    host->channelId = kOtherChannel;
     EXPECT_TRUE(Run(ChannelAction("")));
     EXPECT_TRUE(Run(ChannelAction("Other")));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, keyPath + L"\\Larkspur", L"ChannelID"), kOtherChannel);
@@ -99,7 +88,7 @@ TEST_F(ChannelActions, ListValueOtherThanTheDefaultIsWrittenWithItsFolderExpande
 
 TEST_F(ChannelActions, UnknownRootIsLoggedAndTheActionSucceeds)
 {
-    CInstallEngine::m_wstrChannelId = kOtherChannel;
+    host->channelId = kOtherChannel;
     DebugCapture capture;
     auto action = ParseAction(R"({"action":"channel","CLASS":"HKXX","KEY":"$REGKEY$","SUBKEY":"","value":"v"})");
     std::string result;
@@ -142,7 +131,7 @@ TEST_F(ChannelActions, AesencodeWritesTheEncodedListWithoutItsByteOrderMark)
 {
     FileSystem::CreateDirectoryTree(scratch / L"setup");
     FileSystem::CreateDirectoryTree(scratch / L"app");
-    host->installParam->strSetupDir = U8(scratch / L"setup\\");
+    host->installParam->strSetupDir = Utf8(scratch / L"setup\\");
     const std::string list = R"({"installs":[{"name":"Larkspur"}]})";
     FileSystem::WriteStringToFile(scratch / L"setup\\uninst.ini", "\xEF\xBB\xBF" + list);
     FileSystem::WriteStringToFile(scratch / L"app\\uninst.ini", std::string(500, 'x'));

@@ -3,7 +3,6 @@
 #include "actions/CreateInstaller.h"
 #include "actions/Placeholders.h"
 #include "common/FileSystem.h"
-#include "engine/InstallEngine.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/support/TestSupport.h"
 
@@ -16,8 +15,6 @@ std::string MkdirAction(const std::wstring& dir, const std::string& extra = "")
 
 class Dispatch : public ::testing::Test {
 protected:
-    void SetUp() override { CInstallEngine::ResetSettings(); }
-    void TearDown() override { CInstallEngine::ResetSettings(); }
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
     ScratchFolder scratch;
 };
@@ -81,7 +78,7 @@ TEST_F(Dispatch, EachTableHoldsItsOwnVerbs)
 
 TEST_F(Dispatch, NoShortcutSettingSkipsShortcutVerbsOnlyDuringInstall)
 {
-    CInstallEngine::m_bNoShortcut = true;
+    host->noShortcut = true;
     host->AddComponent("Larkspur", {"{\"action\":\"desktop\"}", "{\"action\":\"quickstart\"}",
                                     "{\"action\":\"menu\"}", MkdirAction(scratch / L"m")});
     DebugCapture capture;
@@ -176,7 +173,7 @@ TEST(Placeholders, FirstOccurrenceOrAllWithoutReexpandingInsertedValues)
 TEST_F(Dispatch, MkdirExpandsTheFirstProgramDirOnly)
 {
     auto component = host->AddComponent("Larkspur", {"{\"action\":\"mkdir\",\"dirname\":\"$PROGRAMDIR$\\\\$PROGRAMDIR$\"}"});
-    component->strInstallDir = U8(scratch.Path() + L"base");
+    component->strInstallDir = Utf8(scratch.Path() + L"base");
     EXPECT_TRUE(CreateInstaller("install", host)->ProcessList());
     EXPECT_TRUE(FileSystem::PathExists((scratch.Path() + L"base\\$PROGRAMDIR$").c_str()));
 }

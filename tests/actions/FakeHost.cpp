@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "actions/CreateInstaller.h"
 #include "common/CodeChange.h"
 
 std::shared_ptr<Json::Value> ParseAction(const std::string& text)
@@ -10,6 +11,14 @@ std::shared_ptr<Json::Value> ParseAction(const std::string& text)
     Json::Reader reader;
     EXPECT_TRUE(reader.parse(text, *value, false)) << text;
     return value;
+}
+
+bool RunAction(const std::shared_ptr<FakeHost>& host, const std::string& action)
+{
+    std::string result;
+    auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
+    auto parsed = ParseAction(action);
+    return executor->DoAction((*parsed)["action"].asString(), result, parsed);
 }
 
 std::shared_ptr<_SetupList> FakeHost::AddComponent(const std::string& name, const std::vector<std::string>& actions)
@@ -22,15 +31,10 @@ std::shared_ptr<_SetupList> FakeHost::AddComponent(const std::string& name, cons
     return component;
 }
 
-std::string U8(const std::wstring& text)
-{
-    return CCodeChange::StringUTF16toUTF8(text);
-}
-
 std::string JsonPath(const std::wstring& path)
 {
     std::string result;
-    for (char c : U8(path)) {
+    for (char c : Utf8(path)) {
         result += c;
         if (c == '\\')
             result += '\\';

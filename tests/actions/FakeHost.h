@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "actions/InstallerHost.h"
+#include "common/CodeChange.h"
 
 class FakeHost : public iInstallerHost {
 public:
@@ -14,6 +15,8 @@ public:
     std::shared_ptr<_UninstallParameter> GetUninstallParameter() const override { return uninstallParam; }
     bool IsUninstallRun() const override { return uninstall; }
     bool IsNoSc() const override { return noSc; }
+    bool IsNoShortcut() const override { return noShortcut; }
+    std::wstring GetChannelId() const override { return channelId; }
     std::string GetMode() const override { return mode; }
     void ReportAction(int nProgress, const std::shared_ptr<Json::Value>& pAction) override
     {
@@ -31,12 +34,15 @@ public:
     std::shared_ptr<_UninstallParameter> uninstallParam = std::make_shared<_UninstallParameter>();
     bool uninstall = false;
     bool noSc = false;
+    bool noShortcut = false;
+    std::wstring channelId;
     std::string mode;
     std::vector<int> progress;
     std::vector<std::shared_ptr<Json::Value>> reported;
 };
 
 std::shared_ptr<Json::Value> ParseAction(const std::string& text);
-std::string U8(const std::wstring& text);
+// Runs one action (JSON text) with the executor of the host's run kind.
+bool RunAction(const std::shared_ptr<FakeHost>& host, const std::string& action);
 // The path with every backslash doubled, for JSON texts.
 std::string JsonPath(const std::wstring& path);

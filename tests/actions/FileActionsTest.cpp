@@ -18,7 +18,7 @@ bool Exists(const std::wstring& path)
 
 void Write(const std::wstring& path, const std::string& text)
 {
-    ASSERT_EQ(FileSystem::WriteStringToFile(path, text), text.size()) << U8(path);
+    ASSERT_EQ(FileSystem::WriteStringToFile(path, text), text.size()) << Utf8(path);
 }
 
 std::string Read(const std::wstring& path)
@@ -33,17 +33,11 @@ protected:
         FileSystem::CreateDirectoryTree(scratch / L"setup\\Service");
         FileSystem::CreateDirectoryTree(scratch / L"setup\\Service\\sub");
         FileSystem::CreateDirectoryTree(scratch / L"app");
-        host->installParam->strSetupDir = U8(scratch / L"setup\\");
+        host->installParam->strSetupDir = Utf8(scratch / L"setup\\");
         component = host->AddComponent("Service", {});
-        component->strInstallDir = U8(scratch / L"app");
+        component->strInstallDir = Utf8(scratch / L"app");
     }
-    bool Run(const std::string& action)
-    {
-        std::string result;
-        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
-        auto parsed = ParseAction(action);
-        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
-    }
+    bool Run(const std::string& action) { return RunAction(host, action); }
 
     ScratchFolder scratch;
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
@@ -70,7 +64,7 @@ TEST_F(FileActions, MkdirCreatesParentsAndLogsEveryCallWithItsFlags)
 
 TEST_F(FileActions, MkdirTakesTheServiceFolderFromTheInstallParameter)
 {
-    host->installParam->strServiceDir = U8(scratch / L"svc");
+    host->installParam->strServiceDir = Utf8(scratch / L"svc");
     EXPECT_TRUE(Run(R"({"action":"mkdir","dirname":"$SERVICEDIR$\\x"})"));
     EXPECT_TRUE(Exists(scratch / L"svc\\x"));
 }
@@ -190,13 +184,7 @@ TEST_F(FileActions, DeldirRemovesAnEmptyFolderThroughAHiddenCommandInterpreter)
     Write(scratch / L"app\\file", "f");
     EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\Empty Folder"})"));
     EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\file"})"));
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !Exists(scratch / L"app\\Empty Folder");
-        if (!gone)
-            ::Sleep(100);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(scratch / L"app\\Empty Folder"); }, std::chrono::seconds(10)));
     EXPECT_TRUE(Exists(scratch / L"app\\file"));
 }
 
@@ -211,7 +199,7 @@ TEST_F(FileActions, DeluserRemovesUnderTheTemporaryFolderOnlyWhenTheUserAskedFor
     Write(folder + L"\\inner\\deeper\\data.db", "d");
     Write(folder + L"\\top.txt", "t");
     const std::string action = "{\"action\":\"deluser\",\"location\":\"AppData\",\"path\":\"$APPDATA$\\\\" +
-                               U8(name) + "\"}";
+                               Utf8(name) + "\"}";
     EXPECT_TRUE(Run(action));
     EXPECT_TRUE(Exists(folder + L"\\top.txt"));
 
@@ -234,7 +222,7 @@ TEST_F(FileActions, DeluserKeepsAFolderThatStillHoldsALockedFile)
     HANDLE lock = ::CreateFileW((folder + L"\\sub\\locked.db").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                                 nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + U8(name) + "\"}"));
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + Utf8(name) + "\"}"));
     ::CloseHandle(lock);
     EXPECT_TRUE(Exists(folder + L"\\sub\\locked.db"));
     EXPECT_FALSE(Exists(folder + L"\\free.txt"));
@@ -249,7 +237,7 @@ TEST_F(FileActions, DeluserWithTheDocumentsFolderRemovesAFile)
     ASSERT_FALSE(docs.empty());
     std::wstring name = L"lkt_doc_" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
     Write(docs + L"\\" + name, "doc");
-    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"MyDocument\",\"path\":\"$MYDOCUMENTS$\\\\" + U8(name) +
+    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"MyDocument\",\"path\":\"$MYDOCUMENTS$\\\\" + Utf8(name) +
                     "\"}"));
     EXPECT_FALSE(Exists(docs + L"\\" + name));
 }
@@ -265,7 +253,7 @@ TEST_F(FileActions, DeluserRemovesALinkWithoutEnteringIt)
     ::GetTempPathW(MAX_PATH, temp);
     // The scratch folder below the temporary folder, as JSON text (backslashes escaped).
     std::string relative;
-    for (char c : U8(user.Path().substr(wcslen(temp))))
+    for (char c : Utf8(user.Path().substr(wcslen(temp))))
         relative += c == '\\' ? std::string("\\\\") : std::string(1, c);
     FileSystem::CreateDirectoryTree(user / L"data");
     Write(user / L"data\\mine.txt", "m");

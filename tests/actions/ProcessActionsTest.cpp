@@ -40,13 +40,12 @@ UniqueHandle Start(const std::wstring& path)
 // visible to the process finder).
 bool WaitUntilRunning(const UniqueHandle& process)
 {
-    for (int i = 0; i < 100; ++i) {
-        wchar_t image[MAX_PATH] = {};
-        if (::GetProcessImageFileNameW(process.get(), image, MAX_PATH) != 0 && image[0] != L'\0')
-            return true;
-        ::Sleep(50);
-    }
-    return false;
+    return WaitUntil(
+        [&process] {
+            wchar_t image[MAX_PATH] = {};
+            return ::GetProcessImageFileNameW(process.get(), image, MAX_PATH) != 0 && image[0] != L'\0';
+        },
+        std::chrono::seconds(5), std::chrono::milliseconds(50));
 }
 
 bool HasEnded(const UniqueHandle& process, DWORD waitMs = 0)
@@ -63,13 +62,10 @@ std::wstring Recorded(const std::wstring& exe)
 
 std::wstring WaitForRecord(const std::wstring& exe)
 {
-    for (int i = 0; i < 100; ++i) {
-        std::wstring text = Recorded(exe);
-        if (!text.empty())
-            return text;
-        ::Sleep(100);
-    }
-    return std::wstring();
+    std::wstring text;
+    WaitUntil([&] { return !(text = Recorded(exe)).empty(); }, std::chrono::seconds(10),
+              std::chrono::milliseconds(100));
+    return text;
 }
 
 class ProcessActions : public ::testing::Test {
@@ -79,20 +75,14 @@ protected:
         FileSystem::CreateDirectoryTree(scratch / L"app\\Service");
         FileSystem::CreateDirectoryTree(scratch / L"other");
         component = host->AddComponent("Service", {});
-        component->strInstallDir = U8(scratch / L"app");
+        component->strInstallDir = Utf8(scratch / L"app");
     }
     void TearDown() override
     {
         for (auto& process : started)
             ::TerminateProcess(process.get(), 0);
     }
-    bool Run(const std::string& action)
-    {
-        std::string result;
-        auto executor = CreateInstaller(host->uninstall ? "uninstall" : "install", host);
-        auto parsed = ParseAction(action);
-        return executor->DoAction((*parsed)["action"].asString(), result, parsed);
-    }
+    bool Run(const std::string& action) { return RunAction(host, action); }
 
     ScratchFolder scratch;
     std::shared_ptr<FakeHost> host = std::make_shared<FakeHost>();
@@ -111,7 +101,7 @@ TEST_F(ProcessActions, FindProcessByPathMatchesTheExactFileIgnoringCase)
     started.push_back(Start(other));
     ASSERT_TRUE(started.back());
     ASSERT_TRUE(WaitUntilRunning(started.back()));
-    EXPECT_EQ(FindProcessByPath(mine), nullptr);
+    EXPECT_FALSE(FindProcessByPath(mine));
 
     started.push_back(Start(mine));
     ASSERT_TRUE(started.back());
@@ -119,11 +109,11 @@ TEST_F(ProcessActions, FindProcessByPathMatchesTheExactFileIgnoringCase)
     std::wstring upper = mine;
     for (auto& c : upper)
         c = static_cast<wchar_t>(::towupper(c));
-    UniqueHandle found(FindProcessByPath(upper));
+    UniqueHandle found = FindProcessByPath(upper);
     ASSERT_TRUE(found);
     EXPECT_EQ(::GetProcessId(found.get()), ::GetProcessId(started.back().get()));
-    EXPECT_EQ(FindProcessByPath(L"app\\Service\\Helper.exe"), nullptr);
-    EXPECT_EQ(FindProcessByPath(L"\\\\server\\share\\Helper.exe"), nullptr);
+    EXPECT_FALSE(FindProcessByPath(L"app\\Service\\Helper.exe"));
+    EXPECT_FALSE(FindProcessByPath(L"\\\\server\\share\\Helper.exe"));
 }
 
 TEST_F(ProcessActions, KillprocessEndsEveryInstanceOfThatFileAndNoOther)
@@ -149,7 +139,7 @@ TEST_F(ProcessActions, KillprocessEndsEveryInstanceOfThatFileAndNoOther)
     // With none running it returns at once; the install executor expands
     // the application folder too.
     host->uninstall = false;
-    host->installParam->strInstallPath = U8(scratch / L"other");
+    host->installParam->strInstallPath = Utf8(scratch / L"other");
     EXPECT_TRUE(Run(R"({"action":"killprocess","path":"$PCSUITDIR$\\svc.exe"})"));
     EXPECT_TRUE(HasEnded(started[2], 5000));
 }
@@ -173,7 +163,7 @@ TEST_F(ProcessActions, InstserviceDefaultsToItsSwitchAndDoesNotWaitUnlessAsked)
     std::wstring exe = scratch / L"svc\\svc.exe";
     FileSystem::CreateDirectoryTree(scratch / L"svc");
     ASSERT_TRUE(::CopyFileW(Helper(L"arg_recorder.exe").c_str(), exe.c_str(), FALSE));
-    host->installParam->strServiceDir = U8(scratch / L"svc");
+    host->installParam->strServiceDir = Utf8(scratch / L"svc");
     DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"instservice","path":"$SERVICEDIR$\\svc.exe","para":""})"));
     EXPECT_TRUE(Recorded(exe).empty());

@@ -4,22 +4,15 @@
 #include "actions/CreateInstaller.h"
 #include "common/Handles.h"
 #include "tests/actions/FakeHost.h"
+#include "tests/support/ScopedRegistryKey.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
 // A unique key under HKCU\Software, removed with its subtree at the end.
-class TestKey {
+class TestKey : public ScopedRegistryKey {
 public:
-    TestKey() : m_path(L"Software\\LarkspurTest" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                       std::to_wstring(s_counter++)) {}
-    ~TestKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str()); }
-    const std::wstring& Path() const { return m_path; }
-    std::string Json() const { return JsonPath(m_path); }
-
-private:
-    static inline int s_counter = 0;
-    std::wstring m_path;
+    TestKey() : ScopedRegistryKey(HKEY_CURRENT_USER) {}
 };
 
 bool KeyExists(HKEY root, const std::wstring& path)
@@ -63,7 +56,7 @@ protected:
     void SetUp() override
     {
         component = host->AddComponent("Service", {});
-        component->strRegKey = U8(key.Path());
+        component->strRegKey = Utf8(key.Path());
         component->strVersion = "1.0.0.17";
         component->strInstallDir = "C:\\Orbisoft";
         host->mode = "silent";
@@ -155,7 +148,7 @@ TEST_F(RegistryActions, WriteconfigRecordsTheShortcutFlagUnderTheComponentKey)
 {
     // Under HKLM as the verb always writes there.
     std::wstring machineKey = L"SOFTWARE\\LarkspurTestCfg" + std::to_wstring(::GetCurrentProcessId());
-    component->strRegKey = U8(machineKey);
+    component->strRegKey = Utf8(machineKey);
     EXPECT_TRUE(Run(R"({"action":"writeconfig"})"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, machineKey, L"bNoShortCut"), L"0");
     EXPECT_EQ((*last)["KEY"].asString(), "$REGKEY$");
@@ -186,7 +179,7 @@ TEST_F(RegistryActions, TwoInstallTimeActionsOfOneRunStoreTheSameNumber)
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, key.Path() + L"\\b", L"InstallTime"), first);
     EXPECT_EQ(std::to_wstring(std::stoll(first)), first);
     // The reported action carries the filled-in value.
-    EXPECT_EQ((*host->reported[0])["value"].asString(), U8(first));
+    EXPECT_EQ((*host->reported[0])["value"].asString(), Utf8(first));
 }
 
 TEST_F(RegistryActions, DelregkeyRemovesOnlyAKeyWithoutSubkeys)
@@ -196,7 +189,7 @@ TEST_F(RegistryActions, DelregkeyRemovesOnlyAKeyWithoutSubkeys)
     const std::string parent = "{\"action\":\"delregkey\",\"CLASS\":\"HKCU\",\"KEY\":\"" + key.Json() + "\"}";
     EXPECT_TRUE(Run(parent));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, key.Path()));
-    component->strRegKey = U8(key.Path() + L"\\Product");
+    component->strRegKey = Utf8(key.Path() + L"\\Product");
     EXPECT_TRUE(Run(R"({"action":"delregkey","CLASS":"HKCU","KEY":"$REGKEY$"})"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key.Path() + L"\\Product"));
     EXPECT_TRUE(Run(parent));

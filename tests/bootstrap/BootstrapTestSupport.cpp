@@ -70,7 +70,3 @@ std::set<std::wstring> TreeOf(const std::wstring& folder)
     return ListFolderTree(folder);
 }
 
-std::wstring Utf16(const std::string& utf8)
-{
-    return CCodeChange::StringUTF8toUTF16(utf8);
-}

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "common/CodeChange.h"
 #include "common/Handles.h"
 #include "tests/support/TestSupport.h"
 
@@ -48,4 +49,3 @@ private:
 };
 
 std::set<std::wstring> TreeOf(const std::wstring& folder);
-std::wstring Utf16(const std::string& utf8);

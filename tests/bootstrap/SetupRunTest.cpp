@@ -212,19 +212,16 @@ TEST(SetupProcess, SecondInstanceShowsTheMessageBoxAndUnpacksNothing)
     std::wstring release = temp.Scratch(L"release");
     Started first = Start(TestExeDirectory() + L"setup_fake.exe", L"-verysilent -fakehold=" + release);
     ASSERT_TRUE(first.ok());
-    for (int i = 0; i < 300 && temp.EngineRecord().count("started") == 0; ++i)
-        ::Sleep(100);
+    WaitUntil([&temp] { return temp.EngineRecord().count("started") != 0; }, std::chrono::seconds(30),
+              std::chrono::milliseconds(100));
     ASSERT_EQ(temp.EngineRecord().count("started"), 1u);
     ASSERT_EQ(temp.WorkFolders().size(), 1u);
 
     Started second = Start(TestExeDirectory() + L"setup_fake.exe", L"-language=en_US -verysilent");
     ASSERT_TRUE(second.ok());
     HWND box = nullptr;
-    for (int i = 0; i < 300 && !box; ++i) {
-        box = ::FindWindowW(L"#32770", L"Larkspur");
-        if (!box)
-            ::Sleep(100);
-    }
+    WaitUntil([&box] { return (box = ::FindWindowW(L"#32770", L"Larkspur")) != nullptr; }, std::chrono::seconds(30),
+              std::chrono::milliseconds(100));
     ASSERT_TRUE(box);
     wchar_t text[256] = {};
     ::GetDlgItemTextW(box, 0xFFFF, text, 256);

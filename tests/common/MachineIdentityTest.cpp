@@ -10,6 +10,7 @@
 
 #include "common/Handles.h"
 #include "common/MachineIdentity.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -63,11 +64,6 @@ const char kA[] = "{7E5A0001-LKTEST-0000-0000-000000000001}";
 const char kB[] = "{7E5A0001-LKTEST-0000-0000-000000000002}";
 const char kC[] = "{7E5A0001-LKTEST-0000-0000-000000000003}";
 
-std::wstring W(const char* s)
-{
-    return std::wstring(s, s + std::strlen(s));
-}
-
 }  // namespace
 
 TEST(MachineIdentity, AddressFormatIsLowercaseHexWithoutSeparators)
@@ -82,9 +78,9 @@ TEST(MachineIdentity, OnlyPciAdaptersWithAcceptedMediaQualify)
 {
     FakeAdapters fake;
     DWORD one = 1, r1900 = 1900, r1901 = 1901;
-    fake.Add(W(kA), L"ROOT\\VIRTUAL\\0000", &one, nullptr);           // virtual
-    fake.Add(W(kB), L"PCI\\VEN_8086&DEV_100E\\1", nullptr, &r1901);    // wrong resource id
-    fake.Add(W(kC), L"PCI\\VEN_10EC&DEV_8168\\2", nullptr, &r1900);    // qualifies
+    fake.Add(WidenAscii(kA), L"ROOT\\VIRTUAL\\0000", &one, nullptr);           // virtual
+    fake.Add(WidenAscii(kB), L"PCI\\VEN_8086&DEV_100E\\1", nullptr, &r1901);    // wrong resource id
+    fake.Add(WidenAscii(kC), L"PCI\\VEN_10EC&DEV_8168\\2", nullptr, &r1900);    // qualifies
     auto list = AdapterList({{kA, {1, 1, 1, 1, 1, 1}}, {kB, {2, 2, 2, 2, 2, 2}}, {kC, {0x0a, 0xff, 3, 3, 3, 3}}});
     EXPECT_EQ(MacAddressFromAdapters(list.data()), "0aff03030303");
 
@@ -92,11 +88,11 @@ TEST(MachineIdentity, OnlyPciAdaptersWithAcceptedMediaQualify)
     EXPECT_EQ(MacAddressFromAdapters(onlyVirtual.data()), "");
 
     std::wstring key;
-    ASSERT_TRUE(FindAdapterConnectionKey(W(kC), key));
-    EXPECT_EQ(key, std::wstring(kClassKey) + W(kC) + L"\\Connection");
-    EXPECT_FALSE(FindAdapterConnectionKey(W(kA), key));
+    ASSERT_TRUE(FindAdapterConnectionKey(WidenAscii(kC), key));
+    EXPECT_EQ(key, std::wstring(kClassKey) + WidenAscii(kC) + L"\\Connection");
+    EXPECT_FALSE(FindAdapterConnectionKey(WidenAscii(kA), key));
     // Names compare case-sensitively.
-    std::wstring lower = W(kC);
+    std::wstring lower = WidenAscii(kC);
     for (auto& c : lower)
         c = static_cast<wchar_t>(towlower(c));
     EXPECT_FALSE(FindAdapterConnectionKey(lower, key));
@@ -106,13 +102,13 @@ TEST(MachineIdentity, MediaSubTypeDecidesBeforeTheResourceId)
 {
     FakeAdapters fake;
     DWORD two = 2, one = 1, r1803 = 1803;
-    fake.Add(W(kA), L"PCI\\X", &two, &r1803);   // rejected: the first value exists
-    fake.Add(W(kB), L"PCI\\Y", &one, nullptr);  // qualifies
-    fake.Add(W(kC), L"PCI\\Z", nullptr, &r1803);  // also qualifies, but comes later
+    fake.Add(WidenAscii(kA), L"PCI\\X", &two, &r1803);   // rejected: the first value exists
+    fake.Add(WidenAscii(kB), L"PCI\\Y", &one, nullptr);  // qualifies
+    fake.Add(WidenAscii(kC), L"PCI\\Z", nullptr, &r1803);  // also qualifies, but comes later
     auto list = AdapterList({{kA, {9, 9, 9, 9, 9, 9}}, {kB, {0xbb, 1, 2, 3, 4, 5}}, {kC, {0xcc, 1, 2, 3, 4, 5}}});
     EXPECT_EQ(MacAddressFromAdapters(list.data()), "bb0102030405");
-    EXPECT_FALSE(IsPhysicalMediaConnection(std::wstring(kClassKey) + W(kA) + L"\\Connection"));
-    EXPECT_TRUE(IsPhysicalMediaConnection(std::wstring(kClassKey) + W(kC) + L"\\Connection"));
+    EXPECT_FALSE(IsPhysicalMediaConnection(std::wstring(kClassKey) + WidenAscii(kA) + L"\\Connection"));
+    EXPECT_TRUE(IsPhysicalMediaConnection(std::wstring(kClassKey) + WidenAscii(kC) + L"\\Connection"));
     EXPECT_FALSE(IsPhysicalMediaConnection(std::wstring(kClassKey) + L"{no-such-adapter}\\Connection"));
 }
 

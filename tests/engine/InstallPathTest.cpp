@@ -4,7 +4,7 @@
 #include <set>
 
 #include "common/FileSystem.h"
-#include "engine/InstallPath.h"
+#include "engine/model/InstallPath.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

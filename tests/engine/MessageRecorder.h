@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/MessageSignal.h"
+#include "engine/model/MessageSignal.h"
 
 class MessageRecorder {
 public:
@@ -58,18 +58,6 @@ private:
 };
 
 // Polls a condition; false when it has not become true within the timeout.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(20))
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 inline MessagePtr Command(const char* type)
 {
     return MakeMessage(type);

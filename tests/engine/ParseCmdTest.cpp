@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/FileSystem.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
 #include "tests/support/TestSupport.h"
 

@@ -15,11 +15,5 @@ TEST(DeleteSelf, ACopyOfTheProgramDeletesItselfAndExitsWithZero)
     std::wstring copy = scratch / L"uninst probe.exe";
     ASSERT_TRUE(::CopyFileW((TestExeDirectory() + L"deleteself_probe.exe").c_str(), copy.c_str(), FALSE));
     EXPECT_EQ(RunAndWait(L"\"" + copy + L"\""), 0);
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = !FileSystem::PathExists(copy.c_str());
-        if (!gone)
-            ::Sleep(100);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(WaitUntil([&copy] { return !FileSystem::PathExists(copy.c_str()); }, std::chrono::seconds(10)));
 }

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "engine/SetupManager.h"
-#include "engine/WorkerStop.h"
+#include "engine/model/WorkerStop.h"
 #include "tests/engine/MessageRecorder.h"
 #include "tests/support/TestSupport.h"
 

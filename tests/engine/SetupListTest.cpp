@@ -3,18 +3,13 @@
 
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
-#include "engine/FolderName.h"
+#include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
 #include "engine/SetupManager.h"
 #include "tests/engine/EngineTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& text)
-{
-    return CCodeChange::StringUTF16toUTF8(text);
-}
 
 std::vector<std::string> Names(const std::vector<SetupListPtr>& records)
 {

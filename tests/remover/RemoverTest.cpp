@@ -17,12 +17,8 @@ std::wstring RemoverCopy(const ScratchFolder& scratch)
 
 bool WaitGone(const std::wstring& path, int tenths = 100)
 {
-    for (int i = 0; i < tenths; ++i) {
-        if (!FileSystem::PathExists(path.c_str()))
-            return true;
-        ::Sleep(100);
-    }
-    return false;
+    return WaitUntil([&path] { return !FileSystem::PathExists(path.c_str()); },
+                     std::chrono::milliseconds(100 * tenths), std::chrono::milliseconds(100));
 }
 
 }  // namespace

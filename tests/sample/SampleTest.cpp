@@ -23,12 +23,8 @@ std::string ReadLog(const wchar_t* name)
 
 HWND WaitForWindow(const wchar_t* cls, bool present, int tenths = 100)
 {
-    for (int i = 0; i < tenths; ++i) {
-        HWND w = ::FindWindowW(cls, nullptr);
-        if ((w != nullptr) == present)
-            return w;
-        ::Sleep(100);
-    }
+    WaitUntil([cls, present] { return (::FindWindowW(cls, nullptr) != nullptr) == present; },
+              std::chrono::milliseconds(100 * tenths), std::chrono::milliseconds(100));
     return ::FindWindowW(cls, nullptr);
 }
 

@@ -148,12 +148,8 @@ bool RemoveFromHost(const std::wstring& path)
     std::string host = HostPath(path);
     if (host.empty() || !StartHostCommand(L"Z:\\bin\\rm -rf \"" + WidenAscii(host) + L"\""))
         return false;
-    for (int i = 0; i < 200; ++i) {
-        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-            return true;
-        ::Sleep(50);
-    }
-    return false;
+    return WaitUntil([&path] { return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; },
+                     std::chrono::seconds(10), std::chrono::milliseconds(50));
 }
 
 std::string HostPath(const std::wstring& path)
@@ -190,11 +186,20 @@ bool PlantHostLink(const std::wstring& link, const std::wstring& target)
     std::wstring line = L"Z:\\bin\\ln -s \"" + WidenAscii(to) + L"\" \"" + WidenAscii(hostLink) + L"\"";
     if (!StartHostCommand(line))
         return false;
-    for (int i = 0; i < 200; ++i) {
-        DWORD attributes = ::GetFileAttributesW(link.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES)
-            return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        ::Sleep(50);
+    if (!WaitUntil([&link] { return ::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   std::chrono::seconds(10), std::chrono::milliseconds(50)))
+        return false;
+    return (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        ::Sleep(static_cast<DWORD>(interval.count()));
     }
-    return false;
+    return true;
 }

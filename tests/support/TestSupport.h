@@ -2,6 +2,8 @@
 // Helpers for tests that run under Wine: debug-line capture and scratch folders.
 #include <windows.h>
 
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -57,3 +59,7 @@ std::string HostPath(const std::wstring& path);
 // Makes `link` a directory link to `target` from the host side (Wine's own
 // CreateSymbolicLinkW makes nothing); true when Windows now sees a reparse point.
 bool PlantHostLink(const std::wstring& link, const std::wstring& target);
+
+// Polls the condition until it holds (true) or the time is up (false).
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20),
+               std::chrono::milliseconds interval = std::chrono::milliseconds(10));

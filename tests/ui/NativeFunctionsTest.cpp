@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/FileSystem.h"
-#include "engine/InstallEngine.h"
+#include "engine/model/EngineSettings.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/SciterView.h"
@@ -16,7 +16,7 @@ protected:
         LoadFakeLog();
         TakeLogRecords();
     }
-    void TearDown() override { CInstallEngine::ResetSettings(); }
+    void TearDown() override { g_engineSettings = EngineSettings{}; }
     RecordingUi ui;
     SciterView view{::GetModuleHandleW(nullptr), &ui};
 };
@@ -87,9 +87,9 @@ TEST_F(NativeFunctions, OnDetailSetsTheVerdictOnlyForTheTextTrue)
 TEST_F(NativeFunctions, SetLanguageAndSystemPathAndLogLines)
 {
     EXPECT_EQ(view.invoke("SetLanguage", "[\"zh_CN\"]"), "true");
-    EXPECT_EQ(CInstallEngine::m_wstrLanguage, L"zh_CN");
+    EXPECT_EQ(g_engineSettings.wstrLanguage, L"zh_CN");
     EXPECT_EQ(view.invoke("SetLanguage", "[]"), "true");
-    EXPECT_EQ(CInstallEngine::m_wstrLanguage, L"");
+    EXPECT_EQ(g_engineSettings.wstrLanguage, L"");
     EXPECT_EQ(view.invoke("GetSystemPath", "[\"CSIDL_PROGRAM_FILES\"]"), FileSystem::GetProgramFilesPathA());
     EXPECT_EQ(view.invoke("GetSystemPath", "[\"CSIDL_WINDOWS\"]"), "true");
     EXPECT_EQ(view.invoke("PostSetupLog", "[\"install\",\"start\"]"), "true");

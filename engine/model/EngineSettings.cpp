@@ -1,0 +1,3 @@
+#include "engine/model/EngineSettings.h"
+
+EngineSettings g_engineSettings;

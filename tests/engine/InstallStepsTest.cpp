@@ -1,0 +1,270 @@
+// The install steps with a real SetupManager and a scripted UI that answers
+// each question from inside its slot, as the page UI may.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/CodeChange.h"
+#include "common/FileSystem.h"
+#include "engine/InstallEngine.h"
+#include "engine/SetupManager.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct ScriptedUi {
+    std::vector<Json::Value> seen;
+    // Answers a message by type; returns null for no answer.
+    std::function<MessagePtr(const Json::Value&)> answer;
+
+    void Attach(const SetupManagerPtr& manager)
+    {
+        manager->m_pMessageSignal->connect([this, manager](MessagePtr message) {
+            seen.push_back(*message);
+            if (!answer)
+                return;
+            if (MessagePtr reply = answer(*message))
+                manager->OnCommand(reply);
+        });
+    }
+    std::vector<std::string> Types() const
+    {
+        std::vector<std::string> types;
+        for (const auto& message : seen)
+            types.push_back(message["type"].asString() + (message.isMember("action") ? ":" + message["action"].asString() : ""));
+        return types;
+    }
+};
+
+SetupListPtr Component(const std::string& name, const std::string& dir)
+{
+    auto record = std::make_shared<_SetupList>();
+    record->strName = name;
+    record->strId = name + "_Class";
+    record->strInstallDir = dir;
+    return record;
+}
+
+
+class InstallSteps : public ::testing::Test {
+protected:
+    void TearDown() override { CInstallEngine::ResetSettings(); }
+};
+
+}  // namespace
+
+TEST_F(InstallSteps, SkipSelectSkipsTheFolderQuestion)
+{
+    CInstallEngine::m_bSkipSelect = true;
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Larkspur", "C:\\nowhere"));
+    ScriptedUi ui;
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:skip", "changestatus"}));
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
+}
+
+TEST_F(InstallSteps, FolderQuestionProposesTheApplicationFolderAndLoopsOnAnInvalidAnswer)
+{
+    ScratchFolder scratch;
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Service", "C:\\service-dir"));
+    manager->m_vecSelected.push_back(Component("Larkspur", "C:\\proposed"));
+    ScriptedUi ui;
+    int asked = 0;
+    const std::string good = Utf8(scratch / L"Orbisoft");
+    ui.answer = [&](const Json::Value& message) -> MessagePtr {
+        if (message["type"].asString() != "waitforpath")
+            return nullptr;
+        MessagePtr reply = MakeMessage("installparameter");
+        (*reply)["action"] = "install";
+        (*reply)["path"] = ++asked == 1 ? "relative\\folder" : good;
+        (*reply)["desktop"] = false;
+        return reply;
+    };
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    ASSERT_EQ(ui.Types(), (std::vector<std::string>{"setinstallpath", "waitforpath:ask", "waitforpath:invalid", "changestatus"}));
+    EXPECT_EQ(ui.seen[0]["path"].asString(), "C:\\proposed");
+    EXPECT_EQ(ui.seen[2]["error"].asString(), "write");
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
+    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, good);
+    EXPECT_FALSE(manager->m_pInstallParam->bDesktop);
+    // The answer moves the application, never the shared service.
+    EXPECT_EQ(manager->m_vecSelected[1]->strInstallDir, good);
+    EXPECT_EQ(manager->m_vecSelected[0]->strInstallDir, "C:\\service-dir");
+}
+
+TEST_F(InstallSteps, CancelOfTheFolderQuestionEndsInInstallError)
+{
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Larkspur", ""));
+    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    ScriptedUi ui;
+    ui.answer = [](const Json::Value& message) -> MessagePtr {
+        if (message["type"].asString() != "waitforpath")
+            return nullptr;
+        MessagePtr reply = MakeMessage("installparameter");
+        (*reply)["action"] = "cancel";
+        return reply;
+    };
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask", "changestatus"}));
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_ERROR);
+}
+
+// A page's cancel of the whole run while the folder question is open
+// releases the question without an answer.
+TEST_F(InstallSteps, RunCancelDuringAnInvalidFolderEndsWithoutAskingAgain)
+{
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Larkspur", ""));
+    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    ScriptedUi ui;
+    int invalid = 0;
+    ScratchFolder scratch;
+    const std::string good = Utf8(scratch / L"Orbisoft");
+    ui.answer = [&](const Json::Value& message) -> MessagePtr {
+        if (message["type"].asString() != "waitforpath")
+            return nullptr;
+        if (message["action"].asString() == "ask") {
+            MessagePtr reply = MakeMessage("installparameter");
+            (*reply)["action"] = "install";
+            (*reply)["path"] = "relative\\folder";
+            return reply;
+        }
+        // A fault re-asks at once: give a valid folder after a few rounds so
+        // that the test ends (and fails) instead of spinning.
+        if (++invalid > 3) {
+            MessagePtr reply = MakeMessage("installparameter");
+            (*reply)["action"] = "install";
+            (*reply)["path"] = good;
+            return reply;
+        }
+        return MakeMessage("cancel");
+    };
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask", "waitforpath:invalid"}));
+    EXPECT_EQ(invalid, 1);
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
+}
+
+TEST_F(InstallSteps, RunCancelWithAValidFolderReportsNoStatus)
+{
+    ScratchFolder scratch;
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_vecSelected.push_back(Component("Larkspur", ""));
+    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    manager->m_pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    ScriptedUi ui;
+    ui.answer = [](const Json::Value& message) -> MessagePtr {
+        return message["type"].asString() == "waitforpath" ? MakeMessage("cancel") : nullptr;
+    };
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask"}));
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
+}
+
+TEST_F(InstallSteps, SilentRunChecksTheGivenFolderWithoutAsking)
+{
+    ScratchFolder scratch;
+    auto manager = std::make_shared<SetupManager>();
+    manager->m_bSilent = true;
+    manager->m_vecSelected.push_back(Component("Larkspur", "C:\\proposed"));
+    manager->m_pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    ScriptedUi ui;
+    ui.Attach(manager);
+    manager->AskInstallPath();
+    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"changestatus"}));
+    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
+}
+
+namespace {
+
+// A run list over two programs that exist in the scratch folder; the starts
+// go to programs that end at once (cmd.exe /c exit is not needed: the
+// programs are copies of a console tool that exits on unknown arguments).
+struct RunListFixture {
+    ScratchFolder scratch;
+    SetupManagerPtr manager = std::make_shared<SetupManager>();
+    ScriptedUi ui;
+
+    RunListFixture()
+    {
+        wchar_t system[MAX_PATH] = {};
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        ::CreateDirectoryW((scratch / L"app").c_str(), nullptr);
+        ::CreateDirectoryW((scratch / L"svc").c_str(), nullptr);
+        // hostname.exe prints a name and ends, whatever it is given.
+        ::CopyFileW((std::wstring(system) + L"\\hostname.exe").c_str(), (scratch / L"app\\Tool.exe").c_str(), FALSE);
+        ::CopyFileW((std::wstring(system) + L"\\hostname.exe").c_str(), (scratch / L"svc\\Svc.exe").c_str(), FALSE);
+        ui.answer = [](const Json::Value& message) -> MessagePtr {
+            return message["type"].asString() == "waitforrunnow" ? MakeMessage("runnow") : nullptr;
+        };
+        ui.Attach(manager);
+    }
+    void Add(const std::string& name, const std::string& dir, const std::string& runlist)
+    {
+        SetupListPtr record = Component(name, dir);
+        Json::Value list;
+        Json::Reader().parse(runlist, list);
+        for (const auto& entry : list)
+            record->vecRunList.push_back(std::make_shared<Json::Value>(entry));
+        manager->m_vecSelected.push_back(record);
+    }
+    std::vector<std::wstring> Starts(const DebugCapture& capture) const
+    {
+        std::vector<std::wstring> starts;
+        for (const auto& line : capture.Lines())
+            if (line.rfind(L"stagehand.exe=>Start the program:", 0) == 0)
+                starts.push_back(line);
+        return starts;
+    }
+};
+
+}  // namespace
+
+TEST_F(InstallSteps, RunListStartsRunnowOneEntriesOnlyWhenNostartIsGiven)
+{
+    RunListFixture f;
+    const std::string app = Utf8(f.scratch / L"app");
+    f.manager->m_pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
+    f.Add("Service", app, R"([{"path":"$SERVICEDIR$\\Svc.exe","runnow":1,"integrity_level":"high","para":"-run"}])");
+    f.Add("Larkspur", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":0,"integrity_level":"high","para":"-x"},
+                              {"path":"$PROGRAMDIR$\\Missing.exe","runnow":1,"para":""}])");
+    CInstallEngine::m_bNoStart = true;
+    DebugCapture capture;
+    f.manager->RunList();
+    const std::wstring svc = f.scratch / L"svc\\Svc.exe";
+    // With -nostart no product list is built and the runnow-0 entry stays unstarted.
+    EXPECT_EQ(f.Starts(capture), (std::vector<std::wstring>{L"stagehand.exe=>Start the program:" + svc + L"  -run "}));
+    EXPECT_EQ(f.ui.Types(), (std::vector<std::string>{"waitforrunnow"}));
+}
+
+TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
+{
+    RunListFixture f;
+    const std::string app = Utf8(f.scratch / L"app");
+    f.manager->m_pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
+    f.Add("Service", app, R"([{"path":"$SERVICEDIR$\\Svc.exe","runnow":1,"para":"-run"}])");
+    f.Add("Larkspur", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":0,"integrity_level":"high","bAddExternalPara":true,"para":"-x"}])");
+    f.Add("Other", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":"1","integrity_level":"high","para":""}])");
+    f.manager->m_vecSelected.back()->bNoShortCut = true;
+    CInstallEngine::m_wstrCmdLine = L"-verysilent -from=web";
+    DebugCapture capture;
+    f.manager->RunList();
+    const std::wstring svc = f.scratch / L"svc\\Svc.exe";
+    const std::wstring tool = f.scratch / L"app\\Tool.exe";
+    // The service never joins the product list, nor a component without shortcuts.
+    EXPECT_EQ(f.manager->m_wstrProductList, L"-productlist=\"Larkspur\"");
+    EXPECT_EQ(f.Starts(capture),
+              (std::vector<std::wstring>{
+                  L"stagehand.exe=>Start the program:" + svc + L"  -run -productlist=\"Larkspur\"",
+                  L"stagehand.exe=>Start the program:\"" + tool + L"\" -verysilent -from=web  -verysilent -from=web -x -productlist=\"Larkspur\"",
+                  L"stagehand.exe=>Start the program:" + tool + L"   -productlist=\"Larkspur\"",
+              }));
+}
