@@ -105,10 +105,12 @@ TEST_F(InstallPage, ARefusedFolderDisablesInstallUntilTheFieldChanges)
     Click("install");  // disabled: nothing is checked or sent
     EXPECT_TRUE(s.Take("DecisionPath").empty() == false);  // only the first press reached the check
     EXPECT_TRUE(s.Take("SendSignal").empty());
-    // The agreement cannot re-enable the button while the error shows.
+    // The agreement cannot re-enable the button while the error shows, but it
+    // gives back the path row, which is the way out of the error.
     Click("agree");
     Click("agree");
-    EXPECT_EQ(s.Eval("$('install').disabled"), L"true");
+    EXPECT_EQ(s.Eval("[$('install').disabled, $('path').disabled, $('browse').disabled].join()"),
+              L"true,false,false");
     // An unknown code reads as a wrong path; switching the mode clears the line.
     s.decisionPath = [](const Json::Value&) { return std::string(R"({"statue":false,"error_code":"weird"})"); };
     s.Eval("$('path').dispatchEvent(new Event('input')); 1");
@@ -184,7 +186,9 @@ TEST_F(InstallPage, StopDialogIsSingleAndItsButtonsStopOrEndTheProcess)
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(Narrow(s.Text("dialog_text", first)), "Larkspur is still running. Larkspur will be closed to continue.");
     EXPECT_EQ(s.Text("left", first), L"OK");
-    EXPECT_EQ(s.Eval("$('left').className", first), L"primary");
+    EXPECT_EQ(s.Eval("[$('left').classList.contains('primary'), $('right').classList.contains('primary')].join()",
+                     first),
+              L"true,false");
 
     // Another window on top; a second request brings the dialog back over it.
     HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
@@ -366,8 +370,9 @@ TEST_F(UninstallPage, NoneOrOneReasonLeaveTheItemSeparatorsOutAndTheOptionStarts
 
 TEST_F(UninstallPage, TheEncoderKeepsUnreservedAsciiAndEscapesEveryOtherUnit)
 {
+    // Units from 0x100 up take the three-byte form too.
     EXPECT_EQ(s.Eval("questionnaire.encode('aZ09-._~ !*\\'()%\\u00FF\\u0100\\u4E2D')"),
-              L"aZ09-._~%20%21%2A%27%28%29%25%FF%C4%80%E4%B8%AD");
+              L"aZ09-._~%20%21%2A%27%28%29%25%FF%E0%84%80%E4%B8%AD");
     // A character outside the basic plane is two units, each in three escapes.
     EXPECT_EQ(s.Eval("questionnaire.encode('\\uD83D\\uDE00')"), L"%ED%A0%BD%ED%B8%80");
     // A long suggestion in another script still gives a field of escapes only.
