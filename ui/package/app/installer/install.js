@@ -18,10 +18,12 @@ function clear_error() {
 }
 
 // Unchecking the agreement disables the install button, the path row and the
-// custom link; checking enables them again unless a path error shows.
+// custom link; checking enables them again. While a path error shows, the
+// install button stays disabled until the folder changes, but the path row and
+// the link come back so that the user can change it.
 function agreement_changed() {
-    var on = $('agree').checked && $('error').textContent === '';
-    $('install').disabled = !on;
+    var on = $('agree').checked;
+    $('install').disabled = !on || $('error').textContent !== '';
     $('path').disabled = !on;
     $('browse').disabled = !on;
     $('custom').classList.toggle('disabled', !on);
