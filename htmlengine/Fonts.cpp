@@ -1,5 +1,6 @@
 #include "htmlengine/Fonts.h"
 
+#include <initializer_list>
 #include <mutex>
 
 namespace he {
@@ -18,22 +19,97 @@ bool EnsureGdiplus()
     return ok;
 }
 
-bool NeedsFallback(wchar_t c)
+bool IsCjk(wchar_t c)
 {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x3000 && c <= 0x303F);
+}
+
+bool IsCombiningMark(wchar_t c)
+{
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+           (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F) || c == 0x0E31 ||
+           (c >= 0x0E34 && c <= 0x0E3A) || (c >= 0x0E47 && c <= 0x0E4E);
+}
+
+FontScript ScriptOf(wchar_t c)
+{
+    if (IsCjk(c)) return FontScript::Cjk;
+    if (c >= 0x0E00 && c <= 0x0E7F) return FontScript::Thai;
+    if ((c >= 0x1EA0 && c <= 0x1EF9) || c == 0x01A0 || c == 0x01A1 || c == 0x01AF || c == 0x01B0)
+        return FontScript::Vietnamese;
+    return FontScript::Main;
 }
 
 std::vector<TextRun> SplitRuns(const std::wstring& text)
 {
     std::vector<TextRun> runs;
     for (size_t i = 0; i < text.size(); ++i) {
-        bool fb = NeedsFallback(text[i]);
-        if (runs.empty() || runs.back().fallback != fb) runs.push_back({i, 0, fb});
+        if (!runs.empty() && IsCombiningMark(text[i])) {
+            TextRun& last = runs.back();
+            if (last.script == FontScript::Main && text[i] < 0x0E00) {
+                // The base letter moves into a run of the family with the marks.
+                if (last.length == 1) {
+                    last.script = FontScript::Vietnamese;
+                } else {
+                    --last.length;
+                    runs.push_back({i - 1, 1, FontScript::Vietnamese});
+                }
+                if (runs.size() >= 2 && runs[runs.size() - 2].script == FontScript::Vietnamese &&
+                    runs[runs.size() - 2].start + runs[runs.size() - 2].length == runs.back().start) {
+                    runs[runs.size() - 2].length += runs.back().length;
+                    runs.pop_back();
+                }
+            }
+            ++runs.back().length;
+            continue;
+        }
+        FontScript script = ScriptOf(text[i]);
+        if (runs.empty() || runs.back().script != script) runs.push_back({i, 0, script});
         ++runs.back().length;
     }
     return runs;
 }
+
+namespace {
+
+// Whether an installed family has a glyph for `c` (a family of that name may
+// exist without the script: some stand-ins for Windows fonts lack Thai).
+bool FamilyHasGlyph(const wchar_t* family, wchar_t c)
+{
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!dc) return false;
+    LOGFONTW lf{};
+    lf.lfHeight = -16;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, family, LF_FACESIZE);
+    bool has = false;
+    if (HFONT font = ::CreateFontIndirectW(&lf)) {
+        HGDIOBJ old = ::SelectObject(dc, font);
+        wchar_t face[LF_FACESIZE] = {};
+        WORD glyph = 0xFFFF;
+        // GDI substitutes a missing face silently; only the named one counts.
+        has = ::GetTextFaceW(dc, LF_FACESIZE, face) > 0 && lstrcmpiW(face, family) == 0 &&
+              ::GetGlyphIndicesW(dc, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF;
+        ::SelectObject(dc, old);
+        ::DeleteObject(font);
+    }
+    ::DeleteDC(dc);
+    return has;
+}
+
+std::wstring FirstFamilyWith(std::initializer_list<const wchar_t*> names, wchar_t sample, wchar_t sample2 = 0)
+{
+    for (const wchar_t* name : names) {
+        Gdiplus::FontFamily fam(name);
+        if (fam.GetLastStatus() == Gdiplus::Ok && fam.IsAvailable() && FamilyHasGlyph(name, sample) &&
+            (!sample2 || FamilyHasGlyph(name, sample2)))
+            return name;
+    }
+    return std::wstring();
+}
+
+}  // namespace
 
 FontCache& FontCache::Instance()
 {
@@ -50,20 +126,35 @@ FontCache::FontCache()
     m_format.reset(Gdiplus::StringFormat::GenericTypographic()->Clone());
     m_format->SetFormatFlags(m_format->GetFormatFlags() | Gdiplus::StringFormatFlagsMeasureTrailingSpaces |
                              Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsNoClip);
-    static const wchar_t* const kCjk[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei", L"Noto Sans CJK SC",
-                                          L"MS UI Gothic", L"Droid Sans Fallback"};
-    for (const wchar_t* name : kCjk) {
-        Gdiplus::FontFamily fam(name);
-        if (fam.GetLastStatus() == Gdiplus::Ok && fam.IsAvailable()) { m_fallbackFamily = name; break; }
-    }
+    m_cjkFamily = FirstFamilyWith({L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei", L"Noto Sans CJK SC",
+                                   L"MS UI Gothic", L"Droid Sans Fallback"},
+                                  0x5B89);
+    // Windows 7 has Leelawadee, 10 Leelawadee UI, XP Thai in Tahoma; Linux
+    // desktops (and Wine on them) the TLWG and Noto families.
+    m_thaiFamily = FirstFamilyWith({L"Leelawadee UI", L"Leelawadee", L"Tahoma", L"Loma", L"Noto Sans Thai",
+                                    L"Garuda", L"Norasi", L"Laksaman", L"Umpush"},
+                                   0x0E01);
+    m_vietnameseFamily = FirstFamilyWith({L"Segoe UI", L"Arial", L"Tahoma", L"Liberation Sans", L"DejaVu Sans",
+                                          L"Noto Sans"},
+                                         0x1EC7, 0x0302);
 }
 
-const std::wstring& FontCache::FallbackFamily() { return m_fallbackFamily; }
+const std::wstring& FontCache::FallbackFamily(FontScript script)
+{
+    static const std::wstring none;
+    switch (script) {
+    case FontScript::Cjk: return m_cjkFamily;
+    case FontScript::Thai: return m_thaiFamily;
+    case FontScript::Vietnamese: return m_vietnameseFamily;
+    default: return none;
+    }
+}
 const Gdiplus::StringFormat* FontCache::Format() { return m_format.get(); }
 
-Gdiplus::Font* FontCache::Get(const ComputedStyle& s, bool fallback)
+Gdiplus::Font* FontCache::Get(const ComputedStyle& s, FontScript script)
 {
-    std::wstring family = fallback && !m_fallbackFamily.empty() ? m_fallbackFamily : s.fontFamily;
+    const std::wstring& fallback = FallbackFamily(script);
+    std::wstring family = fallback.empty() ? s.fontFamily : fallback;
     int style = (s.fontWeight >= 600 ? Gdiplus::FontStyleBold : 0) | (s.italic ? Gdiplus::FontStyleItalic : 0);
     std::wstring key = family + L"|" + std::to_wstring(static_cast<int>(s.fontSize * 4)) + L"|" + std::to_wstring(style);
     auto it = m_fonts.find(key);
@@ -105,13 +196,13 @@ float FontCache::RunWidth(Gdiplus::Font* f, const wchar_t* text, int length)
 float FontCache::Width(const ComputedStyle& s, const std::wstring& text)
 {
     float w = 0;
-    for (auto& r : SplitRuns(text)) w += RunWidth(Get(s, r.fallback), text.c_str() + r.start, static_cast<int>(r.length));
+    for (auto& r : SplitRuns(text)) w += RunWidth(Get(s, r.script), text.c_str() + r.start, static_cast<int>(r.length));
     return w;
 }
 
 void FontCache::Metrics(const ComputedStyle& s, float& ascent, float& height)
 {
-    Gdiplus::Font* f = Get(s, false);
+    Gdiplus::Font* f = Get(s, FontScript::Main);
     auto known = m_metrics.find(f);
     if (known != m_metrics.end()) {
         ascent = known->second.first;

@@ -926,10 +926,11 @@ private:
                     Item sp; sp.owner = owner; sp.text = c == L'\t' ? L"        " : L" "; items.push_back(sp); ++i; continue;
                 }
                 size_t j = i;
-                if (NeedsFallback(c)) {
+                if (IsCjk(c)) {
                     j = i + 1;  // every CJK character is a break opportunity
+                    while (j < t.size() && IsCombiningMark(t[j])) ++j;  // its marks stay with it
                 } else {
-                    while (j < t.size() && !(iswspace(t[j]) && t[j] != 0xA0) && !NeedsFallback(t[j])) {
+                    while (j < t.size() && !(iswspace(t[j]) && t[j] != 0xA0) && !IsCjk(t[j])) {
                         ++j;
                         if (t[j - 1] == L'-' || t[j - 1] == L'/') break;  // break after hyphens and slashes
                     }

@@ -213,10 +213,10 @@ public:
         Gdiplus::SolidBrush brush(ToColor(s.color, op));
         float cx = x;
         for (auto& r : SplitRuns(text)) {
-            Gdiplus::Font* f = fonts.Get(s, r.fallback);
+            Gdiplus::Font* f = fonts.Get(s, r.script);
             std::wstring part = text.substr(r.start, r.length);
             float ry = y;
-            if (r.fallback) {
+            if (r.script != FontScript::Main) {
                 Gdiplus::FontFamily fam;
                 f->GetFamily(&fam);
                 int st = f->GetStyle();

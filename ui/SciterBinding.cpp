@@ -52,6 +52,13 @@ ISciterAPI* CSciterBinding::Api()
     return g_api;
 }
 
+void CSciterBinding::UseInProcess(ISciterAPI* api)
+{
+    if (g_api || !api) return;
+    g_api = api;
+    if (api->TIScriptAPI) g_scriptApi = api->TIScriptAPI();
+}
+
 LPVOID CSciterBinding::ScriptApi() { return g_scriptApi; }
 
 bool CSciterBinding::OpenInspector(HWND window)

@@ -18,6 +18,10 @@ public:
     // and leaves nothing loaded when the DLL or its export is missing.
     static ISciterAPI* LoadFrom(const std::wstring& folder);
 
+    // Binds an engine already in the process instead of loading the DLL (the
+    // page tests run the engine linked in). Has no effect once one is bound.
+    static void UseInProcess(ISciterAPI* api);
+
     // F12: the optional inspector, inspector32.dll from the same folder, is
     // opened for the window; when it or its export is missing nothing happens.
     static bool OpenInspector(HWND window);

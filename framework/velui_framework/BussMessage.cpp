@@ -53,14 +53,30 @@ bool PostBussMessage(HWND window, UINT message, const std::string& type, const s
 
 void DropQueuedRecords(HWND window)
 {
+    // PeekMessage hands out a pending WM_QUIT whatever its filter; one taken
+    // here is posted again, or the thread's message loop would never end.
+    bool quit = false;
+    WPARAM quitCode = 0;
+    auto take = [&](UINT id, MSG& msg) {
+        while (::PeekMessageW(&msg, window, id, id, PM_REMOVE | PM_NOYIELD)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            return true;
+        }
+        return false;
+    };
     MSG msg;
     for (UINT id : {MsgFromBussRoot(), MsgFromBuss()}) {
-        while (::PeekMessageW(&msg, window, id, id, PM_REMOVE | PM_NOYIELD))
+        while (take(id, msg))
             delete reinterpret_cast<BussMessage*>(msg.lParam);
     }
-    const UINT cb = MsgFromBussCallback();
-    while (::PeekMessageW(&msg, window, cb, cb, PM_REMOVE | PM_NOYIELD))
+    while (take(MsgFromBussCallback(), msg))
         delete reinterpret_cast<BussCallbackMessage*>(msg.lParam);
+    if (quit)
+        ::PostQuitMessage(static_cast<int>(quitCode));
 }
 
 }  // namespace velui

@@ -1,0 +1,171 @@
+#include "tests/ui/SetupPagesSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "common/CodeChange.h"
+#include "engine/MessageSignal.h"
+#include "framework/velui_framework/view.h"
+#include "htmlengine/Api.h"
+#include "htmlengine/EngineWindow.h"
+#include "htmlengine/Script.h"
+#include "htmlengine/Value.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/SciterBinding.h"
+#include "ui/SciterSetUpUi.h"
+
+namespace {
+
+const wchar_t kDialogTitle[] = L"Quayside Setup";
+
+BOOL CALLBACK DestroyPageWindow(HWND window, LPARAM)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (std::wstring(name) == velui::kWindowClassName)
+        ::DestroyWindow(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CountDialogs(HWND window, LPARAM param)
+{
+    wchar_t text[64] = {};
+    ::GetWindowTextW(window, text, 64);
+    if (std::wstring(text) == kDialogTitle && ::IsWindowVisible(window))
+        ++*reinterpret_cast<int*>(param);
+    return TRUE;
+}
+
+std::string g_pressId;
+
+void CALLBACK PressTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    HWND dialog = PageSession::Dialog();
+    he::EngineWindow* w = dialog ? he::EngineWindow::Find(dialog, false) : nullptr;
+    if (!w || !w->Page())
+        return;
+    he::Value ignored;
+    w->Page()->Evaluate(CCodeChange::StringUTF8toUTF16("document.getElementById('" + g_pressId + "').click()"),
+                        ignored.get());
+}
+
+}  // namespace
+
+Json::Value ParseJson(const std::string& text)
+{
+    Json::Value v;
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    if (!reader->parse(text.data(), text.data() + text.size(), &v, &errors))
+        return Json::Value();
+    return v;
+}
+
+std::string Narrow(const std::wstring& text) { return CCodeChange::StringUTF16toUTF8(text); }
+
+PageSession::PageSession()
+{
+    CSciterBinding::UseInProcess(he::EngineApi());
+    m_ui = std::make_shared<CSciterSetUpUi>(::GetModuleHandleW(nullptr), L"install", L"");
+    decisionPath = [](const Json::Value& args) {
+        Json::Value r;
+        r["statue"] = true;
+        r["path"] = args[0].asString() + "\\Larkspur";
+        return Json::FastWriter().write(r);
+    };
+    const char* names[] = {"showwin",    "GetSystemPath", "SendSignal",  "SelectFolderPostion", "DecisionPath",
+                           "GetLicense", "DestroyWindow", "PostSetupLog", "ShellExecute",       "OnDetail",
+                           "OnInstallFinish", "SetLanguage", "ExitProcess", "OutputDebugStringAA"};
+    for (const char* name : names) {
+        g_view->m_functions[name] = [this](const std::string& fn, const std::string& args) -> std::string {
+            Json::Value parsed = ParseJson(args);
+            m_calls.push_back({fn, parsed});
+            if (fn == "DecisionPath")
+                return decisionPath(parsed);
+            if (fn == "SelectFolderPostion")
+                return selectFolder;
+            if (fn == "GetLicense")
+                return "<p id=\"licence\">Licence text</p>";
+            return "true";
+        };
+    }
+}
+
+PageSession::~PageSession()
+{
+    for (const auto& line : ScriptErrors())
+        ADD_FAILURE() << Narrow(line);
+    ::EnumThreadWindows(::GetCurrentThreadId(), &DestroyPageWindow, 0);
+    Pump(20);
+    m_ui.reset();
+}
+
+void PageSession::Show(const std::wstring& page, const std::wstring& params)
+{
+    m_ui->ShowPage(page, params);
+    Pump(50);
+}
+
+void PageSession::Send(const char* type, const Json::Value& fields)
+{
+    MessagePtr m = MakeMessage(type);
+    for (const auto& key : fields.getMemberNames())
+        (*m)[key] = fields[key];
+    m_ui->OnEngineMessage(m);
+    Pump(30);
+}
+
+std::wstring PageSession::Eval(const std::string& js, HWND window)
+{
+    he::EngineWindow* w = he::EngineWindow::Find(window ? window : Root(), false);
+    if (!w || !w->Page())
+        return L"<no page>";
+    he::Value v;
+    if (!w->Page()->Evaluate(CCodeChange::StringUTF8toUTF16(js), v.get()))
+        return L"<error>";
+    return v.get()->t == T_STRING ? he::ValueText(v.get()) : he::ValueJson(v.get());
+}
+
+std::wstring PageSession::Text(const std::string& id, HWND window)
+{
+    return Eval("document.getElementById('" + id + "').textContent", window);
+}
+
+void PageSession::Pump(int ms) { PumpFor(ms); }
+
+std::vector<NativeCall> PageSession::Take(const std::string& name)
+{
+    std::vector<NativeCall> out;
+    for (auto& c : m_calls)
+        if (name.empty() || c.name == name)
+            out.push_back(c);
+    m_calls.clear();
+    return out;
+}
+
+HWND PageSession::Root() const { return g_root_hwnd; }
+
+HWND PageSession::Dialog() { return ::FindWindowW(velui::kWindowClassName, kDialogTitle); }
+
+int PageSession::DialogCount()
+{
+    int n = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountDialogs, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+void PressDialogButtonLater(const std::string& id, int ms)
+{
+    g_pressId = id;
+    ::SetTimer(nullptr, 0, static_cast<UINT>(ms), &PressTick);
+}
+
+std::vector<std::wstring> PageSession::ScriptErrors() const
+{
+    std::vector<std::wstring> out;
+    for (const auto& line : m_capture.Lines())
+        if (line.find(L"script error") != std::wstring::npos)
+            out.push_back(line);
+    return out;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Runs the real setup pages in the engine linked into the test program. The
+// view's native functions are replaced by recorders, so nothing reaches the
+// machine; scripts are evaluated in a page window to press its buttons.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <json/json.h>
+
+#include "tests/support/TestSupport.h"
+
+class CSciterSetUpUi;
+
+struct NativeCall {
+    std::string name;
+    Json::Value args;  // parsed argument text
+};
+
+class PageSession {
+public:
+    PageSession();
+    ~PageSession();
+    PageSession(const PageSession&) = delete;
+    PageSession& operator=(const PageSession&) = delete;
+
+    // Loads a root page ("install", "uninstall", "existmutex", "noini").
+    void Show(const std::wstring& page, const std::wstring& params = L"");
+    // An engine message to every page, delivered as the engine does it.
+    void Send(const char* type, const Json::Value& fields = Json::Value(Json::objectValue));
+    // Evaluates script in the page of `window` (the root page by default).
+    std::wstring Eval(const std::string& js, HWND window = nullptr);
+    std::wstring Text(const std::string& id, HWND window = nullptr);
+    void Pump(int ms);
+
+    // Calls recorded since the last Take, optionally of one name only.
+    std::vector<NativeCall> Take(const std::string& name = "");
+    // Answers of "DecisionPath" and "SelectFolderPostion" (argument text in, result text out).
+    std::function<std::string(const Json::Value&)> decisionPath;
+    std::string selectFolder;
+
+    HWND Root() const;
+    // The dialog page's window, or null.
+    static HWND Dialog();
+    static int DialogCount();
+
+    // Script errors the pages reported so far.
+    std::vector<std::wstring> ScriptErrors() const;
+
+private:
+    DebugCapture m_capture;
+    std::shared_ptr<CSciterSetUpUi> m_ui;
+    std::vector<NativeCall> m_calls;
+};
+
+// Presses a button of the dialog page after `ms` milliseconds, from the message
+// loop (the dialog may be modal, so the caller is blocked until then).
+void PressDialogButtonLater(const std::string& id, int ms);
+// A JSON text as a value (null when it does not parse).
+Json::Value ParseJson(const std::string& text);
+std::string Narrow(const std::wstring& text);
