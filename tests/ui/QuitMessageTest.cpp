@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/MessageSignal.h"
+#include "engine/model/MessageSignal.h"
 #include "framework/velui_framework/BussMessage.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/SciterSetUpUi.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/CodeChange.h"
-#include "engine/MessageSignal.h"
+#include "engine/model/MessageSignal.h"
 #include "framework/velui_framework/view.h"
 #include "htmlengine/Api.h"
 #include "htmlengine/EngineWindow.h"
