@@ -22,4 +22,3 @@ std::string ActionStyled(const Json::Value& action)
     Json::StyledWriter writer;
     return writer.write(action);
 }
-

@@ -14,4 +14,3 @@ std::wstring ActionText(const Json::Value& action, const char* key);
 bool ActionBool(const Json::Value& action, const char* key, bool fallback);
 // The action as indented JSON text, for debug lines.
 std::string ActionStyled(const Json::Value& action);
-

@@ -4,8 +4,8 @@
 
 namespace {
 
-void ReportValueStep(const wchar_t* step, const std::wstring& key, const std::wstring& name,
-                     const std::wstring& value, LONG error)
+void ReportValueStep(const wchar_t* step, const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                     LONG error)
 {
     DebugLine(std::wstring(L"BaseOperation::SetRegValue() ") + step + L" key:'" + key + L"' valueName:'" + name +
               L"' value:'" + value + L"' error:" + std::to_wstring(error));

@@ -60,8 +60,7 @@ bool Uninstaller::RewriteChannelID(std::shared_ptr<Json::Value> action, std::str
         subkey = kChannelValueName;
     HKEY root = RootKeyFromClass(cls);
     UniqueHKey parent;
-    if (root == nullptr ||
-        ::RegOpenKeyExW(root, parentPath.c_str(), 0, KEY_ALL_ACCESS, parent.put()) != ERROR_SUCCESS)
+    if (root == nullptr || ::RegOpenKeyExW(root, parentPath.c_str(), 0, KEY_ALL_ACCESS, parent.put()) != ERROR_SUCCESS)
         return true;
 
     // Install times compare as text: "9" is later than "10000".

@@ -93,7 +93,7 @@ bool Installer::CopyFiles(std::shared_ptr<Json::Value> action, std::string&)
     if (!fs::exists(fs::path(src), ec))
         return true;
     try {
-        for (fs::directory_iterator it{fs::path(src)}, end; it != end; ++it) {
+        for (fs::directory_iterator it {fs::path(src)}, end; it != end; ++it) {
             try {
                 std::error_code statusError;
                 if (it->is_directory(statusError))
@@ -135,7 +135,7 @@ bool Uninstaller::DeleteFiles(std::shared_ptr<Json::Value> action, std::string&)
     if (!fs::exists(fs::path(path), ec))
         return true;
     try {
-        for (fs::directory_iterator it{fs::path(path)}, end; it != end; ++it) {
+        for (fs::directory_iterator it {fs::path(path)}, end; it != end; ++it) {
             try {
                 if (it->is_directory())
                     continue;

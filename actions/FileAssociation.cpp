@@ -95,8 +95,7 @@ bool CheckFileAssociation(const std::wstring& ext, const std::wstring& appKey, c
 
     const std::wstring commandPath = appKey + L"\\Shell\\Open\\Command";
     UniqueHKey commandKey;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, commandPath.c_str(), 0, KEY_ALL_ACCESS, commandKey.put()) !=
-        ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, commandPath.c_str(), 0, KEY_ALL_ACCESS, commandKey.put()) != ERROR_SUCCESS) {
         DebugLine(L"CheckFileAssociation HKEY_CLASSES_ROOT not exist key:" + commandPath);
         return false;
     }
@@ -121,8 +120,7 @@ bool CheckFileAssociation(const std::wstring& ext, const std::wstring& appKey, c
     return true;
 }
 
-bool CheckExtUserChoice(const std::wstring& ext, const std::wstring& appKey, const std::wstring& base,
-                        bool& keyExists)
+bool CheckExtUserChoice(const std::wstring& ext, const std::wstring& appKey, const std::wstring& base, bool& keyExists)
 {
     keyExists = false;
     const std::wstring path = base + L"\\" + ext;
@@ -231,8 +229,8 @@ bool ResetExtUserChoice(const std::wstring& ext, const std::wstring& appKey, con
         error = ::RegSetValueExW(key, kProgid, 0, REG_SZ, reinterpret_cast<const BYTE*>(appKey.c_str()),
                                  static_cast<DWORD>(appKey.size() * sizeof(wchar_t) + sizeof(wchar_t)));
         if (error != ERROR_SUCCESS) {
-            DebugLine(L"BaseOperation::ResetExtUserChoice() RegSetValueEx key:'" + path + L"' valueName:'" +
-                      kProgid + L"' value:'" + appKey + L"' error:" + std::to_wstring(error));
+            DebugLine(L"BaseOperation::ResetExtUserChoice() RegSetValueEx key:'" + path + L"' valueName:'" + kProgid +
+                      L"' value:'" + appKey + L"' error:" + std::to_wstring(error));
             progIdFailed = true;
         }
     }
@@ -248,7 +246,8 @@ bool ResetExtUserChoice(const std::wstring& ext, const std::wstring& appKey, con
 
 bool DeleteFileAssociation(const std::wstring& ext, const std::wstring& appKey)
 {
-    const std::wstring explorer = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts") + L"\\";
+    const std::wstring explorer =
+        std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts") + L"\\";
     const std::wstring roaming = std::wstring(kRoamingFileExts) + L"\\";
     DeleteIfNamed(kClasses, ext, HKEY_CURRENT_USER);
     DeleteIfNamed(kClasses, appKey, HKEY_CURRENT_USER);

@@ -17,8 +17,7 @@ inline constexpr wchar_t kRoamingFileExts[] = L"Software\\Microsoft\\Windows\\Ro
 bool CheckFileAssociation(const std::wstring& ext, const std::wstring& appKey, const std::wstring& appPath);
 // The record under HKCU\base\ext names app_key (its "Progid", when present,
 // and its "UserChoice" "Progid"). keyExists tells whether base\ext exists.
-bool CheckExtUserChoice(const std::wstring& ext, const std::wstring& appKey, const std::wstring& base,
-                        bool& keyExists);
+bool CheckExtUserChoice(const std::wstring& ext, const std::wstring& appKey, const std::wstring& base, bool& keyExists);
 // WriteFileAssociationUnder for HKCU, then (only after success) for HKLM.
 bool WriteFileAssociation(const std::vector<std::wstring>& extensions, const std::wstring& appPath,
                           const std::wstring& appKey, const std::wstring& iconPath, const std::wstring& description,

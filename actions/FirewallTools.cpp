@@ -17,10 +17,14 @@ constexpr wchar_t kRecordFile[] = L"FirewallTools.cpp";
 
 const CLSID kClsidNetFwMgr = {0x304CE942, 0x6E39, 0x40D8, {0x94, 0x3A, 0xB9, 0x13, 0xC4, 0x0C, 0x9C, 0xD4}};
 const IID kIidNetFwMgr = {0xF7898AF5, 0xCAC4, 0x4632, {0xA2, 0xEC, 0xDA, 0x06, 0xE5, 0x11, 0x1A, 0xF2}};
-const CLSID kClsidNetFwAuthorizedApplication = {
-    0xEC9846B3, 0x2762, 0x4A6B, {0xA2, 0x14, 0x6A, 0xCB, 0x60, 0x34, 0x62, 0xD2}};
-const IID kIidNetFwAuthorizedApplication = {
-    0xB5E64FFA, 0xC2C5, 0x444E, {0xA3, 0x01, 0xFB, 0x5E, 0x00, 0x01, 0x80, 0x50}};
+const CLSID kClsidNetFwAuthorizedApplication = {0xEC9846B3,
+                                                0x2762,
+                                                0x4A6B,
+                                                {0xA2, 0x14, 0x6A, 0xCB, 0x60, 0x34, 0x62, 0xD2}};
+const IID kIidNetFwAuthorizedApplication = {0xB5E64FFA,
+                                            0xC2C5,
+                                            0x444E,
+                                            {0xA3, 0x01, 0xFB, 0x5E, 0x00, 0x01, 0x80, 0x50}};
 
 class SystemFactory : public FirewallTools::iFirewallComFactory {
 public:
@@ -141,8 +145,7 @@ HRESULT WindowsFirewallInitialize(INetFwProfile** profile, int selector)
     return hr;
 }
 
-HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName,
-                                    int* fwAppEnabled)
+HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName, int* fwAppEnabled)
 {
     if (!fwProfile) {
         XASSERT_AT(fwProfile, kRecordFile, 187);
@@ -303,7 +306,8 @@ bool WindowsFirewallRemoveApp(INetFwProfile* profile, const wchar_t* path)
     UniqueBstr bstrProcessImageFileName(::SysAllocString(path ? path : L""));
     if (!bstrProcessImageFileName.get() || ::SysStringLen(bstrProcessImageFileName.get()) == 0) {
         // "length is 0", in the GBK code page.
-        Print("RemoveFirewall bstrProcessImageFileName\xB3\xA4\xB6\xC8\xCE\xAA" "0");
+        Print("RemoveFirewall bstrProcessImageFileName\xB3\xA4\xB6\xC8\xCE\xAA"
+              "0");
         return false;
     }
     hr = fwApps->Remove(bstrProcessImageFileName.get());

@@ -33,18 +33,18 @@ bool ContextMenuOffersVerb(const std::wstring& verb, const std::wstring& file)
     PCUITEMID_CHILD child = nullptr;
     if (SUCCEEDED(::SHBindToParent(item.get(), IID_IShellFolder, parent.put_void(), &child))) {
         ComPtr<IContextMenu> menu;
-        if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr,
-                                            menu.put_void()))) {
+        if (SUCCEEDED(parent->GetUIObjectOf(nullptr, 1, &child, IID_IContextMenu, nullptr, menu.put_void()))) {
             UniqueMenu popup(::CreatePopupMenu());
             constexpr UINT kFirst = 1;
-            if (popup && SUCCEEDED(menu->QueryContextMenu(popup.get(), 0, kFirst, 0x7FFF, CMF_NORMAL | CMF_EXTENDEDVERBS))) {
+            if (popup &&
+                SUCCEEDED(menu->QueryContextMenu(popup.get(), 0, kFirst, 0x7FFF, CMF_NORMAL | CMF_EXTENDEDVERBS))) {
                 for (int index = 0, count = ::GetMenuItemCount(popup.get()); index < count && !offered; ++index) {
                     UINT id = ::GetMenuItemID(popup.get(), index);
                     if (id == static_cast<UINT>(-1) || id < kFirst)
                         continue;
                     wchar_t name[128] = {};
-                    if (SUCCEEDED(menu->GetCommandString(id - kFirst, GCS_VERBW, nullptr,
-                                                         reinterpret_cast<char*>(name), 128)))
+                    if (SUCCEEDED(menu->GetCommandString(id - kFirst, GCS_VERBW, nullptr, reinterpret_cast<char*>(name),
+                                                         128)))
                         offered = EqualsNoCase(verb, name);
                 }
             }
@@ -59,9 +59,9 @@ DWORD RealMajorVersion()
 {
     typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
     HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(
-                           reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
-                     : nullptr;
+    auto get =
+        ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
+              : nullptr;
     OSVERSIONINFOW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
     if (get && get(&version) == 0)
@@ -71,15 +71,13 @@ DWORD RealMajorVersion()
 
 }  // namespace
 
-bool InstallTools::CreateFileShortcut(const std::wstring& target, const wchar_t* folder,
-                                      const std::wstring& linkName, const std::wstring& icon,
-                                      const std::wstring& arguments)
+bool InstallTools::CreateFileShortcut(const std::wstring& target, const wchar_t* folder, const std::wstring& linkName,
+                                      const std::wstring& icon, const std::wstring& arguments)
 {
     if (folder == nullptr || folder[0] == L'\0')
         return false;
     ComPtr<IShellLinkW> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  link.put_void())) ||
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())) ||
         !link)
         return false;
     ComPtr<IPersistFile> file;

@@ -16,7 +16,11 @@ namespace {
 
 double Now()
 {
-    static LARGE_INTEGER f = [] { LARGE_INTEGER x; QueryPerformanceFrequency(&x); return x; }();
+    static LARGE_INTEGER f = [] {
+        LARGE_INTEGER x;
+        QueryPerformanceFrequency(&x);
+        return x;
+    }();
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
@@ -31,7 +35,8 @@ LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
 
 BOOL CALLBACK Host(LPVOID, HELEMENT, UINT group, LPVOID prms)
 {
-    if (group != HANDLE_SCRIPTING_METHOD_CALL) return FALSE;
+    if (group != HANDLE_SCRIPTING_METHOD_CALL)
+        return FALSE;
     auto* p = static_cast<SCRIPTING_METHOD_PARAMS*>(prms);
     he::SetString(&p->result, L"{\"statue\":true,\"path\":\"C:\\\\x\"}");
     return TRUE;
@@ -39,7 +44,8 @@ BOOL CALLBACK Host(LPVOID, HELEMENT, UINT group, LPVOID prms)
 
 double Median(std::vector<double> v)
 {
-    if (v.empty()) return 0;
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -55,7 +61,7 @@ int wmain(int argc, wchar_t** argv)
     int frames = argc > 2 ? _wtoi(argv[2]) : 200;
     std::wstring url = std::wstring(L"file://") + argv[1];
     ISciterAPI* api = he::EngineApi();
-    WNDCLASSW wc{};
+    WNDCLASSW wc {};
     wc.lpfnWndProc = Proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"BenchView";
@@ -63,13 +69,17 @@ int wmain(int argc, wchar_t** argv)
     RegisterClassW(&wc);
     if (argc > 3 && wcscmp(argv[2], L"--show") == 0) {
         DWORD ex = argc > 4 && wcscmp(argv[4], L"--layered") == 0 ? WS_EX_LAYERED : 0;
-        HWND shown = CreateWindowExW(ex, L"BenchView", L"demo", WS_POPUP | WS_VISIBLE, 100, 100, 601, 401, nullptr, nullptr, wc.hInstance, nullptr);
+        HWND shown = CreateWindowExW(ex, L"BenchView", L"demo", WS_POPUP | WS_VISIBLE, 100, 100, 601, 401, nullptr,
+                                     nullptr, wc.hInstance, nullptr);
         api->SciterWindowAttachEventHandler(shown, Host, nullptr, HANDLE_ALL);
         api->SciterLoadFile(shown, url.c_str());
         double until = Now() + 1000.0 * _wtoi(argv[3]);
         while (Now() < until && IsWindow(shown)) {
             MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) { TranslateMessage(&msg); DispatchMessageW(&msg); }
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
             Sleep(1);
         }
         return 0;
@@ -79,8 +89,10 @@ int wmain(int argc, wchar_t** argv)
     he::EngineWindow* w = nullptr;
     HWND hwnd = nullptr;
     for (int run = 0; run < 7; ++run) {
-        if (hwnd) DestroyWindow(hwnd);
-        hwnd = CreateWindowExW(0, L"BenchView", L"bench", WS_POPUP | WS_VISIBLE, 50, 50, 601, 401, nullptr, nullptr, wc.hInstance, nullptr);
+        if (hwnd)
+            DestroyWindow(hwnd);
+        hwnd = CreateWindowExW(0, L"BenchView", L"bench", WS_POPUP | WS_VISIBLE, 50, 50, 601, 401, nullptr, nullptr,
+                               wc.hInstance, nullptr);
         api->SciterWindowAttachEventHandler(hwnd, Host, nullptr, HANDLE_ALL);
         double t0 = Now();
         api->SciterLoadFile(hwnd, url.c_str());
@@ -112,7 +124,10 @@ int wmain(int argc, wchar_t** argv)
     double end = Now() + 2000;
     while (Now() < end) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) { TranslateMessage(&msg); DispatchMessageW(&msg); }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
         Sleep(1);
     }
     he::Value after;
@@ -122,8 +137,8 @@ int wmain(int argc, wchar_t** argv)
     he::ValueIntData(after.get(), &f1);
     wprintf(L"first paint (load, style, layout, paint), median of 7: %.1f ms (min %.1f)\n", Median(firstPaint),
             *std::min_element(firstPaint.begin(), firstPaint.end()));
-    wprintf(L"animation frame, median of %d: total %.2f ms = script %.2f + style %.2f + layout %.2f + paint %.2f\n", frames,
-            Median(total), Median(script), Median(style), Median(layout), Median(paint));
+    wprintf(L"animation frame, median of %d: total %.2f ms = script %.2f + style %.2f + layout %.2f + paint %.2f\n",
+            frames, Median(total), Median(script), Median(style), Median(layout), Median(paint));
     wprintf(L"live carousel: %d frames of the 30 ms timer in 2 s (ideal 66)\n", f1 - f0);
     DestroyWindow(hwnd);
     return 0;

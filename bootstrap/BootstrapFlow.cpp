@@ -163,8 +163,8 @@ void CBootstrap::RunHead(const std::wstring& workFolder)
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_SHOW;
         PROCESS_INFORMATION pi = {};
-        if (::CreateProcessW(nullptr, engineLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workFolder.c_str(),
-                             &si, &pi)) {
+        if (::CreateProcessW(nullptr, engineLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workFolder.c_str(), &si,
+                             &pi)) {
             ProcessHandles engine(pi);
             m_hEngine = std::move(engine.process);
         }

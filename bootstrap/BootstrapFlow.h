@@ -29,7 +29,7 @@ std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::w
 class CBootstrap {
 public:
     // Resources (archives, channel text, language table) come from `resources`.
-    CBootstrap(HMODULE resources, iSplash& splash) : m_hResources(resources), m_splash(splash) {}
+    CBootstrap(HMODULE resources, iSplash& splash) : m_hResources(resources), m_splash(splash) { }
     virtual ~CBootstrap() = default;
     CBootstrap(const CBootstrap&) = delete;
     CBootstrap& operator=(const CBootstrap&) = delete;

@@ -42,9 +42,8 @@ bool WriteResourceToFile(HMODULE module, const std::wstring& path, const wchar_t
     std::wstring parent = FileSystem::GetParentPath(path.c_str());
     if (!parent.empty() && !IsFolder(parent))
         FileSystem::CreateDirectoryTree(parent);
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    0, nullptr));
+    UniqueHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file)
         return false;
     ResourceBytes bytes = FindBytes(module, type, id);

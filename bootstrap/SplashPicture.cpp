@@ -46,8 +46,7 @@ struct GdiplusApi {
     GpStatus(WINAPI* BitmapUnlockBits)(GpBitmap*, GpBitmapData*) = nullptr;
 };
 
-template <typename Fn>
-bool Bind(HMODULE module, const char* name, Fn& fn)
+template <typename Fn> bool Bind(HMODULE module, const char* name, Fn& fn)
 {
     fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
     return fn != nullptr;
@@ -177,8 +176,8 @@ bool CSplashPicture::Load(const std::wstring& path)
             data.Stride = static_cast<INT>(((width * bpp + 31) / 32) * 4);
             data.PixelFormat = alpha ? kPixelFormat32bppARGB : kPixelFormat24bppRGB;
             data.Scan0 = bits;
-            if (api->BitmapLockBits(bitmap, &rect, kImageLockModeRead | kImageLockModeUserInputBuf,
-                                    data.PixelFormat, &data) == 0) {
+            if (api->BitmapLockBits(bitmap, &rect, kImageLockModeRead | kImageLockModeUserInputBuf, data.PixelFormat,
+                                    &data) == 0) {
                 api->BitmapUnlockBits(bitmap, &data);
                 ok = true;
             }

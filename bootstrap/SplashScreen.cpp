@@ -60,7 +60,7 @@ POINT CentreInWorkArea(const RECT& workArea, int width, int height)
             pos = low;
         return pos;
     };
-    return POINT{place(workArea.left, workArea.right, width), place(workArea.top, workArea.bottom, height)};
+    return POINT {place(workArea.left, workArea.right, width), place(workArea.top, workArea.bottom, height)};
 }
 
 void CSimpleFrame::FillClass(WNDCLASSEXW& wc) const

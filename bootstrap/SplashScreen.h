@@ -48,7 +48,7 @@ private:
 class CSplashScreen : public iSplash {
 public:
     // The picture is resource "PNG" 141 of `resources`.
-    explicit CSplashScreen(HMODULE resources) : m_hResources(resources) {}
+    explicit CSplashScreen(HMODULE resources) : m_hResources(resources) { }
     ~CSplashScreen() override;
     CSplashScreen(const CSplashScreen&) = delete;
     CSplashScreen& operator=(const CSplashScreen&) = delete;
@@ -69,13 +69,13 @@ private:
 
     HMODULE m_hResources;
     std::wstring m_wstrPicturePath;
-    std::atomic<bool> m_bShown{false};
-    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bShown {false};
+    std::atomic<bool> m_bRunning {false};
     UniqueHandle m_hReady;
     UniqueHandle m_hThread;
     DWORD m_dwThreadId = 0;
-    std::atomic<HWND> m_hRequest{nullptr};
-    std::atomic<HWND> m_hSplash{nullptr};
+    std::atomic<HWND> m_hRequest {nullptr};
+    std::atomic<HWND> m_hSplash {nullptr};
     // Created and used on the splash thread only.
     CSplashPicture m_picture;
     std::unique_ptr<CSimpleFrame> m_frame;

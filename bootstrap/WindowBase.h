@@ -14,8 +14,7 @@ public:
     CWindowBase& operator=(const CWindowBase&) = delete;
 
     // Creates the window on the calling thread; null on failure.
-    HWND Create(HINSTANCE instance, HWND parent, const RECT& rect, const wchar_t* title, DWORD style,
-                DWORD exStyle);
+    HWND Create(HINSTANCE instance, HWND parent, const RECT& rect, const wchar_t* title, DWORD style, DWORD exStyle);
     HWND Hwnd() const { return m_hWnd; }
     void Destroy();
 
@@ -25,7 +24,7 @@ protected:
     // The message handler: true when it handled the message and set `result`.
     virtual bool ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
     // The last message the window receives; the handle is already cleared.
-    virtual void OnFinalMessage(HWND) {}
+    virtual void OnFinalMessage(HWND) { }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -37,8 +37,8 @@ bool AesOfbTransform(const std::string& input, const std::string& key16, std::st
         const int chunk = static_cast<int>(std::min<size_t>(input.size() - done, INT_MAX / 2));
         int written = 0;
         if (!XCHECK(EVP_EncryptUpdate(context.get(), reinterpret_cast<unsigned char*>(&result[done]), &written,
-                                      reinterpret_cast<const unsigned char*>(input.data() + done), chunk) == 1)
-            || !XCHECK(written == chunk))
+                                      reinterpret_cast<const unsigned char*>(input.data() + done), chunk) == 1) ||
+            !XCHECK(written == chunk))
             return false;
         done += static_cast<size_t>(written);
     }

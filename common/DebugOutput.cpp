@@ -16,7 +16,7 @@ public:
 };
 
 SystemDebugSink g_systemSink;
-std::atomic<iDebugSink*> g_sink{&g_systemSink};
+std::atomic<iDebugSink*> g_sink {&g_systemSink};
 
 }  // namespace
 

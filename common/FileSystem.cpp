@@ -56,8 +56,7 @@ HRESULT WriteBufferToFile(const wchar_t* pszFile, const void* pvData, DWORD uSiz
     if (!XCHECK(pszFile && pszFile[0]))
         return E_INVALIDARG;
     ::SetLastError(0);
-    HANDLE hFile = ::CreateFileW(pszFile, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
+    HANDLE hFile = ::CreateFileW(pszFile, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!XCHECK(hFile != INVALID_HANDLE_VALUE))
         return E_FAIL;
     UniqueHandle closer(hFile);
@@ -87,15 +86,14 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes, unsigned long l
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
-    LARGE_INTEGER size{};
+    LARGE_INTEGER size {};
     if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
         static_cast<unsigned long long>(size.QuadPart) > maxBytes)
         return false;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    return bytes.empty() ||
-           (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-            read == bytes.size());
+    return bytes.empty() || (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
 }
 
 bool PathExists(const wchar_t* pszPath)

@@ -7,15 +7,14 @@
 
 #include <utility>
 
-template <typename Traits>
-class UniqueWinHandle {
+template <typename Traits> class UniqueWinHandle {
 public:
     using Handle = typename Traits::Handle;
     UniqueWinHandle() = default;
-    explicit UniqueWinHandle(Handle h) : m_h(h) {}
+    explicit UniqueWinHandle(Handle h) : m_h(h) { }
     UniqueWinHandle(const UniqueWinHandle&) = delete;
     UniqueWinHandle& operator=(const UniqueWinHandle&) = delete;
-    UniqueWinHandle(UniqueWinHandle&& other) noexcept : m_h(other.release()) {}
+    UniqueWinHandle(UniqueWinHandle&& other) noexcept : m_h(other.release()) { }
     UniqueWinHandle& operator=(UniqueWinHandle&& other) noexcept
     {
         if (this != &other)
@@ -60,8 +59,7 @@ struct FindHandleTraits {
 };
 
 // A handle type whose empty value is null, closed by CloseFn.
-template <typename H, auto CloseFn>
-struct NullHandleTraits {
+template <typename H, auto CloseFn> struct NullHandleTraits {
     using Handle = H;
     static Handle Invalid() { return nullptr; }
     static bool IsValid(Handle h) { return h != nullptr; }
@@ -80,8 +78,7 @@ using UniqueLocal = UniqueWinHandle<NullHandleTraits<HLOCAL, ::LocalFree>>;
 using UniqueGlobal = UniqueWinHandle<NullHandleTraits<HGLOBAL, ::GlobalFree>>;
 
 // Memory from the COM task allocator (PIDLs, shell strings, item arrays).
-template <typename T>
-using UniqueCoTaskMem = UniqueWinHandle<NullHandleTraits<T*, ::CoTaskMemFree>>;
+template <typename T> using UniqueCoTaskMem = UniqueWinHandle<NullHandleTraits<T*, ::CoTaskMemFree>>;
 
 // A BSTR (oleaut32).
 using UniqueBstr = UniqueWinHandle<NullHandleTraits<BSTR, ::SysFreeString>>;
@@ -89,16 +86,15 @@ using UniqueBstr = UniqueWinHandle<NullHandleTraits<BSTR, ::SysFreeString>>;
 // Both handles of a started process.
 struct ProcessHandles {
     ProcessHandles() = default;
-    explicit ProcessHandles(const PROCESS_INFORMATION& info) : process(info.hProcess), thread(info.hThread) {}
+    explicit ProcessHandles(const PROCESS_INFORMATION& info) : process(info.hProcess), thread(info.hThread) { }
     UniqueHandle process;
     UniqueHandle thread;
 };
 
 // Runs a function when the scope ends, unless dismissed.
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
-    explicit ScopeExit(F f) : m_f(std::move(f)) {}
+    explicit ScopeExit(F f) : m_f(std::move(f)) { }
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;
     ~ScopeExit()
@@ -114,15 +110,14 @@ private:
 };
 
 // A COM interface pointer that releases its reference.
-template <typename T>
-class ComPtr {
+template <typename T> class ComPtr {
 public:
     ComPtr() = default;
     // Adopts a reference the caller owns.
-    explicit ComPtr(T* p) : m_p(p) {}
+    explicit ComPtr(T* p) : m_p(p) { }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) { }
     ComPtr& operator=(ComPtr&& other) noexcept
     {
         if (this != &other) {

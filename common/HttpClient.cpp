@@ -24,8 +24,7 @@ struct WinInetApi {
 };
 
 // Sets `fn` to the export `name` of WinInet; false when it is missing.
-template <typename Fn>
-bool Bind(Fn& fn, const char* name)
+template <typename Fn> bool Bind(Fn& fn, const char* name)
 {
     fn = SystemFunction<Fn>(L"wininet.dll", name);
     return fn != nullptr;
@@ -101,7 +100,7 @@ W3Client::~W3Client()
 
 void W3Client::AddArgument(const std::string& name, const std::string& value, bool isFile)
 {
-    m_vecArguments.push_back(Argument{name, value, isFile});
+    m_vecArguments.push_back(Argument {name, value, isFile});
 }
 
 void W3Client::AddCookie(const std::string& name, const std::string& value)
@@ -120,8 +119,7 @@ void W3Client::CloseHandles()
     m_hRequest = m_hConnection = m_hRoot = nullptr;
 }
 
-bool W3Client::Connect(const char* host, int port, const char* user, const char* password, int type,
-                       const char* agent)
+bool W3Client::Connect(const char* host, int port, const char* user, const char* password, int type, const char* agent)
 {
     if (!WinInet().complete)
         return false;
@@ -133,12 +131,12 @@ bool W3Client::Connect(const char* host, int port, const char* user, const char*
     int usePort = port ? port : DefaultPort(type);
     std::wstring wHost = Widen(host), wUser = Widen(user), wPassword = Widen(password);
     if (type == kFtp) {
-        m_hConnection = WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
-                                           OrNull(wUser), OrNull(wPassword), INTERNET_SERVICE_FTP,
-                                           INTERNET_FLAG_PASSIVE, 0);
+        m_hConnection =
+            WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort), OrNull(wUser),
+                                       OrNull(wPassword), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
     } else {
         m_hConnection = WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
-                                           OrNull(wUser), OrNull(wPassword), INTERNET_SERVICE_HTTP, 0, 0);
+                                                   OrNull(wUser), OrNull(wPassword), INTERNET_SERVICE_HTTP, 0, 0);
     }
     if (!m_hConnection || WinInet().InternetAttemptConnect(0) != ERROR_SUCCESS)
         throw "connect failed...";
@@ -155,11 +153,12 @@ bool W3Client::Connect(const char* host, int port, const char* user, const char*
 void W3Client::AddHeaders()
 {
     if (!WinInet().HttpAddRequestHeadersW(m_hRequest, kAcceptHeader, static_cast<DWORD>(wcslen(kAcceptHeader)),
-                                  HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD))
+                                          HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD))
         throw "additional header failed...";
     if (!m_strExtraHeaders.empty()) {
-        BOOL ok = WinInet().HttpAddRequestHeadersA(m_hRequest, m_strExtraHeaders.c_str(),
-                                           static_cast<DWORD>(m_strExtraHeaders.size()), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        BOOL ok =
+            WinInet().HttpAddRequestHeadersA(m_hRequest, m_strExtraHeaders.c_str(),
+                                             static_cast<DWORD>(m_strExtraHeaders.size()), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         m_strExtraHeaders.clear();
         if (!ok)
             throw "additional header failed...";
@@ -177,7 +176,8 @@ void W3Client::SetCookies(const char* path)
         url += ":" + std::to_string(m_nPort);
     url += path ? path : "";
     for (const auto& cookie : m_vecCookies) {
-        if (!WinInet().InternetSetCookieW(Widen(url).c_str(), Widen(cookie.first).c_str(), Widen(cookie.second).c_str()))
+        if (!WinInet().InternetSetCookieW(Widen(url).c_str(), Widen(cookie.first).c_str(),
+                                          Widen(cookie.second).c_str()))
             throw "add cookie failed...";
     }
 }
@@ -201,8 +201,7 @@ std::string W3Client::BuildMultipartBody() const
     for (const auto& arg : m_vecArguments) {
         body += std::string("--") + kBoundary + "\r\n";
         if (arg.isFile) {
-            body += "Content-Disposition: form-data; name=\"" + arg.name + "\"; filename=\"" + arg.value +
-                    "\"\r\n\r\n";
+            body += "Content-Disposition: form-data; name=\"" + arg.name + "\"; filename=\"" + arg.value + "\"\r\n\r\n";
         } else {
             body += "Content-Disposition: form-data; name=\"" + arg.name + "\"\r\n\r\n" + arg.value + "\r\n";
         }
@@ -210,8 +209,8 @@ std::string W3Client::BuildMultipartBody() const
     return body;
 }
 
-bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* referrer,
-                           const std::wstring& headers, const std::string& body, bool useCookies)
+bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* referrer, const std::wstring& headers,
+                           const std::string& body, bool useCookies)
 {
     if (!m_hConnection)
         throw "handle not opened...";
@@ -221,7 +220,7 @@ bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* re
         flags |= INTERNET_FLAG_SECURE;
     std::wstring wPath = Widen(path), wReferrer = Widen(referrer);
     m_hRequest = WinInet().HttpOpenRequestW(m_hConnection, verb, wPath.c_str(), L"HTTP/1.0", OrNull(wReferrer), accept,
-                                    flags, 0);
+                                            flags, 0);
     if (!m_hRequest)
         throw "request failed...";
     AddHeaders();
@@ -231,8 +230,8 @@ bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* re
     std::unique_ptr<char[]> block(new char[body.size() + 1]());
     std::memcpy(block.get(), body.data(), body.size());
     BOOL sent = WinInet().HttpSendRequestW(m_hRequest, headers.empty() ? nullptr : headers.c_str(),
-                                   static_cast<DWORD>(headers.size()), body.empty() ? nullptr : block.get(),
-                                   static_cast<DWORD>(body.size()));
+                                           static_cast<DWORD>(headers.size()), body.empty() ? nullptr : block.get(),
+                                           static_cast<DWORD>(body.size()));
     if (!sent && ::GetLastError() != ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION)
         throw "request failed...";
     return true;

@@ -17,8 +17,7 @@ namespace {
 // Full control for SYSTEM and the administrators; read and execute for
 // authenticated users; the owner's implicit right to change the list is cut
 // to reading it, so an owner outside the administrators gains nothing.
-const wchar_t kPrivateAccess[] =
-    L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)(A;OICI;RC;;;S-1-3-4)";
+const wchar_t kPrivateAccess[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)(A;OICI;RC;;;S-1-3-4)";
 
 constexpr int kNameAttempts = 8;
 
@@ -41,8 +40,7 @@ std::wstring RandomName()
 PSECURITY_DESCRIPTOR NewPrivateDescriptor()
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateAccess, SDDL_REVISION_1, &descriptor,
-                                                                 nullptr))
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateAccess, SDDL_REVISION_1, &descriptor, nullptr))
         return nullptr;
     return descriptor;
 }
@@ -80,8 +78,8 @@ std::wstring CreatePrivateFolder(const std::wstring& parent)
 UniqueHandle WritePinnedFile(const std::wstring& path, const std::string& bytes)
 {
     {
-        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
+        UniqueHandle file(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
             return UniqueHandle();
         size_t done = 0;

@@ -78,9 +78,10 @@ HRESULT RunProcessAndWait(const wchar_t* pszCmd, const wchar_t* pszWorkDir)
         ::SetLastError(0);
         hr = S_OK;
     } else {
-        XASSERT_TEXT_AT(false, L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
-                    L"&pi)",
-                    kRecordFile, 28);
+        XASSERT_TEXT_AT(false,
+                        L"CreateProcess(NULL, const_cast<WCHAR*>(pszCmd), NULL, NULL, FALSE, 0, NULL, pszWorkDir, &si, "
+                        L"&pi)",
+                        kRecordFile, 28);
     }
     ::SetErrorMode(oldMode);
     return hr;
@@ -104,14 +105,16 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
     UniqueHandle newToken;
     if (!::DuplicateTokenEx(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
                             newToken.put())) {
-        XASSERT_TEXT_AT(false, L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
-                    L"&hNewToken)",
-                    kRecordFile, 92);
+        XASSERT_TEXT_AT(false,
+                        L"DuplicateTokenEx(hToken, MAXIMUM_ALLOWED, NULL, SecurityImpersonation, TokenPrimary, "
+                        L"&hNewToken)",
+                        kRecordFile, 92);
         return E_FAIL;
     }
     UniqueLocal integritySid;
     if (!::ConvertStringSidToSidW(wszIntegritySid, integritySid.put()) || !integritySid) {
-        XASSERT_TEXT_AT(false, L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", kRecordFile, 95);
+        XASSERT_TEXT_AT(false, L"ConvertStringSidToSid(wszIntegritySid, &pIntegritySid) && pIntegritySid", kRecordFile,
+                        95);
         return E_FAIL;
     }
     HRESULT hr = E_FAIL;
@@ -121,22 +124,24 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
     TIL.Label.Sid = pIntegritySid;
     if (!::SetTokenInformation(newToken.get(), TokenIntegrityLevel, &TIL,
                                sizeof(TOKEN_MANDATORY_LABEL) + ::GetLengthSid(pIntegritySid))) {
-        XASSERT_TEXT_AT(false, L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
-                    L"GetLengthSid(pIntegritySid))",
-                    kRecordFile, 100);
+        XASSERT_TEXT_AT(false,
+                        L"SetTokenInformation(hNewToken, TokenIntegrityLevel, &TIL, sizeof(TOKEN_MANDATORY_LABEL) + "
+                        L"GetLengthSid(pIntegritySid))",
+                        kRecordFile, 100);
     } else {
         wchar_t szCmdLine[520] = {};
         lstrcpynW(szCmdLine, strCmdline, 520);
         STARTUPINFOW si = PlainStartupInfo();
         PROCESS_INFORMATION pi = {};
-        if (::CreateProcessAsUserW(newToken.get(), nullptr, szCmdLine, nullptr, nullptr, FALSE, 0, nullptr,
-                                   pszWorkDir, &si, &pi)) {
+        if (::CreateProcessAsUserW(newToken.get(), nullptr, szCmdLine, nullptr, nullptr, FALSE, 0, nullptr, pszWorkDir,
+                                   &si, &pi)) {
             ProcessHandles started(pi);
             hr = S_OK;
         } else {
-            XASSERT_TEXT_AT(false, L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
-                        L"&si, &pi)",
-                        kRecordFile, 104);
+            XASSERT_TEXT_AT(false,
+                            L"CreateProcessAsUser(hNewToken, NULL, szCmdLine, NULL, NULL, FALSE, 0, NULL, pszWorkDir, "
+                            L"&si, &pi)",
+                            kRecordFile, 104);
         }
     }
     return hr;

@@ -21,8 +21,8 @@ std::wstring TopmostMissingFolder(const std::wstring& path);
 bool IsUnderProgramFiles(const std::wstring& path);
 
 struct Created {
-    bool any = false;             // a folder was created
-    std::wstring privateFolder;   // the folder that got the private list, or ""
+    bool any = false;            // a folder was created
+    std::wstring privateFolder;  // the folder that got the private list, or ""
 };
 
 // Creates `path` with its missing parents as described above; `error` tells

@@ -10,8 +10,7 @@
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
 // The export `name` of a system library cast to the pointer type `Fn`; null when missing.
-template <typename Fn>
-Fn SystemFunction(const wchar_t* library, const char* name)
+template <typename Fn> Fn SystemFunction(const wchar_t* library, const char* name)
 {
     HMODULE module = LoadSystemLibrary(library);
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;

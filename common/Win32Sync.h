@@ -12,7 +12,7 @@
 // A counting semaphore with a ceiling; a release at the ceiling is refused.
 class CSemaphore {
 public:
-    CSemaphore(LONG initial, LONG maximum) : m_handle(::CreateSemaphoreW(nullptr, initial, maximum, nullptr)) {}
+    CSemaphore(LONG initial, LONG maximum) : m_handle(::CreateSemaphoreW(nullptr, initial, maximum, nullptr)) { }
     void Acquire() { ::WaitForSingleObject(m_handle.get(), INFINITE); }
     // False when the count is at its ceiling already.
     bool Release() { return ::ReleaseSemaphore(m_handle.get(), 1, nullptr) != FALSE; }
@@ -25,7 +25,7 @@ private:
 // A manual-reset event: once set, it stays set.
 class CManualEvent {
 public:
-    CManualEvent() : m_handle(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    CManualEvent() : m_handle(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) { }
     void Set() { ::SetEvent(m_handle.get()); }
     void Wait() const { ::WaitForSingleObject(m_handle.get(), INFINITE); }
     bool IsSet() const { return ::WaitForSingleObject(m_handle.get(), 0) == WAIT_OBJECT_0; }

@@ -57,8 +57,7 @@ HRESULT TryBind()
         HMODULE module = nullptr;
         if (::GetModuleHandleExW(0, L"vellog.dll", &module) && module) {
             g_binding.module = module;
-            g_binding.xlogV = reinterpret_cast<XLogVFn>(
-                reinterpret_cast<void*>(::GetProcAddress(module, "XLogV")));
+            g_binding.xlogV = reinterpret_cast<XLogVFn>(reinterpret_cast<void*>(::GetProcAddress(module, "XLogV")));
             g_binding.velDebugReport = ::GetProcAddress(module, "VelDebugReport");
             g_binding.xlogAddIndent = ::GetProcAddress(module, "XLogAddIndent");
             g_binding.getLogController2 = ::GetProcAddress(module, "GetLogController2");
@@ -118,8 +117,7 @@ void ReportAssertAt(const wchar_t* text, DWORD error, const wchar_t* file, int l
 
 void ReportAssertHr(const wchar_t* text, DWORD error, const char* file, int line, HRESULT hr)
 {
-    XLog(XLOG_ASSERT, L"assert", L"ASSERT(%s) LastError=0X%X @ %S(%d)HR=0X%X", text, error, file, line,
-         hr);
+    XLog(XLOG_ASSERT, L"assert", L"ASSERT(%s) LastError=0X%X @ %S(%d)HR=0X%X", text, error, file, line, hr);
     ::SetLastError(error);
 }
 

@@ -27,32 +27,32 @@ bool IsBound();
 
 // Reports a failed check with the last error that the failed call left,
 // then lets the caller go on with its own failure path.
-#define XASSERT(expr)                                                              \
-    do {                                                                           \
-        if (!(expr)) {                                                             \
-            DWORD xassert_error_ = ::GetLastError();                               \
-            ::xlog_detail::ReportAssert(L"" #expr, xassert_error_, __FILE__, __LINE__); \
-        }                                                                          \
+#define XASSERT(expr)                                                                                                  \
+    do {                                                                                                               \
+        if (!(expr)) {                                                                                                 \
+            DWORD xassert_error_ = ::GetLastError();                                                                   \
+            ::xlog_detail::ReportAssert(L"" #expr, xassert_error_, __FILE__, __LINE__);                                \
+        }                                                                                                              \
     } while (0)
 
-#define XASSERT_HR(expr, hr)                                                       \
-    do {                                                                           \
-        if (!(expr)) {                                                             \
-            DWORD xassert_error_ = ::GetLastError();                               \
-            ::xlog_detail::ReportAssertHr(L"" #expr, xassert_error_, __FILE__, __LINE__, (hr)); \
-        }                                                                          \
+#define XASSERT_HR(expr, hr)                                                                                           \
+    do {                                                                                                               \
+        if (!(expr)) {                                                                                                 \
+            DWORD xassert_error_ = ::GetLastError();                                                                   \
+            ::xlog_detail::ReportAssertHr(L"" #expr, xassert_error_, __FILE__, __LINE__, (hr));                        \
+        }                                                                                                              \
     } while (0)
 
 // A failed check reported under a fixed file name and line (records that log
 // readers match by place): XASSERT_AT(ui_msg, L"SciterView", 382). The
 // _TEXT form names the check with a text of its own.
 #define XASSERT_AT(expr, file, line) XASSERT_TEXT_AT((expr), L"" #expr, file, line)
-#define XASSERT_TEXT_AT(expr, text, file, line)                                    \
-    do {                                                                           \
-        if (!(expr)) {                                                             \
-            DWORD xassert_error_ = ::GetLastError();                               \
-            ::xlog_detail::ReportAssertAt((text), xassert_error_, (file), (line)); \
-        }                                                                          \
+#define XASSERT_TEXT_AT(expr, text, file, line)                                                                        \
+    do {                                                                                                               \
+        if (!(expr)) {                                                                                                 \
+            DWORD xassert_error_ = ::GetLastError();                                                                   \
+            ::xlog_detail::ReportAssertAt((text), xassert_error_, (file), (line));                                     \
+        }                                                                                                              \
     } while (0)
 
 // The same as an expression: evaluates to the check's result.

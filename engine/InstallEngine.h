@@ -21,7 +21,7 @@ public:
     static bool& m_bNoShortcut;
     static bool& m_bNoStart;
 
-    explicit CInstallEngine(HINSTANCE hInstance = nullptr) : m_hInstance(hInstance) {}
+    explicit CInstallEngine(HINSTANCE hInstance = nullptr) : m_hInstance(hInstance) { }
 
     void ParseCmd(const std::wstring& cmdLine);
 

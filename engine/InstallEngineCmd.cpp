@@ -19,7 +19,7 @@ bool& CInstallEngine::m_bNoStart = g_engineSettings.bNoStart;
 
 void CInstallEngine::ResetSettings()
 {
-    g_engineSettings = EngineSettings{};
+    g_engineSettings = EngineSettings {};
 }
 
 namespace {

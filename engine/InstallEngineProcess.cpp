@@ -11,11 +11,11 @@
 bool UpPrivilege()
 {
     HANDLE hToken = nullptr;
-    if (!XCHECK(OpenProcessToken(GetCurrentProcess(),TOKEN_ADJUST_PRIVILEGES|TOKEN_QUERY,&hToken)))
+    if (!XCHECK(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &hToken)))
         return false;
     UniqueHandle token(hToken);
     TOKEN_PRIVILEGES tkp = {};
-    if (!XCHECK(LookupPrivilegeValue(NULL,SE_DEBUG_NAME,&tkp.Privileges[0].Luid)))
+    if (!XCHECK(LookupPrivilegeValue(NULL, SE_DEBUG_NAME, &tkp.Privileges[0].Luid)))
         return false;
     tkp.PrivilegeCount = 1;
     tkp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;

@@ -32,7 +32,8 @@ void CopyV3Configure()
     const std::wstring configCopy = oldFiles + L"\\ProductCfg.ini";
     // A source folder that is unknown names no file; missing sources are skipped.
     if (!myDocuments.empty())
-        ::CopyFileW((myDocuments + L"\\Pellworth\\UserDataStorage\\UserDataStorage.db").c_str(), dataCopy.c_str(), FALSE);
+        ::CopyFileW((myDocuments + L"\\Pellworth\\UserDataStorage\\UserDataStorage.db").c_str(), dataCopy.c_str(),
+                    FALSE);
     if (!commonAppData.empty())
         ::CopyFileW((commonAppData + L"\\Pellworth\\ProductCfg.ini").c_str(), configCopy.c_str(), FALSE);
 
@@ -59,8 +60,8 @@ void SilentUninstallV3()
         DWORD type = 0;
         DWORD size = 519;
         if (::RegQueryValueExW(key.get(), L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                               &size) == ERROR_SUCCESS
-            && (type == REG_SZ || type == REG_EXPAND_SZ))
+                               &size) == ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_EXPAND_SZ))
             command.assign(buffer.data());
     }
     if (!command.empty()) {

@@ -187,8 +187,8 @@ bool SetupManager::ReadInstalledState()
         const bool isService = IsServiceComponent(*record);
         if (UniqueHKey key = OpenMachineKey(Utf16(record->strRegKey), KEY_READ)) {
             std::wstring appPath;
-            if (ReadRegString(key.get(), L"AppInstallPath", 519, 519, appPath) && !appPath.empty()
-                && ::PathFileExistsW(appPath.c_str())) {
+            if (ReadRegString(key.get(), L"AppInstallPath", 519, 519, appPath) && !appPath.empty() &&
+                ::PathFileExistsW(appPath.c_str())) {
                 std::wstring text;
                 if (isService && ReadRegString(key.get(), L"Version", 520, 520, text))
                     record->bSelected = CompareVersion(Utf8(text), record->strVersion) == -1;

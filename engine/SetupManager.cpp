@@ -27,7 +27,8 @@ SetupManager::~SetupManager()
 
 std::string SetupManager::GetComponentRecord(const std::string& name) const
 {
-    const Json::Value& value = m_jsComponentRecords.isObject() ? m_jsComponentRecords[name] : Json::Value::nullSingleton();
+    const Json::Value& value =
+        m_jsComponentRecords.isObject() ? m_jsComponentRecords[name] : Json::Value::nullSingleton();
     return value.isString() ? value.asString() : std::string();
 }
 

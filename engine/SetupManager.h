@@ -36,7 +36,7 @@ public:
     int32_t m_nStatus = STATUS_INSTALL_ERROR;
     int32_t m_nOldStatus = STATUS_INSTALL_ERROR;
     std::shared_ptr<CSemaphore> m_pAnswerGate;  // single permit, free at creation
-    std::atomic<bool> m_bWaiting{false};                   // the worker waits for an answer
+    std::atomic<bool> m_bWaiting {false};       // the worker waits for an answer
     bool m_bUninstall = false;
     bool m_bNoSc = false;
     bool m_bSilent = false;
@@ -47,7 +47,7 @@ public:
     std::wstring m_wstrProductList;  // product-list argument of the run list
 
     // Per-component texts, by component name; no step of the engine fills it.
-    Json::Value m_jsComponentRecords{Json::objectValue};
+    Json::Value m_jsComponentRecords {Json::objectValue};
     std::string GetComponentRecord(const std::string& name) const;
 
     // --- Messages -----------------------------------------------------
@@ -108,8 +108,8 @@ private:
 
     // True from the moment a question takes the gate until one answer has
     // released it, so that each question gets exactly one release.
-    std::atomic<bool> m_bAnswerOpen{false};
-    std::atomic<bool> m_bCancelled{false};  // Cancel has been called
+    std::atomic<bool> m_bAnswerOpen {false};
+    std::atomic<bool> m_bCancelled {false};  // Cancel has been called
 };
 
 using SetupManagerPtr = std::shared_ptr<SetupManager>;

@@ -8,7 +8,7 @@
 
 class SetupManagerHost : public iInstallerHost {
 public:
-    explicit SetupManagerHost(std::shared_ptr<SetupManager> manager) : m_pManager(std::move(manager)) {}
+    explicit SetupManagerHost(std::shared_ptr<SetupManager> manager) : m_pManager(std::move(manager)) { }
 
     std::vector<std::shared_ptr<_SetupList>> GetSelectedComponents() const override;
     std::shared_ptr<_InstallParameter> GetInstallParameter() const override;

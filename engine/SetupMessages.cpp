@@ -43,9 +43,8 @@ std::string ActionDetail(const Json::Value& action)
 
 bool HasDetail(const std::string& verb)
 {
-    static const char* const kVerbs[] = {"mkdir",       "copyfile",    "writereg",  "desktop",
-                                         "quickstart",  "menu",        "killprocess", "delregvalue",
-                                         "delregkey",   "delfile",     "deldir"};
+    static const char* const kVerbs[] = {"mkdir",       "copyfile",    "writereg",  "desktop", "quickstart", "menu",
+                                         "killprocess", "delregvalue", "delregkey", "delfile", "deldir"};
     for (const char* known : kVerbs) {
         if (verb == known)
             return true;

@@ -13,7 +13,7 @@ namespace {
 // COM for the executor's shell and firewall calls, for one action list.
 class ComScope {
 public:
-    ComScope() : m_ok(SUCCEEDED(::CoInitialize(nullptr))) {}
+    ComScope() : m_ok(SUCCEEDED(::CoInitialize(nullptr))) { }
     ~ComScope()
     {
         if (m_ok)

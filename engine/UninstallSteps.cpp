@@ -50,8 +50,8 @@ bool AnotherProductUsesService(const std::wstring& serviceKey, const std::vector
         if (own)
             continue;
         UniqueHKey entry;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (serviceKey + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE,
-                            entry.put()) != ERROR_SUCCESS)
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (serviceKey + L"\\" + name).c_str(), 0, KEY_QUERY_VALUE, entry.put()) !=
+            ERROR_SUCCESS)
             continue;
         std::wstring path;
         if (ReadString(entry.get(), L"AppInstallPath", path) && !path.empty() && FileSystem::PathExists(path.c_str()))
@@ -153,8 +153,8 @@ void SetupManager::CheckChannelID()
     if (!WriteChannel(app.get(), channel))
         DebugLine(L"stagehand.exe=>SetupManager::CheckChannelID() rewrite aQuayside ChannelID error");
     UniqueHKey entry;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orbisoft\\Service\\Larkspur", 0, KEY_ALL_ACCESS,
-                        entry.put()) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orbisoft\\Service\\Larkspur", 0, KEY_ALL_ACCESS, entry.put()) ==
+        ERROR_SUCCESS) {
         if (!WriteChannel(entry.get(), channel))
             DebugLine(L"stagehand.exe=>SetupManager::CheckChannelID() rewrite under Service Larkspur ChannelID error");
     }

@@ -15,8 +15,8 @@ inline std::wstring Utf16Units(const uint8_t* data, size_t size)
 }
 
 // Fails loudly: libFuzzer records the input as a crash.
-#define FUZZ_CHECK(condition) \
-    do {                      \
-        if (!(condition))     \
-            __builtin_trap(); \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            __builtin_trap();                                                                                          \
     } while (0)

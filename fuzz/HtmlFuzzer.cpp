@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // A UTF-16 page is taken as wchar_t units in place, which are 16 bits only
     // on Windows: such pages are fed to the parser as units instead.
-    std::wstring html = size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? Utf16Units(data + 2, size - 2)
-                                                                         : he::DecodeText(data, size);
+    std::wstring html =
+        size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? Utf16Units(data + 2, size - 2) : he::DecodeText(data, size);
     he::Document doc;
     doc.url = L"file://app/installer/install.htm";
     he::ParseHtml(doc, html);

@@ -40,8 +40,9 @@ SRes MemoryRead(const ISeekInStream* p, void* buffer, size_t* size)
 SRes MemorySeek(const ISeekInStream* p, Int64* pos, ESzSeek origin)
 {
     auto* s = reinterpret_cast<MemoryStream*>(const_cast<ISeekInStream*>(p));
-    Int64 base = origin == SZ_SEEK_SET ? 0 : origin == SZ_SEEK_CUR ? static_cast<Int64>(s->position)
-                                                                   : static_cast<Int64>(s->size);
+    Int64 base = origin == SZ_SEEK_SET   ? 0
+                 : origin == SZ_SEEK_CUR ? static_cast<Int64>(s->position)
+                                         : static_cast<Int64>(s->size);
     Int64 target = base + *pos;
     if (target < 0 || target > static_cast<Int64>(s->size))
         return SZ_ERROR_READ;

@@ -19,18 +19,24 @@ std::map<Element*, std::shared_ptr<Element>>& Used()
     return *m;
 }
 
-Element* Elem(HELEMENT he) { return IsLiveElement(he) ? static_cast<Element*>(he) : nullptr; }
+Element* Elem(HELEMENT he)
+{
+    return IsLiveElement(he) ? static_cast<Element*>(he) : nullptr;
+}
 
 LRESULT WINAPI ProcND(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, BOOL* pbHandled)
 {
     // No exception may leave the DLL.
     try {
         BOOL dummy = FALSE;
-        if (!pbHandled) pbHandled = &dummy;
+        if (!pbHandled)
+            pbHandled = &dummy;
         *pbHandled = FALSE;
-        if (msg == WM_NCCREATE) return 0;  // too early: the window is made an engine window on WM_CREATE
+        if (msg == WM_NCCREATE)
+            return 0;  // too early: the window is made an engine window on WM_CREATE
         EngineWindow* w = EngineWindow::Find(hwnd, msg != WM_NCDESTROY && msg != WM_DESTROY);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         return w->Proc(msg, wParam, lParam, pbHandled);
     } catch (...) {
         return 0;
@@ -41,7 +47,8 @@ VOID WINAPI SetCallback(HWND hwnd, SciterHostCallback cb, LPVOID param)
 {
     // No exception may leave the DLL.
     try {
-        if (EngineWindow* w = EngineWindow::Find(hwnd, true)) w->SetCallback(cb, param);
+        if (EngineWindow* w = EngineWindow::Find(hwnd, true))
+            w->SetCallback(cb, param);
     } catch (...) {
         return;
     }
@@ -73,7 +80,8 @@ BOOL WINAPI LoadHtml(HWND hwnd, LPCBYTE html, UINT size, LPCWSTR baseUrl)
 {
     // No exception may leave the DLL.
     try {
-        if (!html && size) return FALSE;
+        if (!html && size)
+            return FALSE;
         EngineWindow* w = EngineWindow::Find(hwnd, true);
         return w && w->LoadHtml(html, size, baseUrl ? baseUrl : L"");
     } catch (...) {
@@ -85,7 +93,8 @@ BOOL WINAPI LoadFile(HWND hwnd, LPCWSTR url)
 {
     // No exception may leave the DLL.
     try {
-        if (!url) return FALSE;
+        if (!url)
+            return FALSE;
         EngineWindow* w = EngineWindow::Find(hwnd, true);
         return w && w->LoadFile(url);
     } catch (...) {
@@ -97,7 +106,8 @@ BOOL WINAPI DataReady(HWND hwnd, LPCWSTR uri, LPCBYTE data, UINT size)
 {
     // No exception may leave the DLL.
     try {
-        if (!data && size) return FALSE;
+        if (!data && size)
+            return FALSE;
         EngineWindow* w = EngineWindow::Find(hwnd, false);
         return w && w->DataReady(uri ? uri : L"", data, size);
     } catch (...) {
@@ -109,7 +119,8 @@ BOOL WINAPI DataReadyAsync(HWND hwnd, LPCWSTR uri, LPCBYTE data, UINT size, LPVO
 {
     // No exception may leave the DLL.
     try {
-        if (!data && size) return FALSE;
+        if (!data && size)
+            return FALSE;
         EngineWindow* w = EngineWindow::Find(hwnd, false);
         return w && w->DataReadyAsync(uri ? uri : L"", data, size, requestId);
     } catch (...) {
@@ -132,8 +143,10 @@ UINT WINAPI UseElement(HELEMENT he)
 {
     return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
         Element* e = Elem(he);
-        if (!e) return SCDOM_INVALID_HANDLE;
-        if (e->externalRefs++ == 0) Used()[e] = RefOf(e);
+        if (!e)
+            return SCDOM_INVALID_HANDLE;
+        if (e->externalRefs++ == 0)
+            Used()[e] = RefOf(e);
         return SCDOM_OK;
     });
 }
@@ -142,8 +155,10 @@ UINT WINAPI UnuseElement(HELEMENT he)
 {
     return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
         Element* e = Elem(he);
-        if (!e || e->externalRefs <= 0) return SCDOM_INVALID_HANDLE;
-        if (--e->externalRefs == 0) Used().erase(e);  // may free the element
+        if (!e || e->externalRefs <= 0)
+            return SCDOM_INVALID_HANDLE;
+        if (--e->externalRefs == 0)
+            Used().erase(e);  // may free the element
         return SCDOM_OK;
     });
 }
@@ -151,11 +166,14 @@ UINT WINAPI UnuseElement(HELEMENT he)
 UINT WINAPI GetRootElement(HWND hwnd, HELEMENT* phe)
 {
     return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
-        if (!phe) return SCDOM_INVALID_PARAMETER;
+        if (!phe)
+            return SCDOM_INVALID_PARAMETER;
         *phe = nullptr;
         EngineWindow* w = EngineWindow::Find(hwnd, false);
-        if (!w) return SCDOM_INVALID_HWND;
-        if (!w->Doc()) return SCDOM_OPERATION_FAILED;
+        if (!w)
+            return SCDOM_INVALID_HWND;
+        if (!w->Doc())
+            return SCDOM_OPERATION_FAILED;
         *phe = static_cast<HELEMENT>(w->Doc()->root.get());
         return SCDOM_OK;
     });
@@ -165,12 +183,16 @@ UINT WINAPI GetAttributeByNameCB(HELEMENT he, LPCSTR name, LPCWSTR_RECEIVER rcv,
 {
     return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
         Element* e = Elem(he);
-        if (!e) return SCDOM_INVALID_HANDLE;
-        if (!name || !rcv) return SCDOM_INVALID_PARAMETER;
+        if (!e)
+            return SCDOM_INVALID_HANDLE;
+        if (!name || !rcv)
+            return SCDOM_INVALID_PARAMETER;
         std::string n = name;
-        for (auto& c : n) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        for (auto& c : n)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         const std::wstring* v = e->Attribute(n);
-        if (!v) return static_cast<UINT>(SCDOM_OK_NOT_HANDLED);
+        if (!v)
+            return static_cast<UINT>(SCDOM_OK_NOT_HANDLED);
         rcv(v->c_str(), static_cast<UINT>(v->size()), param);
         return SCDOM_OK;
     });
@@ -179,11 +201,14 @@ UINT WINAPI GetAttributeByNameCB(HELEMENT he, LPCSTR name, LPCWSTR_RECEIVER rcv,
 UINT WINAPI GetElementHwnd(HELEMENT he, HWND* pHwnd, BOOL rootWindow)
 {
     return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
-        if (!pHwnd) return SCDOM_INVALID_PARAMETER;
+        if (!pHwnd)
+            return SCDOM_INVALID_PARAMETER;
         *pHwnd = nullptr;
         Element* e = Elem(he);
-        if (!e) return SCDOM_INVALID_HANDLE;
-        if (!e->document || !e->document->window) return SCDOM_PASSIVE_HANDLE;
+        if (!e)
+            return SCDOM_INVALID_HANDLE;
+        if (!e->document || !e->document->window)
+            return SCDOM_PASSIVE_HANDLE;
         HWND hwnd = e->document->window->Hwnd();
         if (rootWindow) {
             HWND root = GetAncestor(hwnd, GA_ROOT);
@@ -199,10 +224,13 @@ UINT WINAPI AttachHwndToElement(HELEMENT he, HWND hwnd)
 {
     return Guarded<UINT>(static_cast<UINT>(SCDOM_OPERATION_FAILED), [&]() -> UINT {
         Element* e = Elem(he);
-        if (!e) return SCDOM_INVALID_HANDLE;
-        if (hwnd && !IsWindow(hwnd)) return SCDOM_INVALID_PARAMETER;
+        if (!e)
+            return SCDOM_INVALID_HANDLE;
+        if (hwnd && !IsWindow(hwnd))
+            return SCDOM_INVALID_PARAMETER;
         e->hostedWindow = hwnd;
-        if (e->document && e->document->window) e->document->window->ElementChanged();
+        if (e->document && e->document->window)
+            e->document->window->ElementChanged();
         return SCDOM_OK;
     });
 }
@@ -212,8 +240,10 @@ BOOL WINAPI GetArchiveItem(HSARCHIVE harc, LPCWSTR path, LPCBYTE* pdata, UINT* p
     // The engine opens no archives, so nothing is ever found.
     (void)harc;
     (void)path;
-    if (pdata) *pdata = nullptr;
-    if (pdataLength) *pdataLength = 0;
+    if (pdata)
+        *pdata = nullptr;
+    if (pdataLength)
+        *pdataLength = 0;
     return FALSE;
 }
 
@@ -224,7 +254,7 @@ struct ScriptApiInfo {
 
 LPVOID WINAPI ScriptApi()
 {
-    static ScriptApiInfo info{1, "ECMAScript 5.1"};
+    static ScriptApiInfo info {1, "ECMAScript 5.1"};
     return &info;
 }
 

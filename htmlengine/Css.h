@@ -19,13 +19,13 @@ struct SimpleSelector {
 };
 
 struct Selector {
-    std::vector<SimpleSelector> parts;   // left to right
-    std::vector<char> combinators;       // between parts: ' ' descendant, '>' child, '+' adjacent
+    std::vector<SimpleSelector> parts;  // left to right
+    std::vector<char> combinators;      // between parts: ' ' descendant, '>' child, '+' adjacent
     int specificity = 0;
 };
 
 struct Declaration {
-    std::string property;   // lower case
+    std::string property;  // lower case
     std::wstring value;
     bool important = false;
 };
@@ -53,7 +53,11 @@ const StyleSheet& UserAgentSheet();
 
 class StyleResolver {
 public:
-    void Clear() { m_sheets.clear(); m_order = 0; }
+    void Clear()
+    {
+        m_sheets.clear();
+        m_order = 0;
+    }
     void AddSheet(const std::wstring& text, const std::wstring& baseUrl);
     // Computes the style of every element of the tree.
     void ComputeAll(Element* root, const std::wstring& documentUrl);

@@ -23,8 +23,8 @@ struct RectF {
 
 // One laid-out piece of a line: a run of text or an inline-block element.
 struct Fragment {
-    Element* owner = nullptr;   // innermost element the text belongs to
-    Element* atom = nullptr;    // inline-block element placed on the line, or null for text
+    Element* owner = nullptr;  // innermost element the text belongs to
+    Element* atom = nullptr;   // inline-block element placed on the line, or null for text
     std::wstring text;
     float x = 0, y = 0, w = 0, h = 0;  // document coordinates
     float baseline = 0;
@@ -33,7 +33,7 @@ struct Fragment {
 class Node : public std::enable_shared_from_this<Node> {
 public:
     enum class Type { Element, Text, Comment };
-    explicit Node(Type t) : type(t) {}
+    explicit Node(Type t) : type(t) { }
     virtual ~Node();
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
@@ -50,8 +50,6 @@ public:
     bool InDocument() const;
 };
 
-
-
 // Editing state of a text field.
 struct FieldState {
     std::wstring value;
@@ -67,7 +65,7 @@ public:
     explicit Element(std::string tagName);
     ~Element() override;
 
-    std::string tag;  // lower case
+    std::string tag;                                               // lower case
     std::vector<std::pair<std::string, std::wstring>> attributes;  // names lower case
     std::vector<std::shared_ptr<Node>> children;
 
@@ -83,8 +81,8 @@ public:
     ComputedStyle style;
 
     // Layout results, document coordinates.
-    RectF border;              // border box
-    RectF content;             // content box
+    RectF border;                 // border box
+    RectF content;                // content box
     std::vector<Fragment> lines;  // inline content of a block container
     bool laidOut = false;
     // Scrolling content (overflow auto / scroll).
@@ -164,8 +162,8 @@ inline std::shared_ptr<Element> RefOf(Element* e)
 
 // Deepest nesting the engine builds: layout and styles recurse per level.
 constexpr int kMaxTreeDepth = 200;
-int DepthOf(const Node* n);        // levels above n
-int SubtreeDepth(const Node* n);   // levels of n and below
+int DepthOf(const Node* n);       // levels above n
+int SubtreeDepth(const Node* n);  // levels of n and below
 
 // True for an element that exists now (element handles given to hosts are checked).
 bool IsLiveElement(const void* he);

@@ -60,7 +60,11 @@ struct Busy {
 
 double Now()
 {
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
@@ -68,7 +72,10 @@ double Now()
 
 }  // namespace
 
-EngineWindow::EngineWindow(HWND hwnd) : m_hwnd(hwnd) { EnsureGdiplus(); }
+EngineWindow::EngineWindow(HWND hwnd) : m_hwnd(hwnd)
+{
+    EnsureGdiplus();
+}
 
 EngineWindow::~EngineWindow()
 {
@@ -79,8 +86,10 @@ EngineWindow* EngineWindow::Find(HWND hwnd, bool create)
 {
     auto& r = Registry();
     auto it = r.find(hwnd);
-    if (it != r.end()) return it->second;
-    if (!create || !IsWindow(hwnd)) return nullptr;
+    if (it != r.end())
+        return it->second;
+    if (!create || !IsWindow(hwnd))
+        return nullptr;
     auto* w = new EngineWindow(hwnd);
     r[hwnd] = w;
     return w;
@@ -90,11 +99,14 @@ void EngineWindow::Forget(HWND hwnd)
 {
     auto& r = Registry();
     auto it = r.find(hwnd);
-    if (it == r.end()) return;
+    if (it == r.end())
+        return;
     EngineWindow* w = it->second;
     r.erase(it);
-    if (BusyCount().count(w)) Doomed().push_back(w);
-    else delete w;
+    if (BusyCount().count(w))
+        Doomed().push_back(w);
+    else
+        delete w;
 }
 
 void EngineWindow::Unload()
@@ -106,7 +118,7 @@ void EngineWindow::Unload()
         m_doc->root->CollectElements(all);
         for (Element* e : all)
             if (e->behaviorProc) {
-                INITIALIZATION_PARAMS p{BEHAVIOR_DETACH};
+                INITIALIZATION_PARAMS p {BEHAVIOR_DETACH};
                 ElementEventProc proc = e->behaviorProc;
                 e->behaviorProc = nullptr;
                 proc(e->behaviorTag, static_cast<HELEMENT>(e), HANDLE_INITIALIZATION, &p);
@@ -125,12 +137,16 @@ void EngineWindow::Unload()
 
 bool EngineWindow::AttachHandler(ElementEventProc proc, LPVOID tag, UINT subscription)
 {
-    if (!proc) return false;
+    if (!proc)
+        return false;
     for (auto& h : m_handlers)
-        if (h.proc == proc && h.tag == tag) { h.subscription = subscription; return true; }
+        if (h.proc == proc && h.tag == tag) {
+            h.subscription = subscription;
+            return true;
+        }
     m_handlers.push_back({proc, tag, subscription});
     Busy busy(this);
-    INITIALIZATION_PARAMS p{BEHAVIOR_ATTACH};
+    INITIALIZATION_PARAMS p {BEHAVIOR_ATTACH};
     HELEMENT root = m_doc ? static_cast<HELEMENT>(m_doc->root.get()) : nullptr;
     proc(tag, root, HANDLE_INITIALIZATION, &p);
     return true;
@@ -142,7 +158,7 @@ bool EngineWindow::DetachHandler(ElementEventProc proc, LPVOID tag)
         if (it->proc == proc && it->tag == tag) {
             m_handlers.erase(it);
             Busy busy(this);
-            INITIALIZATION_PARAMS p{BEHAVIOR_DETACH};
+            INITIALIZATION_PARAMS p {BEHAVIOR_DETACH};
             proc(tag, m_doc ? static_cast<HELEMENT>(m_doc->root.get()) : nullptr, HANDLE_INITIALIZATION, &p);
             return true;
         }
@@ -153,14 +169,16 @@ bool EngineWindow::NotifyHandlers(UINT group, LPVOID params, HELEMENT he)
 {
     std::vector<Handler> copy = m_handlers;
     for (auto& h : copy)
-        if ((h.subscription & group) == group && h.proc(h.tag, he, group, params)) return true;
+        if ((h.subscription & group) == group && h.proc(h.tag, he, group, params))
+            return true;
     return false;
 }
 
 bool EngineWindow::NotifyBehavior(Element* e, UINT group, LPVOID params)
 {
     for (Element* p = e; p; p = p->parent)
-        if (p->behaviorProc && p->behaviorProc(p->behaviorTag, static_cast<HELEMENT>(p), group, params)) return true;
+        if (p->behaviorProc && p->behaviorProc(p->behaviorTag, static_cast<HELEMENT>(p), group, params))
+            return true;
     return false;
 }
 
@@ -170,7 +188,7 @@ bool EngineWindow::Request(const std::wstring& url, UINT type, std::string& byte
 {
     bytes.clear();
     if (m_callback) {
-        SCN_LOAD_DATA n{};
+        SCN_LOAD_DATA n {};
         n.code = SC_LOAD_DATA;
         n.hwnd = m_hwnd;
         n.uri = url.c_str();
@@ -191,12 +209,20 @@ bool EngineWindow::Request(const std::wstring& url, UINT type, std::string& byte
         m_pendingUri = savedUri;
         m_pendingData = savedData;
         m_pendingAnswered = savedAnswered;
-        if (rc == LOAD_DISCARD) return false;
-        if (answered) { bytes.swap(answer); return true; }
-        if (n.outData && n.outDataSize) { bytes.assign(reinterpret_cast<const char*>(n.outData), n.outDataSize); return true; }
+        if (rc == LOAD_DISCARD)
+            return false;
+        if (answered) {
+            bytes.swap(answer);
+            return true;
+        }
+        if (n.outData && n.outDataSize) {
+            bytes.assign(reinterpret_cast<const char*>(n.outData), n.outDataSize);
+            return true;
+        }
     }
     std::wstring path = FilePathOfUrl(url);
-    if (!path.empty()) return FileSystem::ReadFileBytes(path, bytes, kMaxLocalFileBytes);
+    if (!path.empty())
+        return FileSystem::ReadFileBytes(path, bytes, kMaxLocalFileBytes);
     return false;
 }
 
@@ -212,7 +238,8 @@ bool EngineWindow::DataReady(const std::wstring& uri, const unsigned char* data,
 
 bool EngineWindow::DataReadyAsync(const std::wstring& uri, const unsigned char* data, size_t size, LPVOID)
 {
-    if (uri.empty()) return false;
+    if (uri.empty())
+        return false;
     m_images.Store(uri, data, data ? size : 0);
     m_layoutDirty = true;
     Invalidate();
@@ -222,7 +249,8 @@ bool EngineWindow::DataReadyAsync(const std::wstring& uri, const unsigned char* 
 bool EngineWindow::LoadFile(const std::wstring& url)
 {
     std::string bytes;
-    if (!Request(url, RT_DATA_HTML, bytes)) return false;
+    if (!Request(url, RT_DATA_HTML, bytes))
+        return false;
     return LoadHtml(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), url);
 }
 
@@ -254,7 +282,8 @@ void EngineWindow::ParseAndRun(const std::wstring& html, const std::wstring& bas
                 std::wstring url = ResolveUrl(baseUrl, *href);
                 std::string bytes;
                 if (Request(url, RT_DATA_STYLE, bytes))
-                    m_styles.AddSheet(DecodeText(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), url);
+                    m_styles.AddSheet(DecodeText(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+                                      url);
             }
         }
     }
@@ -265,10 +294,11 @@ void EngineWindow::ParseAndRun(const std::wstring& html, const std::wstring& bas
     m_page = std::make_unique<ScriptPage>(this);
     // Scripts in document order; a failing script does not stop the others.
     for (Element* e : all) {
-        if (e->tag != "script" || !m_page) continue;
+        if (e->tag != "script" || !m_page)
+            continue;
         const std::wstring* type = e->Attribute("type");
-        if (type && !type->empty() && type->find(L"javascript") == std::wstring::npos && type->find(L"ecmascript") == std::wstring::npos &&
-            _wcsicmp(type->c_str(), L"text/tiscript") != 0)
+        if (type && !type->empty() && type->find(L"javascript") == std::wstring::npos &&
+            type->find(L"ecmascript") == std::wstring::npos && _wcsicmp(type->c_str(), L"text/tiscript") != 0)
             continue;
         if (const std::wstring* src = e->Attribute("src")) {
             std::wstring url = ResolveUrl(baseUrl, *src);
@@ -280,16 +310,19 @@ void EngineWindow::ParseAndRun(const std::wstring& html, const std::wstring& bas
         } else {
             m_page->Execute(e->TextContent(), baseUrl);
         }
-        if (!m_doc) return;  // a script replaced the page
+        if (!m_doc)
+            return;  // a script replaced the page
     }
-    if (m_page) m_page->FireLoaded();
+    if (m_page)
+        m_page->FireLoaded();
     m_layoutDirty = true;
     Invalidate();
 }
 
 void EngineWindow::LoadImage(const std::wstring& url)
 {
-    if (url.empty() || m_images.Known(url)) return;
+    if (url.empty() || m_images.Known(url))
+        return;
     std::string bytes;
     if (Request(url, RT_DATA_IMAGE, bytes))
         m_images.Store(url, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
@@ -299,16 +332,20 @@ void EngineWindow::LoadImage(const std::wstring& url)
 
 void EngineWindow::CollectResources()
 {
-    if (!m_doc) return;
+    if (!m_doc)
+        return;
     std::vector<Element*> all;
     m_doc->root->CollectElements(all);
     for (Element* e : all) {
-        if (e->style.display == Display::None) continue;
-        if (e->tag == "img") LoadImage(ImageUrl(e));
-        if (!e->style.backgroundImage.empty()) LoadImage(e->style.backgroundImage);
+        if (e->style.display == Display::None)
+            continue;
+        if (e->tag == "img")
+            LoadImage(ImageUrl(e));
+        if (!e->style.backgroundImage.empty())
+            LoadImage(e->style.backgroundImage);
         if (!e->style.behavior.empty() && !e->behaviorAsked && m_callback) {
             e->behaviorAsked = true;
-            SCN_ATTACH_BEHAVIOR n{};
+            SCN_ATTACH_BEHAVIOR n {};
             n.code = SC_ATTACH_BEHAVIOR;
             n.hwnd = m_hwnd;
             n.element = static_cast<HELEMENT>(e);
@@ -318,17 +355,19 @@ void EngineWindow::CollectResources()
             if (m_callback(reinterpret_cast<SCITER_CALLBACK_NOTIFICATION*>(&n), m_callbackParam) && n.elementProc) {
                 e->behaviorProc = n.elementProc;
                 e->behaviorTag = n.elementTag;
-                INITIALIZATION_PARAMS p{BEHAVIOR_ATTACH};
+                INITIALIZATION_PARAMS p {BEHAVIOR_ATTACH};
                 n.elementProc(n.elementTag, static_cast<HELEMENT>(e), HANDLE_INITIALIZATION, &p);
             }
-            if (!m_doc) return;
+            if (!m_doc)
+                return;
         }
     }
 }
 
 bool EngineWindow::SetOption(UINT option, UINT_PTR value)
 {
-    if (option != SCITER_TRANSPARENT_WINDOW) return false;
+    if (option != SCITER_TRANSPARENT_WINDOW)
+        return false;
     m_transparent = value != 0;
     Invalidate();
     return true;
@@ -338,14 +377,16 @@ bool EngineWindow::SetOption(UINT option, UINT_PTR value)
 
 void EngineWindow::ElementChanged()
 {
-    if (m_doc) m_doc->styleDirty = true;
+    if (m_doc)
+        m_doc->styleDirty = true;
     m_layoutDirty = true;
     Invalidate();
 }
 
 void EngineWindow::Invalidate()
 {
-    if (!IsWindow(m_hwnd)) return;
+    if (!IsWindow(m_hwnd))
+        return;
     if (GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) {
         // Layered windows get no WM_PAINT: present on the next turn of the loop.
         if (!m_paintPending) {
@@ -359,18 +400,24 @@ void EngineWindow::Invalidate()
 
 void EngineWindow::UpdateLayout()
 {
-    if (!m_doc) return;
-    RECT rc{};
+    if (!m_doc)
+        return;
+    RECT rc {};
     GetClientRect(m_hwnd, &rc);
     int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    if (w != m_lastWidth || h != m_lastHeight) { m_layoutDirty = true; m_lastWidth = w; m_lastHeight = h; }
+    if (w != m_lastWidth || h != m_lastHeight) {
+        m_layoutDirty = true;
+        m_lastWidth = w;
+        m_lastHeight = h;
+    }
     double t0 = Now();
     if (m_doc->styleDirty) {
         m_styles.ComputeAll(m_doc->root.get(), m_doc->url);
         m_doc->styleDirty = false;
         m_layoutDirty = true;
         CollectResources();
-        if (!m_doc) return;
+        if (!m_doc)
+            return;
     }
     double t1 = Now();
     if (m_layoutDirty) {
@@ -379,7 +426,8 @@ void EngineWindow::UpdateLayout()
         ctx.viewportHeight = static_cast<float>(h);
         ctx.imageSize = [this](const std::wstring& url, int& iw, int& ih) {
             const Picture* b = m_images.Find(url);
-            if (!b) return false;
+            if (!b)
+                return false;
             iw = b->width;
             ih = b->height;
             return true;
@@ -398,8 +446,12 @@ void EngineWindow::SizeHostedWindows()
     std::vector<Element*> all;
     m_doc->root->CollectElements(all);
     for (Element* e : all) {
-        if (!e->hostedWindow) continue;
-        if (!IsWindow(e->hostedWindow)) { e->hostedWindow = nullptr; continue; }
+        if (!e->hostedWindow)
+            continue;
+        if (!IsWindow(e->hostedWindow)) {
+            e->hostedWindow = nullptr;
+            continue;
+        }
         bool shown = e->laidOut && e->style.display != Display::None && e->style.visible;
         SetWindowPos(e->hostedWindow, nullptr, static_cast<int>(e->content.x), static_cast<int>(e->content.y),
                      static_cast<int>(e->content.w), static_cast<int>(e->content.h),
@@ -409,10 +461,11 @@ void EngineWindow::SizeHostedWindows()
 
 bool EngineWindow::PaintToBuffer(int w, int h)
 {
-    if (w <= 0 || h <= 0) return false;
+    if (w <= 0 || h <= 0)
+        return false;
     if (!m_dib || w != m_dibW || h != m_dibH) {
         m_dib.reset();
-        BITMAPINFO bi{};
+        BITMAPINFO bi {};
         bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
         bi.bmiHeader.biWidth = w;
         bi.bmiHeader.biHeight = -h;
@@ -420,7 +473,10 @@ bool EngineWindow::PaintToBuffer(int w, int h)
         bi.bmiHeader.biBitCount = 32;
         bi.bmiHeader.biCompression = BI_RGB;
         m_dib.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &m_bits, nullptr, 0));
-        if (!m_dib) { m_bits = nullptr; return false; }
+        if (!m_dib) {
+            m_bits = nullptr;
+            return false;
+        }
         m_dibW = w;
         m_dibH = h;
     }
@@ -437,8 +493,10 @@ bool EngineWindow::PaintToBuffer(int w, int h)
         if (m_doc) {
             Argb rootBg = m_doc->root->style.backgroundColor;
             Argb bodyBg = m_doc->Body()->style.backgroundColor;
-            if (rootBg >> 24) bg = rootBg;
-            else if (bodyBg >> 24) bg = bodyBg;
+            if (rootBg >> 24)
+                bg = rootBg;
+            else if (bodyBg >> 24)
+                bg = bodyBg;
         }
         std::fill(px, px + static_cast<size_t>(w) * h, bg | 0xFF000000u);
     }
@@ -447,7 +505,7 @@ bool EngineWindow::PaintToBuffer(int w, int h)
         st.images = &m_images;
         st.focused = m_focus.get();
         st.caretVisible = m_caretOn && GetFocus() == m_hwnd;
-        Canvas c{px, w, h, 0, 0, {0, 0, w, h}};
+        Canvas c {px, w, h, 0, 0, {0, 0, w, h}};
         PaintDocument(g, c, *m_doc, st);
     }
     g.Flush(Gdiplus::FlushIntentionSync);
@@ -457,20 +515,22 @@ bool EngineWindow::PaintToBuffer(int w, int h)
 
 bool EngineWindow::Render(std::vector<uint32_t>& pixels, int& width, int& height)
 {
-    RECT rc{};
+    RECT rc {};
     GetClientRect(m_hwnd, &rc);
     width = rc.right;
     height = rc.bottom;
-    if (!PaintToBuffer(width, height)) return false;
+    if (!PaintToBuffer(width, height))
+        return false;
     pixels.assign(static_cast<uint32_t*>(m_bits), static_cast<uint32_t*>(m_bits) + static_cast<size_t>(width) * height);
     return true;
 }
 
 void EngineWindow::Paint(HDC hdc)
 {
-    RECT rc{};
+    RECT rc {};
     GetClientRect(m_hwnd, &rc);
-    if (!PaintToBuffer(rc.right, rc.bottom)) return;
+    if (!PaintToBuffer(rc.right, rc.bottom))
+        return;
     UniqueMemoryDC mem(CreateCompatibleDC(hdc));
     HGDIOBJ old = SelectObject(mem.get(), m_dib.get());
     BitBlt(hdc, 0, 0, rc.right, rc.bottom, mem.get(), 0, 0, SRCCOPY);
@@ -480,17 +540,18 @@ void EngineWindow::Paint(HDC hdc)
 void EngineWindow::PresentLayered()
 {
     m_paintPending = false;
-    RECT rc{}, wr{};
+    RECT rc {}, wr {};
     GetClientRect(m_hwnd, &rc);
     GetWindowRect(m_hwnd, &wr);
-    if (!PaintToBuffer(rc.right, rc.bottom)) return;
+    if (!PaintToBuffer(rc.right, rc.bottom))
+        return;
     HDC screen = GetDC(nullptr);
     ScopeExit releaseScreen([screen] { ReleaseDC(nullptr, screen); });
     UniqueMemoryDC mem(CreateCompatibleDC(screen));
     HGDIOBJ old = SelectObject(mem.get(), m_dib.get());
-    POINT src{0, 0}, dst{wr.left, wr.top};
-    SIZE size{rc.right, rc.bottom};
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    POINT src {0, 0}, dst {wr.left, wr.top};
+    SIZE size {rc.right, rc.bottom};
+    BLENDFUNCTION blend {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UpdateLayeredWindow(m_hwnd, screen, &dst, &size, mem.get(), &src, 0, &blend, ULW_ALPHA);
     SelectObject(mem.get(), old);
 }
@@ -501,8 +562,9 @@ bool EngineWindow::ViewCall(const std::string& name, const std::vector<Value>& a
 {
     Busy busy(this);
     std::vector<VALUE> argv;
-    for (auto& a : args) argv.push_back(*a.get());
-    SCRIPTING_METHOD_PARAMS p{};
+    for (auto& a : args)
+        argv.push_back(*a.get());
+    SCRIPTING_METHOD_PARAMS p {};
     p.name = name.c_str();
     p.argv = argv.empty() ? nullptr : argv.data();
     p.argc = static_cast<UINT>(argv.size());
@@ -520,11 +582,14 @@ bool EngineWindow::ViewCall(const std::string& name, const std::vector<Value>& a
 bool EngineWindow::BuiltinView(const std::string& name, const std::vector<Value>& args, Value& result)
 {
     auto intArg = [&](size_t i, int def) {
-        if (i >= args.size()) return def;
+        if (i >= args.size())
+            return def;
         INT v = 0;
         double d = 0;
-        if (ValueIntData(args[i].get(), &v) == HV_OK) return static_cast<int>(v);
-        if (ValueFloatData(args[i].get(), &d) == HV_OK) return static_cast<int>(std::lround(d));
+        if (ValueIntData(args[i].get(), &v) == HV_OK)
+            return static_cast<int>(v);
+        if (ValueFloatData(args[i].get(), &d) == HV_OK)
+            return static_cast<int>(std::lround(d));
         return def;
     };
     auto rectValue = [&](const RECT& r) {
@@ -538,33 +603,52 @@ bool EngineWindow::BuiltinView(const std::string& name, const std::vector<Value>
         }
     };
     if (name == "move") {
-        if (args.size() < 2) return false;
-        RECT wr{};
+        if (args.size() < 2)
+            return false;
+        RECT wr {};
         GetWindowRect(m_hwnd, &wr);
         int w = intArg(2, wr.right - wr.left), h = intArg(3, wr.bottom - wr.top);
         SetWindowPos(m_hwnd, nullptr, intArg(0, wr.left), intArg(1, wr.top), w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) PresentLayered();
+        if (GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_LAYERED)
+            PresentLayered();
         SetBool(result.get(), true);
         return true;
     }
-    if (name == "windowRect") { RECT r{}; GetWindowRect(m_hwnd, &r); rectValue(r); return true; }
+    if (name == "windowRect") {
+        RECT r {};
+        GetWindowRect(m_hwnd, &r);
+        rectValue(r);
+        return true;
+    }
     if (name == "clientRect") {
-        RECT r{};
+        RECT r {};
         GetClientRect(m_hwnd, &r);
         MapWindowPoints(m_hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
         rectValue(r);
         return true;
     }
     if (name == "screenRect") {
-        MONITORINFO mi{sizeof(mi)};
+        MONITORINFO mi {sizeof(mi)};
         GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &mi);
         rectValue(intArg(0, 0) ? mi.rcWork : mi.rcMonitor);
         return true;
     }
-    int show = name == "minimize" ? SW_MINIMIZE : name == "maximize" ? SW_MAXIMIZE : name == "restore" ? SW_RESTORE
-             : name == "show" ? SW_SHOW : name == "hide" ? SW_HIDE : -1;
-    if (show >= 0) { ShowWindow(m_hwnd, show); SetBool(result.get(), true); return true; }
-    if (name == "activate") { SetForegroundWindow(m_hwnd); SetBool(result.get(), true); return true; }
+    int show = name == "minimize"   ? SW_MINIMIZE
+               : name == "maximize" ? SW_MAXIMIZE
+               : name == "restore"  ? SW_RESTORE
+               : name == "show"     ? SW_SHOW
+               : name == "hide"     ? SW_HIDE
+                                    : -1;
+    if (show >= 0) {
+        ShowWindow(m_hwnd, show);
+        SetBool(result.get(), true);
+        return true;
+    }
+    if (name == "activate") {
+        SetForegroundWindow(m_hwnd);
+        SetBool(result.get(), true);
+        return true;
+    }
     if (name == "close") {
         // Posted: the page's own code is still running.
         PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
@@ -573,7 +657,11 @@ bool EngineWindow::BuiltinView(const std::string& name, const std::vector<Value>
     }
     if (name == "log") {
         std::wstring line;
-        for (auto& a : args) { if (!line.empty()) line += L' '; line += a.get()->t == T_STRING ? ValueText(a.get()) : ValueJson(a.get()); }
+        for (auto& a : args) {
+            if (!line.empty())
+                line += L' ';
+            line += a.get()->t == T_STRING ? ValueText(a.get()) : ValueJson(a.get());
+        }
         DebugLine(L"sciter32.dll=>" + line);
         SetBool(result.get(), true);
         return true;
@@ -589,7 +677,10 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
     *handled = FALSE;
     switch (msg) {
     case WM_NULL:
-        if (wParam == 0x4C41 && lParam == 0x5945) { PresentLayered(); *handled = TRUE; }
+        if (wParam == 0x4C41 && lParam == 0x5945) {
+            PresentLayered();
+            *handled = TRUE;
+        }
         return 0;
     case WM_ERASEBKGND:
         *handled = TRUE;
@@ -616,7 +707,8 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
         Invalidate();
         return 0;
     case WM_SHOWWINDOW:
-        if (wParam && (GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_LAYERED)) Invalidate();
+        if (wParam && (GetWindowLongW(m_hwnd, GWL_EXSTYLE) & WS_EX_LAYERED))
+            Invalidate();
         return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
@@ -628,19 +720,26 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
         *handled = TRUE;
         return 0;
     case WM_MOUSEWHEEL: {
-        if (!m_doc) return 0;
+        if (!m_doc)
+            return 0;
         UpdateLayout();
-        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        POINT pt {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ScreenToClient(m_hwnd, &pt);
         Element* target = HitTest(m_doc->root.get(), static_cast<float>(pt.x), static_cast<float>(pt.y));
         for (Element* p = target; p; p = p->parent) {
-            if (!p->style.overflowScroll || p->MaxScroll() <= 0) continue;
+            if (!p->style.overflowScroll || p->MaxScroll() <= 0)
+                continue;
             float step = p->style.LineHeightPx() * 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
             float before = p->scrollTop;
             p->scrollTop = std::clamp(p->scrollTop - step, 0.0f, p->MaxScroll());
             if (p->scrollTop != before) {
                 ElementChanged();
-                if (m_page) { EventInfo ev; ev.type = "scroll"; ev.bubbles = false; m_page->Dispatch(p, ev); }
+                if (m_page) {
+                    EventInfo ev;
+                    ev.type = "scroll";
+                    ev.bubbles = false;
+                    m_page->Dispatch(p, ev);
+                }
             }
             *handled = TRUE;
             break;
@@ -649,10 +748,14 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
     }
     case WM_MOUSELEAVE:
         m_tracking = false;
-        if (!m_pressed) SetHover(nullptr);
+        if (!m_pressed)
+            SetHover(nullptr);
         return 0;
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != m_hwnd) { m_pressed.reset(); m_selecting = false; }
+        if (reinterpret_cast<HWND>(lParam) != m_hwnd) {
+            m_pressed.reset();
+            m_selecting = false;
+        }
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && m_doc) {
@@ -668,7 +771,8 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
     case WM_KEYUP:
     case WM_CHAR:
     case WM_SYSKEYDOWN:
-        if (OnKey(msg, wParam, lParam)) *handled = TRUE;
+        if (OnKey(msg, wParam, lParam))
+            *handled = TRUE;
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -682,16 +786,20 @@ LRESULT EngineWindow::Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled
             *handled = TRUE;
             return 0;
         }
-        if (m_page && m_page->OnTimer(wParam)) *handled = TRUE;
+        if (m_page && m_page->OnTimer(wParam))
+            *handled = TRUE;
         return 0;
     case WM_CLOSE:
-        if (m_page && !m_page->CloseRequest()) { *handled = TRUE; return 0; }
+        if (m_page && !m_page->CloseRequest()) {
+            *handled = TRUE;
+            return 0;
+        }
         return 0;
     case WM_DESTROY: {
         std::vector<Handler> handlers;
         handlers.swap(m_handlers);
         for (auto& h : handlers) {
-            INITIALIZATION_PARAMS p{BEHAVIOR_DETACH};
+            INITIALIZATION_PARAMS p {BEHAVIOR_DETACH};
             h.proc(h.tag, m_doc ? static_cast<HELEMENT>(m_doc->root.get()) : nullptr, HANDLE_INITIALIZATION, &p);
         }
         Unload();

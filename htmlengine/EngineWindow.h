@@ -36,7 +36,11 @@ public:
 
     // Entries.
     LRESULT Proc(UINT msg, WPARAM wParam, LPARAM lParam, BOOL* handled);
-    void SetCallback(SciterHostCallback cb, LPVOID param) { m_callback = cb; m_callbackParam = param; }
+    void SetCallback(SciterHostCallback cb, LPVOID param)
+    {
+        m_callback = cb;
+        m_callbackParam = param;
+    }
     bool AttachHandler(ElementEventProc proc, LPVOID tag, UINT subscription);
     bool DetachHandler(ElementEventProc proc, LPVOID tag);
     bool LoadHtml(const unsigned char* html, size_t size, const std::wstring& baseUrl);
@@ -62,7 +66,9 @@ public:
     // Paints the page into a 32-bit premultiplied buffer of the client size.
     bool Render(std::vector<uint32_t>& pixels, int& width, int& height);
     void Invalidate();
-    struct Timing { double style = 0, layout = 0, paint = 0; };
+    struct Timing {
+        double style = 0, layout = 0, paint = 0;
+    };
     const Timing& LastTiming() const { return m_timing; }
 
 private:
@@ -98,7 +104,11 @@ private:
     HWND m_hwnd;
     SciterHostCallback m_callback = nullptr;
     LPVOID m_callbackParam = nullptr;
-    struct Handler { ElementEventProc proc; LPVOID tag; UINT subscription; };
+    struct Handler {
+        ElementEventProc proc;
+        LPVOID tag;
+        UINT subscription;
+    };
     std::vector<Handler> m_handlers;
 
     std::unique_ptr<Document> m_doc;

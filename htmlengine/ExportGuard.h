@@ -4,8 +4,7 @@
 
 namespace he {
 
-template <typename Result, typename Body>
-Result Guarded(Result onError, Body&& body) noexcept
+template <typename Result, typename Body> Result Guarded(Result onError, Body&& body) noexcept
 {
     try {
         return body();

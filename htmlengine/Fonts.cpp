@@ -34,8 +34,10 @@ bool IsCombiningMark(wchar_t c)
 
 FontScript ScriptOf(wchar_t c)
 {
-    if (IsCjk(c)) return FontScript::Cjk;
-    if (c >= 0x0E00 && c <= 0x0E7F) return FontScript::Thai;
+    if (IsCjk(c))
+        return FontScript::Cjk;
+    if (c >= 0x0E00 && c <= 0x0E7F)
+        return FontScript::Thai;
     if ((c >= 0x1EA0 && c <= 0x1EF9) || c == 0x01A0 || c == 0x01A1 || c == 0x01AF || c == 0x01B0)
         return FontScript::Vietnamese;
     return FontScript::Main;
@@ -65,7 +67,8 @@ std::vector<TextRun> SplitRuns(const std::wstring& text)
             continue;
         }
         FontScript script = ScriptOf(text[i]);
-        if (runs.empty() || runs.back().script != script) runs.push_back({i, 0, script});
+        if (runs.empty() || runs.back().script != script)
+            runs.push_back({i, 0, script});
         ++runs.back().length;
     }
     return runs;
@@ -78,8 +81,9 @@ namespace {
 bool FamilyHasGlyph(const wchar_t* family, wchar_t c)
 {
     HDC dc = ::CreateCompatibleDC(nullptr);
-    if (!dc) return false;
-    LOGFONTW lf{};
+    if (!dc)
+        return false;
+    LOGFONTW lf {};
     lf.lfHeight = -16;
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, family, LF_FACESIZE);
@@ -131,48 +135,60 @@ FontCache::FontCache()
                                   0x5B89);
     // Windows 7 has Leelawadee, 10 Leelawadee UI, XP Thai in Tahoma; Linux
     // desktops (and Wine on them) the TLWG and Noto families.
-    m_thaiFamily = FirstFamilyWith({L"Leelawadee UI", L"Leelawadee", L"Tahoma", L"Loma", L"Noto Sans Thai",
-                                    L"Garuda", L"Norasi", L"Laksaman", L"Umpush"},
+    m_thaiFamily = FirstFamilyWith({L"Leelawadee UI", L"Leelawadee", L"Tahoma", L"Loma", L"Noto Sans Thai", L"Garuda",
+                                    L"Norasi", L"Laksaman", L"Umpush"},
                                    0x0E01);
-    m_vietnameseFamily = FirstFamilyWith({L"Segoe UI", L"Arial", L"Tahoma", L"Liberation Sans", L"DejaVu Sans",
-                                          L"Noto Sans"},
-                                         0x1EC7, 0x0302);
+    m_vietnameseFamily = FirstFamilyWith(
+        {L"Segoe UI", L"Arial", L"Tahoma", L"Liberation Sans", L"DejaVu Sans", L"Noto Sans"}, 0x1EC7, 0x0302);
 }
 
 const std::wstring& FontCache::FallbackFamily(FontScript script)
 {
     static const std::wstring none;
     switch (script) {
-    case FontScript::Cjk: return m_cjkFamily;
-    case FontScript::Thai: return m_thaiFamily;
-    case FontScript::Vietnamese: return m_vietnameseFamily;
-    default: return none;
+    case FontScript::Cjk:
+        return m_cjkFamily;
+    case FontScript::Thai:
+        return m_thaiFamily;
+    case FontScript::Vietnamese:
+        return m_vietnameseFamily;
+    default:
+        return none;
     }
 }
-const Gdiplus::StringFormat* FontCache::Format() { return m_format.get(); }
+const Gdiplus::StringFormat* FontCache::Format()
+{
+    return m_format.get();
+}
 
 Gdiplus::Font* FontCache::Get(const ComputedStyle& s, FontScript script)
 {
     const std::wstring& fallback = FallbackFamily(script);
     std::wstring family = fallback.empty() ? s.fontFamily : fallback;
     int style = (s.fontWeight >= 600 ? Gdiplus::FontStyleBold : 0) | (s.italic ? Gdiplus::FontStyleItalic : 0);
-    std::wstring key = family + L"|" + std::to_wstring(static_cast<int>(s.fontSize * 4)) + L"|" + std::to_wstring(style);
+    std::wstring key =
+        family + L"|" + std::to_wstring(static_cast<int>(s.fontSize * 4)) + L"|" + std::to_wstring(style);
     auto it = m_fonts.find(key);
-    if (it != m_fonts.end()) return it->second.get();
+    if (it != m_fonts.end())
+        return it->second.get();
     std::unique_ptr<Gdiplus::Font> font;
     const wchar_t* tries[] = {family.c_str(), L"Arial", L"Liberation Sans", L"Tahoma", L"DejaVu Sans"};
     for (const wchar_t* name : tries) {
         Gdiplus::FontFamily fam(name);
-        if (fam.GetLastStatus() != Gdiplus::Ok || !fam.IsAvailable()) continue;
+        if (fam.GetLastStatus() != Gdiplus::Ok || !fam.IsAvailable())
+            continue;
         int st = style;
-        if (!fam.IsStyleAvailable(st)) st = Gdiplus::FontStyleRegular;
+        if (!fam.IsStyleAvailable(st))
+            st = Gdiplus::FontStyleRegular;
         font = std::make_unique<Gdiplus::Font>(&fam, s.fontSize > 0 ? s.fontSize : 1, st, Gdiplus::UnitPixel);
-        if (font->GetLastStatus() == Gdiplus::Ok) break;
+        if (font->GetLastStatus() == Gdiplus::Ok)
+            break;
         font.reset();
     }
     if (!font) {
         const Gdiplus::FontFamily* generic = Gdiplus::FontFamily::GenericSansSerif();
-        font = std::make_unique<Gdiplus::Font>(generic, s.fontSize > 0 ? s.fontSize : 1, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+        font = std::make_unique<Gdiplus::Font>(generic, s.fontSize > 0 ? s.fontSize : 1, Gdiplus::FontStyleRegular,
+                                               Gdiplus::UnitPixel);
     }
     Gdiplus::Font* raw = font.get();
     m_fonts[key] = std::move(font);
@@ -181,14 +197,17 @@ Gdiplus::Font* FontCache::Get(const ComputedStyle& s, FontScript script)
 
 float FontCache::RunWidth(Gdiplus::Font* f, const wchar_t* text, int length)
 {
-    if (length <= 0) return 0;
+    if (length <= 0)
+        return 0;
     std::wstring key(text, length);
     auto it = m_widths.find({f, key});
-    if (it != m_widths.end()) return it->second;
+    if (it != m_widths.end())
+        return it->second;
     Gdiplus::RectF box;
     m_graphics->MeasureString(text, length, f, Gdiplus::PointF(0, 0), m_format.get(), &box);
     float w = box.Width;
-    if (m_widths.size() > 20000) m_widths.clear();
+    if (m_widths.size() > 20000)
+        m_widths.clear();
     m_widths[{f, key}] = w;
     return w;
 }
@@ -196,7 +215,8 @@ float FontCache::RunWidth(Gdiplus::Font* f, const wchar_t* text, int length)
 float FontCache::Width(const ComputedStyle& s, const std::wstring& text)
 {
     float w = 0;
-    for (auto& r : SplitRuns(text)) w += RunWidth(Get(s, r.script), text.c_str() + r.start, static_cast<int>(r.length));
+    for (auto& r : SplitRuns(text))
+        w += RunWidth(Get(s, r.script), text.c_str() + r.start, static_cast<int>(r.length));
     return w;
 }
 
@@ -213,11 +233,15 @@ void FontCache::Metrics(const ComputedStyle& s, float& ascent, float& height)
     f->GetFamily(&fam);
     int st = f->GetStyle();
     float em = fam.GetEmHeight(st);
-    if (em <= 0) em = 2048;
+    if (em <= 0)
+        em = 2048;
     float size = f->GetSize();
     ascent = size * fam.GetCellAscent(st) / em;
     height = ascent + size * fam.GetCellDescent(st) / em;
-    if (height <= 0) { ascent = size * 0.9f; height = size * 1.15f; }
+    if (height <= 0) {
+        ascent = size * 0.9f;
+        height = size * 1.15f;
+    }
     m_metrics[f] = {ascent, height};
 }
 

@@ -7,16 +7,19 @@ namespace he {
 
 std::wstring DecodeText(const unsigned char* data, size_t size)
 {
-    if (!data || !size) return std::wstring();
+    if (!data || !size)
+        return std::wstring();
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE)
         return std::wstring(reinterpret_cast<const wchar_t*>(data + 2), (size - 2) / 2);
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
         data += 3;
         size -= 3;
     }
-    if (!size) return std::wstring();
+    if (!size)
+        return std::wstring();
     UINT cp = CP_UTF8;
-    int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(data), static_cast<int>(size), nullptr, 0);
+    int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(data), static_cast<int>(size),
+                                nullptr, 0);
     if (n <= 0) {
         cp = CP_ACP;  // not UTF-8: read it in the system code page rather than lose it
         n = MultiByteToWideChar(cp, 0, reinterpret_cast<const char*>(data), static_cast<int>(size), nullptr, 0);
@@ -29,18 +32,26 @@ std::wstring DecodeText(const unsigned char* data, size_t size)
 
 std::wstring DecodeEntities(const std::wstring& s)
 {
-    static const struct { const wchar_t* name; wchar_t ch; } kNamed[] = {
-        {L"amp", L'&'}, {L"lt", L'<'}, {L"gt", L'>'}, {L"quot", L'"'}, {L"apos", L'\''},
-        {L"nbsp", 0xA0}, {L"copy", 0xA9}, {L"reg", 0xAE}, {L"trade", 0x2122}, {L"hellip", 0x2026},
-        {L"mdash", 0x2014}, {L"ndash", 0x2013}, {L"laquo", 0xAB}, {L"raquo", 0xBB}, {L"middot", 0xB7},
-        {L"times", 0xD7}, {L"bull", 0x2022}, {L"lsquo", 0x2018}, {L"rsquo", 0x2019}, {L"ldquo", 0x201C},
-        {L"rdquo", 0x201D}, {L"gt", L'>'}, {L"deg", 0xB0}, {L"yen", 0xA5}, {L"euro", 0x20AC}};
+    static const struct {
+        const wchar_t* name;
+        wchar_t ch;
+    } kNamed[] = {{L"amp", L'&'},     {L"lt", L'<'},      {L"gt", L'>'},      {L"quot", L'"'},    {L"apos", L'\''},
+                  {L"nbsp", 0xA0},    {L"copy", 0xA9},    {L"reg", 0xAE},     {L"trade", 0x2122}, {L"hellip", 0x2026},
+                  {L"mdash", 0x2014}, {L"ndash", 0x2013}, {L"laquo", 0xAB},   {L"raquo", 0xBB},   {L"middot", 0xB7},
+                  {L"times", 0xD7},   {L"bull", 0x2022},  {L"lsquo", 0x2018}, {L"rsquo", 0x2019}, {L"ldquo", 0x201C},
+                  {L"rdquo", 0x201D}, {L"gt", L'>'},      {L"deg", 0xB0},     {L"yen", 0xA5},     {L"euro", 0x20AC}};
     std::wstring out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != L'&') { out += s[i]; continue; }
+        if (s[i] != L'&') {
+            out += s[i];
+            continue;
+        }
         size_t semi = s.find(L';', i + 1);
-        if (semi == std::wstring::npos || semi - i > 10) { out += s[i]; continue; }
+        if (semi == std::wstring::npos || semi - i > 10) {
+            out += s[i];
+            continue;
+        }
         std::wstring name = s.substr(i + 1, semi - i - 1);
         bool done = false;
         if (!name.empty() && name[0] == L'#') {
@@ -62,24 +73,36 @@ std::wstring DecodeEntities(const std::wstring& s)
             }
         } else {
             for (auto& e : kNamed)
-                if (name == e.name) { out += e.ch; done = true; break; }
+                if (name == e.name) {
+                    out += e.ch;
+                    done = true;
+                    break;
+                }
         }
-        if (done) i = semi;
-        else out += s[i];
+        if (done)
+            i = semi;
+        else
+            out += s[i];
     }
     return out;
 }
 
 namespace {
 
-bool IsRawText(const std::string& tag) { return tag == "script" || tag == "style" || tag == "textarea" || tag == "title"; }
+bool IsRawText(const std::string& tag)
+{
+    return tag == "script" || tag == "style" || tag == "textarea" || tag == "title";
+}
 
 // Tags whose start closes an open element of these kinds.
 bool ClosesP(const std::string& t)
 {
-    static const char* const k[] = {"p", "div", "ul", "ol", "table", "h1", "h2", "h3", "h4", "h5", "h6",
-                                    "form", "pre", "blockquote", "dl", "section", "header", "footer", "hr"};
-    for (auto* s : k) if (t == s) return true;
+    static const char* const k[] = {"p",  "div",     "ul",     "ol",     "table", "h1",  "h2",
+                                    "h3", "h4",      "h5",     "h6",     "form",  "pre", "blockquote",
+                                    "dl", "section", "header", "footer", "hr"};
+    for (auto* s : k)
+        if (t == s)
+            return true;
     return false;
 }
 
@@ -90,10 +113,7 @@ bool IsHeadTag(const std::string& t)
 
 class TreeBuilder {
 public:
-    TreeBuilder(Document& d, Element* root, bool fragment) : m_doc(d), m_fragment(fragment)
-    {
-        m_stack.push_back(root);
-    }
+    TreeBuilder(Document& d, Element* root, bool fragment) : m_doc(d), m_fragment(fragment) { m_stack.push_back(root); }
 
     void Parse(const std::wstring& s)
     {
@@ -106,7 +126,8 @@ public:
                 if (s.compare(i, 4, L"<!--") == 0) {
                     Flush(text);
                     size_t end = s.find(L"-->", i + 4);
-                    if (end == std::wstring::npos) end = n;
+                    if (end == std::wstring::npos)
+                        end = n;
                     auto cm = std::make_shared<Node>(Node::Type::Comment);
                     cm->text = s.substr(i + 4, end - (i + 4));
                     Current()->AppendChild(cm);
@@ -122,7 +143,11 @@ public:
                 if (d == L'/') {
                     size_t j = i + 2;
                     std::string name = ReadName(s, j);
-                    if (name.empty()) { text += c; ++i; continue; }
+                    if (name.empty()) {
+                        text += c;
+                        ++i;
+                        continue;
+                    }
                     Flush(text);
                     size_t end = s.find(L'>', j);
                     i = end == std::wstring::npos ? n : end + 1;
@@ -143,10 +168,12 @@ public:
                         size_t end = FindCaseless(s, close, i);
                         std::wstring raw = s.substr(i, (end == std::wstring::npos ? n : end) - i);
                         if (!raw.empty()) {
-                            auto t = m_doc.CreateText(name == "textarea" || name == "title" ? DecodeEntities(raw) : raw);
+                            auto t =
+                                m_doc.CreateText(name == "textarea" || name == "title" ? DecodeEntities(raw) : raw);
                             e->AppendChild(t);
                         }
-                        if (end == std::wstring::npos) i = n;
+                        if (end == std::wstring::npos)
+                            i = n;
                         else {
                             size_t gt = s.find(L'>', end);
                             i = gt == std::wstring::npos ? n : gt + 1;
@@ -171,8 +198,10 @@ private:
     {
         for (size_t i = from; i + what.size() <= s.size(); ++i) {
             size_t k = 0;
-            while (k < what.size() && towlower(s[i + k]) == towlower(what[k])) ++k;
-            if (k == what.size()) return i;
+            while (k < what.size() && towlower(s[i + k]) == towlower(what[k]))
+                ++k;
+            if (k == what.size())
+                return i;
         }
         return std::wstring::npos;
     }
@@ -187,17 +216,26 @@ private:
         return name;
     }
 
-    static void ReadAttributes(const std::wstring& s, size_t& j, std::vector<std::pair<std::string, std::wstring>>& attrs,
-                               bool& selfClose)
+    static void ReadAttributes(const std::wstring& s, size_t& j,
+                               std::vector<std::pair<std::string, std::wstring>>& attrs, bool& selfClose)
     {
         size_t n = s.size();
         while (j < n) {
-            while (j < n && iswspace(s[j])) ++j;
-            if (j >= n) return;
-            if (s[j] == L'>') { ++j; return; }
+            while (j < n && iswspace(s[j]))
+                ++j;
+            if (j >= n)
+                return;
+            if (s[j] == L'>') {
+                ++j;
+                return;
+            }
             if (s[j] == L'/') {
                 ++j;
-                if (j < n && s[j] == L'>') { selfClose = true; ++j; return; }
+                if (j < n && s[j] == L'>') {
+                    selfClose = true;
+                    ++j;
+                    return;
+                }
                 continue;
             }
             std::string name;
@@ -206,33 +244,44 @@ private:
                 name += c < 128 ? static_cast<char>(c) : '_';
                 ++j;
             }
-            if (name.empty()) { ++j; continue; }
-            while (j < n && iswspace(s[j])) ++j;
+            if (name.empty()) {
+                ++j;
+                continue;
+            }
+            while (j < n && iswspace(s[j]))
+                ++j;
             std::wstring value;
             if (j < n && s[j] == L'=') {
                 ++j;
-                while (j < n && iswspace(s[j])) ++j;
+                while (j < n && iswspace(s[j]))
+                    ++j;
                 if (j < n && (s[j] == L'"' || s[j] == L'\'')) {
                     wchar_t q = s[j++];
                     size_t end = s.find(q, j);
-                    if (end == std::wstring::npos) end = n;
+                    if (end == std::wstring::npos)
+                        end = n;
                     value = s.substr(j, end - j);
                     j = end == n ? n : end + 1;
                 } else {
                     size_t st = j;
-                    while (j < n && !iswspace(s[j]) && s[j] != L'>') ++j;
+                    while (j < n && !iswspace(s[j]) && s[j] != L'>')
+                        ++j;
                     value = s.substr(st, j - st);
                 }
             }
             bool dup = false;
-            for (auto& a : attrs) if (a.first == name) dup = true;
-            if (!dup) attrs.emplace_back(name, DecodeEntities(value));
+            for (auto& a : attrs)
+                if (a.first == name)
+                    dup = true;
+            if (!dup)
+                attrs.emplace_back(name, DecodeEntities(value));
         }
     }
 
     void EnsureBody()
     {
-        if (m_fragment) return;
+        if (m_fragment)
+            return;
         if (!m_body) {
             EnsureHead();
             auto b = m_doc.CreateElement("body");
@@ -245,7 +294,8 @@ private:
 
     void EnsureHead()
     {
-        if (m_fragment || m_head) return;
+        if (m_fragment || m_head)
+            return;
         auto h = m_doc.CreateElement("head");
         m_head = h.get();
         m_doc.root->InsertBefore(h, m_doc.root->children.empty() ? nullptr : m_doc.root->children.front().get());
@@ -253,11 +303,20 @@ private:
 
     void Flush(std::wstring& text)
     {
-        if (text.empty()) return;
+        if (text.empty())
+            return;
         bool blank = true;
-        for (wchar_t c : text) if (!iswspace(c)) { blank = false; break; }
-        if (!m_fragment && blank && (m_stack.size() <= 1 || Current() == m_head)) { text.clear(); return; }
-        if (!blank) EnsureBody();
+        for (wchar_t c : text)
+            if (!iswspace(c)) {
+                blank = false;
+                break;
+            }
+        if (!m_fragment && blank && (m_stack.size() <= 1 || Current() == m_head)) {
+            text.clear();
+            return;
+        }
+        if (!blank)
+            EnsureBody();
         auto t = m_doc.CreateText(DecodeEntities(text));
         Current()->AppendChild(t);
         text.clear();
@@ -267,17 +326,22 @@ private:
     {
         if (!m_fragment) {
             if (name == "html") {
-                for (auto& a : attrs) if (!m_doc.root->HasAttribute(a.first)) m_doc.root->SetAttribute(a.first, a.second);
+                for (auto& a : attrs)
+                    if (!m_doc.root->HasAttribute(a.first))
+                        m_doc.root->SetAttribute(a.first, a.second);
                 return nullptr;
             }
             if (name == "head") {
                 EnsureHead();
-                if (!m_body) m_stack = {m_doc.root.get(), m_head};
+                if (!m_body)
+                    m_stack = {m_doc.root.get(), m_head};
                 return nullptr;
             }
             if (name == "body") {
                 EnsureBody();
-                for (auto& a : attrs) if (!m_body->HasAttribute(a.first)) m_body->SetAttribute(a.first, a.second);
+                for (auto& a : attrs)
+                    if (!m_body->HasAttribute(a.first))
+                        m_body->SetAttribute(a.first, a.second);
                 return nullptr;
             }
             if (IsHeadTag(name) && !m_body) {
@@ -291,20 +355,35 @@ private:
             }
         }
         // Implied end tags.
-        if (ClosesP(name)) CloseIfOpen("p", true);
-        if (name == "li") CloseIfOpen("li", false);
-        if (name == "option") CloseIfOpen("option", false);
-        if (name == "tr") { CloseIfOpen("td", false); CloseIfOpen("th", false); CloseIfOpen("tr", false); }
-        if (name == "td" || name == "th") { CloseIfOpen("td", false); CloseIfOpen("th", false); }
+        if (ClosesP(name))
+            CloseIfOpen("p", true);
+        if (name == "li")
+            CloseIfOpen("li", false);
+        if (name == "option")
+            CloseIfOpen("option", false);
+        if (name == "tr") {
+            CloseIfOpen("td", false);
+            CloseIfOpen("th", false);
+            CloseIfOpen("tr", false);
+        }
+        if (name == "td" || name == "th") {
+            CloseIfOpen("td", false);
+            CloseIfOpen("th", false);
+        }
 
         auto e = m_doc.CreateElement(name);
         e->attributes = std::move(attrs);
         if (name == "input") {
             const std::wstring* type = e->Attribute("type");
             std::wstring t = type ? *type : L"text";
-            for (auto& ch : t) ch = towlower(ch);
-            e->isTextField = t == L"text" || t == L"password" || t == L"" || t == L"search" || t == L"email" || t == L"number";
-            if (const std::wstring* v = e->Attribute("value")) { e->field.value = *v; e->field.caret = e->field.anchor = v->size(); }
+            for (auto& ch : t)
+                ch = towlower(ch);
+            e->isTextField =
+                t == L"text" || t == L"password" || t == L"" || t == L"search" || t == L"email" || t == L"number";
+            if (const std::wstring* v = e->Attribute("value")) {
+                e->field.value = *v;
+                e->field.caret = e->field.anchor = v->size();
+            }
             e->checked = e->HasAttribute("checked");
         } else if (name == "textarea") {
             e->isTextField = true;
@@ -324,9 +403,14 @@ private:
     {
         for (size_t k = m_stack.size(); k-- > 1;) {
             Element* e = m_stack[k];
-            if (e->tag == tag) { m_stack.resize(k); return; }
-            if (stopAtBlock && (e->tag == "div" || e->tag == "td" || e->tag == "li" || e->tag == "body")) return;
-            if (!stopAtBlock && (e->tag == "ul" || e->tag == "ol" || e->tag == "table" || e->tag == "select" || e->tag == "div"))
+            if (e->tag == tag) {
+                m_stack.resize(k);
+                return;
+            }
+            if (stopAtBlock && (e->tag == "div" || e->tag == "td" || e->tag == "li" || e->tag == "body"))
+                return;
+            if (!stopAtBlock &&
+                (e->tag == "ul" || e->tag == "ol" || e->tag == "table" || e->tag == "select" || e->tag == "div"))
                 return;
         }
     }
@@ -334,19 +418,23 @@ private:
     void Pop(Element* e)
     {
         for (size_t k = m_stack.size(); k-- > 1;)
-            if (m_stack[k] == e) { m_stack.resize(k); return; }
+            if (m_stack[k] == e) {
+                m_stack.resize(k);
+                return;
+            }
     }
 
     void EndTag(const std::string& name)
     {
         if (!m_fragment && (name == "html" || name == "body" || name == "head")) {
-            if (name == "head" && !m_body) m_stack = {m_doc.root.get()};
+            if (name == "head" && !m_body)
+                m_stack = {m_doc.root.get()};
             return;
         }
         // Close the nearest open element of that name; ignore stray end tags.
         for (size_t k = m_stack.size(); k-- > 1;) {
             if (m_stack[k]->tag == name) {
-                if (textarea(m_stack[k])) {}
+                if (textarea(m_stack[k])) { }
                 m_stack.resize(k);
                 return;
             }
@@ -377,23 +465,30 @@ void FixTextareas(Element* e)
         e->field.caret = e->field.anchor = e->field.value.size();
     }
     for (auto& c : e->children)
-        if (c->IsElement()) FixTextareas(static_cast<Element*>(c.get()));
+        if (c->IsElement())
+            FixTextareas(static_cast<Element*>(c.get()));
 }
 
 }  // namespace
 
 void ParseHtml(Document& doc, const std::wstring& html)
 {
-    for (auto& c : doc.root->children) c->parent = nullptr;
+    for (auto& c : doc.root->children)
+        c->parent = nullptr;
     doc.root->children.clear();
     doc.root->attributes.clear();
     TreeBuilder b(doc, doc.root.get(), false);
     b.Parse(html);
     // Always offer head and body.
-    if (!doc.Head()) doc.root->InsertBefore(doc.CreateElement("head"), doc.root->children.empty() ? nullptr : doc.root->children.front().get());
+    if (!doc.Head())
+        doc.root->InsertBefore(doc.CreateElement("head"),
+                               doc.root->children.empty() ? nullptr : doc.root->children.front().get());
     bool hasBody = false;
-    for (Element* e : doc.root->ElementChildren()) if (e->tag == "body") hasBody = true;
-    if (!hasBody) doc.root->AppendChild(doc.CreateElement("body"));
+    for (Element* e : doc.root->ElementChildren())
+        if (e->tag == "body")
+            hasBody = true;
+    if (!hasBody)
+        doc.root->AppendChild(doc.CreateElement("body"));
     FixTextareas(doc.root.get());
     doc.styleDirty = true;
 }

@@ -15,16 +15,20 @@ void AttachBitmap(Picture& p)
 
 std::shared_ptr<Picture> DecodeImage(const unsigned char* data, size_t size)
 {
-    if (!data || size < 8 || size > 64u * 1024 * 1024 || !EnsureGdiplus()) return nullptr;
+    if (!data || size < 8 || size > 64u * 1024 * 1024 || !EnsureGdiplus())
+        return nullptr;
     ComPtr<IStream> stream(SHCreateMemStream(data, static_cast<UINT>(size)));
-    if (!stream) return nullptr;
+    if (!stream)
+        return nullptr;
     std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream.get()));
     stream.reset();
-    if (!decoded || decoded->GetLastStatus() != Gdiplus::Ok || decoded->GetWidth() == 0 || decoded->GetHeight() == 0) return nullptr;
+    if (!decoded || decoded->GetLastStatus() != Gdiplus::Ok || decoded->GetWidth() == 0 || decoded->GetHeight() == 0)
+        return nullptr;
     UINT w = decoded->GetWidth(), h = decoded->GetHeight();
     // 16 M pixels (64 MB decoded) is far beyond any page picture and still fits
     // the address space of a 32-bit process many times over.
-    if (w > 16384 || h > 16384 || static_cast<UINT64>(w) * h > kMaxImagePixels) return nullptr;
+    if (w > 16384 || h > 16384 || static_cast<UINT64>(w) * h > kMaxImagePixels)
+        return nullptr;
     auto pic = std::make_shared<Picture>();
     pic->width = static_cast<int>(w);
     pic->height = static_cast<int>(h);
@@ -40,8 +44,10 @@ std::shared_ptr<Picture> DecodeImage(const unsigned char* data, size_t size)
 
 const Picture* ScaledPicture(const Picture& p, int w, int h)
 {
-    if (w <= 0 || h <= 0 || w > 8192 || h > 8192) return nullptr;
-    if (p.scaled && p.scaled->width == w && p.scaled->height == h) return p.scaled.get();
+    if (w <= 0 || h <= 0 || w > 8192 || h > 8192)
+        return nullptr;
+    if (p.scaled && p.scaled->width == w && p.scaled->height == h)
+        return p.scaled.get();
     auto out = std::make_unique<Picture>();
     out->width = w;
     out->height = h;

@@ -14,7 +14,8 @@ namespace he {
 std::wstring FieldDisplayText(const Element* e)
 {
     const std::wstring* type = e->Attribute("type");
-    if (type && _wcsicmp(type->c_str(), L"password") == 0) return std::wstring(e->field.value.size(), L'\x2022');
+    if (type && _wcsicmp(type->c_str(), L"password") == 0)
+        return std::wstring(e->field.value.size(), L'\x2022');
     return e->field.value;
 }
 
@@ -30,7 +31,8 @@ std::vector<FieldLine> FieldLines(const Element* e, const std::wstring& text)
     size_t i = 0;
     while (i <= text.size()) {
         size_t end = text.find(L'\n', i);
-        if (end == std::wstring::npos) end = text.size();
+        if (end == std::wstring::npos)
+            end = text.size();
         // Wrap [i, end) at word boundaries (or anywhere for a long word).
         size_t lineStart = i;
         while (true) {
@@ -39,10 +41,14 @@ std::vector<FieldLine> FieldLines(const Element* e, const std::wstring& text)
                 break;
             }
             size_t fit = lineStart + 1;
-            while (fit < end && fonts.Width(e->style, text.substr(lineStart, fit + 1 - lineStart)) <= width) ++fit;
+            while (fit < end && fonts.Width(e->style, text.substr(lineStart, fit + 1 - lineStart)) <= width)
+                ++fit;
             size_t brk = fit;
             for (size_t k = fit; k > lineStart; --k)
-                if (text[k - 1] == L' ') { brk = k; break; }
+                if (text[k - 1] == L' ') {
+                    brk = k;
+                    break;
+                }
             out.push_back({lineStart, brk - lineStart});
             lineStart = brk;
         }
@@ -55,7 +61,8 @@ size_t FieldLineOf(const std::vector<FieldLine>& lines, size_t pos)
 {
     size_t li = 0;
     for (size_t k = 0; k < lines.size(); ++k)
-        if (lines[k].start <= pos) li = k;
+        if (lines[k].start <= pos)
+            li = k;
     return li;
 }
 
@@ -74,8 +81,10 @@ inline uint32_t Premultiply(uint32_t argb, float opacity)
 inline uint32_t Over(uint32_t src, uint32_t dst)
 {
     uint32_t a = src >> 24;
-    if (a == 255) return src;
-    if (a == 0) return dst;
+    if (a == 255)
+        return src;
+    if (a == 0)
+        return dst;
     uint32_t inv = 255 - a;
     uint32_t rb = (dst & 0x00FF00FF) * inv;
     uint32_t ag = ((dst >> 8) & 0x00FF00FF) * inv;
@@ -91,24 +100,33 @@ inline uint32_t Scale(uint32_t c, uint32_t f)  // f in 0..256
     return rb | ag;
 }
 
-bool Integral(float v) { return std::fabs(v - std::round(v)) < 0.01f; }
+bool Integral(float v)
+{
+    return std::fabs(v - std::round(v)) < 0.01f;
+}
 
 RECT Intersect(const RECT& a, const RECT& b)
 {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    if (r.right < r.left) r.right = r.left;
-    if (r.bottom < r.top) r.bottom = r.top;
+    RECT r {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (r.right < r.left)
+        r.right = r.left;
+    if (r.bottom < r.top)
+        r.bottom = r.top;
     return r;
 }
 
 void FillDevice(Canvas& c, RECT r, uint32_t premul)
 {
     r = Intersect(r, c.clip);
-    if ((premul >> 24) == 0) return;
+    if ((premul >> 24) == 0)
+        return;
     for (int y = r.top; y < r.bottom; ++y) {
         uint32_t* row = c.pixels + static_cast<size_t>(y) * c.width;
-        if ((premul >> 24) == 255) std::fill(row + r.left, row + r.right, premul);
-        else for (int x = r.left; x < r.right; ++x) row[x] = Over(premul, row[x]);
+        if ((premul >> 24) == 255)
+            std::fill(row + r.left, row + r.right, premul);
+        else
+            for (int x = r.left; x < r.right; ++x)
+                row[x] = Over(premul, row[x]);
     }
 }
 
@@ -119,8 +137,12 @@ void BlendPicture(Canvas& c, const uint32_t* src, int sw, int sh, int dx, int dy
     for (int y = r.top; y < r.bottom; ++y) {
         uint32_t* row = c.pixels + static_cast<size_t>(y) * c.width;
         const uint32_t* s = src + static_cast<size_t>(y - dy) * sw - dx;
-        if (f >= 256) for (int x = r.left; x < r.right; ++x) row[x] = Over(s[x], row[x]);
-        else for (int x = r.left; x < r.right; ++x) row[x] = Over(Scale(s[x], f), row[x]);
+        if (f >= 256)
+            for (int x = r.left; x < r.right; ++x)
+                row[x] = Over(s[x], row[x]);
+        else
+            for (int x = r.left; x < r.right; ++x)
+                row[x] = Over(Scale(s[x], f), row[x]);
     }
 }
 
@@ -133,12 +155,15 @@ const std::vector<uint8_t>& CornerMask(float rad, float width, int r)
     static std::map<std::pair<int, int>, std::vector<uint8_t>> cache;
     auto key = std::make_pair(static_cast<int>(rad * 4), static_cast<int>(width * 4));
     auto it = cache.find(key);
-    if (it != cache.end() && static_cast<int>(std::sqrt(static_cast<double>(it->second.size()))) == r) return it->second;
+    if (it != cache.end() && static_cast<int>(std::sqrt(static_cast<double>(it->second.size()))) == r)
+        return it->second;
     std::vector<uint8_t> mask(static_cast<size_t>(r) * r, 0);
     float c = rad;
     auto inside = [&](float x, float y, float inset, float radius) {
-        if (x < inset || y < inset) return false;
-        if (x >= c || y >= c) return true;
+        if (x < inset || y < inset)
+            return false;
+        if (x >= c || y >= c)
+            return true;
         float dx = c - x, dy = c - y;
         return dx * dx + dy * dy <= radius * radius;
     };
@@ -149,7 +174,8 @@ const std::vector<uint8_t>& CornerMask(float rad, float width, int r)
                 for (int sx = 0; sx < 4; ++sx) {
                     float x = i + (sx + 0.5f) / 4, y = j + (sy + 0.5f) / 4;
                     bool in = inside(x, y, 0, rad);
-                    if (in && width > 0) in = !inside(x, y, width, std::max(0.0f, rad - width));
+                    if (in && width > 0)
+                        in = !inside(x, y, width, std::max(0.0f, rad - width));
                     hits += in;
                 }
             mask[static_cast<size_t>(j) * r + i] = static_cast<uint8_t>(hits * 255 / 16);
@@ -158,17 +184,21 @@ const std::vector<uint8_t>& CornerMask(float rad, float width, int r)
 }
 
 // Blends a colour through a corner mask; the mask's (0, 0) is the box corner.
-void BlendCorner(Canvas& c, int cornerX, int cornerY, bool right, bool bottom, int r, const std::vector<uint8_t>& mask, uint32_t premul)
+void BlendCorner(Canvas& c, int cornerX, int cornerY, bool right, bool bottom, int r, const std::vector<uint8_t>& mask,
+                 uint32_t premul)
 {
     for (int j = 0; j < r; ++j) {
         int y = bottom ? cornerY - 1 - j : cornerY + j;
-        if (y < c.clip.top || y >= c.clip.bottom) continue;
+        if (y < c.clip.top || y >= c.clip.bottom)
+            continue;
         uint32_t* row = c.pixels + static_cast<size_t>(y) * c.width;
         for (int i = 0; i < r; ++i) {
             int x = right ? cornerX - 1 - i : cornerX + i;
-            if (x < c.clip.left || x >= c.clip.right) continue;
+            if (x < c.clip.left || x >= c.clip.right)
+                continue;
             uint8_t m = mask[static_cast<size_t>(j) * r + i];
-            if (!m) continue;
+            if (!m)
+                continue;
             row[x] = Over(m == 255 ? premul : Scale(premul, m + 1u), row[x]);
         }
     }
@@ -191,23 +221,31 @@ struct TextImage {
 
 class TextCache {
 public:
-    static TextCache& Get() { static TextCache c; return c; }
+    static TextCache& Get()
+    {
+        static TextCache c;
+        return c;
+    }
 
     const TextImage* Find(const ComputedStyle& s, const std::wstring& text, float baselineShift)
     {
         std::wstring key = s.fontFamily + L'|' + std::to_wstring(static_cast<int>(s.fontSize * 4)) + L'|' +
                            std::to_wstring(s.fontWeight) + (s.italic ? L"i" : L"") + (s.underline ? L"u" : L"") + L'|' +
-                           std::to_wstring(s.color) + L'|' + std::to_wstring(static_cast<int>(baselineShift * 4)) + L'|' + text;
+                           std::to_wstring(s.color) + L'|' + std::to_wstring(static_cast<int>(baselineShift * 4)) +
+                           L'|' + text;
         auto it = m_map.find(key);
-        if (it != m_map.end()) return &it->second;
-        if (m_map.size() > 1200) m_map.clear();  // bounded: a few MB of runs at most
+        if (it != m_map.end())
+            return &it->second;
+        if (m_map.size() > 1200)
+            m_map.clear();  // bounded: a few MB of runs at most
         TextImage& img = m_map[key];
         Render(s, text, baselineShift, img);
         return &img;
     }
 
     // Draws text with GDI+ at (x, y); runs of the fallback font share the baseline.
-    static void DrawRuns(Gdiplus::Graphics& g, const ComputedStyle& s, const std::wstring& text, float x, float y, float baseline, float op)
+    static void DrawRuns(Gdiplus::Graphics& g, const ComputedStyle& s, const std::wstring& text, float x, float y,
+                         float baseline, float op)
     {
         FontCache& fonts = FontCache::Instance();
         Gdiplus::SolidBrush brush(ToColor(s.color, op));
@@ -224,7 +262,8 @@ public:
                 float asc = em > 0 ? f->GetSize() * fam.GetCellAscent(st) / em : f->GetSize();
                 ry = baseline - asc;
             }
-            g.DrawString(part.c_str(), static_cast<INT>(part.size()), f, Gdiplus::PointF(cx, ry), fonts.Format(), &brush);
+            g.DrawString(part.c_str(), static_cast<INT>(part.size()), f, Gdiplus::PointF(cx, ry), fonts.Format(),
+                         &brush);
             cx += fonts.Width(s, part);
         }
         if (s.underline) {
@@ -259,14 +298,18 @@ private:
 
 bool IsCheckbox(const Element* e)
 {
-    if (e->tag != "input") return false;
+    if (e->tag != "input")
+        return false;
     const std::wstring* t = e->Attribute("type");
     return t && (_wcsicmp(t->c_str(), L"checkbox") == 0 || _wcsicmp(t->c_str(), L"radio") == 0);
 }
 
 class Painter {
 public:
-    Painter(Gdiplus::Graphics& g, Canvas& c, const PaintState& st) : m_g(g), m_c(c), m_state(st), m_fonts(FontCache::Instance()) {}
+    Painter(Gdiplus::Graphics& g, Canvas& c, const PaintState& st)
+        : m_g(g), m_c(c), m_state(st), m_fonts(FontCache::Instance())
+    {
+    }
 
     // The root's background colour, or the body's when the root has none,
     // covers the whole canvas.
@@ -275,23 +318,30 @@ public:
         Element* source = root;
         if ((root->style.backgroundColor >> 24) == 0 && root->style.backgroundImage.empty())
             for (Element* c : root->ElementChildren())
-                if (c->tag == "body") { source = c; break; }
-        if (!source->laidOut || source->style.display == Display::None || (source->style.backgroundColor >> 24) == 0) return;
+                if (c->tag == "body") {
+                    source = c;
+                    break;
+                }
+        if (!source->laidOut || source->style.display == Display::None || (source->style.backgroundColor >> 24) == 0)
+            return;
         m_canvasSource = source;
         FillDevice(m_c, m_c.clip, Premultiply(source->style.backgroundColor, source->style.opacity));
     }
 
     void Paint(Element* e, float opacity)
     {
-        if (!e->laidOut || e->style.display == Display::None) return;
+        if (!e->laidOut || e->style.display == Display::None)
+            return;
         const ComputedStyle& s = e->style;
         float op = opacity * s.opacity;
-        if (op <= 0.003f) return;
+        if (op <= 0.003f)
+            return;
         if (s.opacity < 0.999f && HasVisualChildren(e)) {
             PaintLayer(e, opacity);
             return;
         }
-        if (s.visible) PaintBox(e, op);
+        if (s.visible)
+            PaintBox(e, op);
         Gdiplus::GraphicsState saved = 0;
         RECT savedClip = m_c.clip;
         bool clip = s.overflowHidden;
@@ -301,9 +351,11 @@ public:
             m_g.IntersectClip(Gdiplus::RectF(pb.x, pb.y, pb.w, pb.h));
             m_c.clip = Intersect(m_c.clip, Device(pb));
         }
-        if (s.visible) PaintContent(e, op);
+        if (s.visible)
+            PaintContent(e, op);
         PaintChildren(e, op);
-        if (s.overflowScroll && s.visible && e->MaxScroll() > 0) PaintScrollbar(e, op);
+        if (s.overflowScroll && s.visible && e->MaxScroll() > 0)
+            PaintScrollbar(e, op);
         if (clip) {
             m_g.Restore(saved);
             m_c.clip = savedClip;
@@ -328,7 +380,9 @@ private:
 
     static bool HasVisualChildren(Element* e)
     {
-        for (auto& c : e->children) if (c->IsElement()) return true;
+        for (auto& c : e->children)
+            if (c->IsElement())
+                return true;
         return !e->lines.empty();
     }
 
@@ -341,12 +395,23 @@ private:
 
     static void Bounds(Element* e, float& x1, float& y1, float& x2, float& y2)
     {
-        if (!e->laidOut || e->style.display == Display::None) return;
-        x1 = std::min(x1, e->border.x); y1 = std::min(y1, e->border.y);
-        x2 = std::max(x2, e->border.x + e->border.w); y2 = std::max(y2, e->border.y + e->border.h);
-        for (auto& f : e->lines) { x1 = std::min(x1, f.x); y1 = std::min(y1, f.y); x2 = std::max(x2, f.x + f.w + 4); y2 = std::max(y2, f.y + f.h + 4); }
-        if (e->style.overflowHidden) return;
-        for (auto& c : e->children) if (c->IsElement()) Bounds(static_cast<Element*>(c.get()), x1, y1, x2, y2);
+        if (!e->laidOut || e->style.display == Display::None)
+            return;
+        x1 = std::min(x1, e->border.x);
+        y1 = std::min(y1, e->border.y);
+        x2 = std::max(x2, e->border.x + e->border.w);
+        y2 = std::max(y2, e->border.y + e->border.h);
+        for (auto& f : e->lines) {
+            x1 = std::min(x1, f.x);
+            y1 = std::min(y1, f.y);
+            x2 = std::max(x2, f.x + f.w + 4);
+            y2 = std::max(y2, f.y + f.h + 4);
+        }
+        if (e->style.overflowHidden)
+            return;
+        for (auto& c : e->children)
+            if (c->IsElement())
+                Bounds(static_cast<Element*>(c.get()), x1, y1, x2, y2);
     }
 
     // Group opacity: the subtree is painted into a layer and blended once.
@@ -355,9 +420,11 @@ private:
         float x1 = 1e9f, y1 = 1e9f, x2 = -1e9f, y2 = -1e9f;
         Bounds(e, x1, y1, x2, y2);
         RECT dev = Intersect({static_cast<LONG>(std::floor(x1)) + m_c.ox, static_cast<LONG>(std::floor(y1)) + m_c.oy,
-                              static_cast<LONG>(std::ceil(x2)) + m_c.ox, static_cast<LONG>(std::ceil(y2)) + m_c.oy}, m_c.clip);
+                              static_cast<LONG>(std::ceil(x2)) + m_c.ox, static_cast<LONG>(std::ceil(y2)) + m_c.oy},
+                             m_c.clip);
         int lw = dev.right - dev.left, lh = dev.bottom - dev.top;
-        if (lw <= 0 || lh <= 0) return;
+        if (lw <= 0 || lh <= 0)
+            return;
         Picture layer;
         layer.width = lw;
         layer.height = lh;
@@ -371,7 +438,7 @@ private:
             lg.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
             int ox = m_c.ox - dev.left, oy = m_c.oy - dev.top;
             lg.TranslateTransform(static_cast<float>(ox), static_cast<float>(oy));
-            Canvas lc{layer.pixels.data(), lw, lh, ox, oy, {0, 0, lw, lh}};
+            Canvas lc {layer.pixels.data(), lw, lh, ox, oy, {0, 0, lw, lh}};
             Painter inner(lg, lc, m_state);
             float saved = e->style.opacity;
             e->style.opacity = 1;
@@ -386,30 +453,43 @@ private:
     {
         std::vector<Element*> flow, positioned;
         for (auto& c : e->children) {
-            if (!c->IsElement()) continue;
+            if (!c->IsElement())
+                continue;
             Element* ce = static_cast<Element*>(c.get());
             (ce->style.IsPositioned() ? positioned : flow).push_back(ce);
         }
         std::stable_sort(positioned.begin(), positioned.end(),
                          [](Element* a, Element* b) { return a->style.zIndex < b->style.zIndex; });
-        for (Element* p : positioned) if (p->style.zIndex < 0) Paint(p, op);
+        for (Element* p : positioned)
+            if (p->style.zIndex < 0)
+                Paint(p, op);
         // Blocks in flow, then floats above them.
-        for (Element* c : flow) if (!c->style.IsFloat()) Paint(c, op);
-        for (Element* c : flow) if (c->style.IsFloat()) Paint(c, op);
-        for (Element* p : positioned) if (p->style.zIndex >= 0) Paint(p, op);
+        for (Element* c : flow)
+            if (!c->style.IsFloat())
+                Paint(c, op);
+        for (Element* c : flow)
+            if (c->style.IsFloat())
+                Paint(c, op);
+        for (Element* p : positioned)
+            if (p->style.zIndex >= 0)
+                Paint(p, op);
     }
 
     void DrawPicture(const Picture* pic, const RectF& dst, float op)
     {
-        if (!pic || dst.w <= 0 || dst.h <= 0) return;
-        if (Integral(dst.x) && Integral(dst.y) && std::lround(dst.w) == pic->width && std::lround(dst.h) == pic->height) {
-            BlendPicture(m_c, pic->pixels.data(), pic->width, pic->height, static_cast<int>(std::lround(dst.x)) + m_c.ox,
-                         static_cast<int>(std::lround(dst.y)) + m_c.oy, op);
+        if (!pic || dst.w <= 0 || dst.h <= 0)
+            return;
+        if (Integral(dst.x) && Integral(dst.y) && std::lround(dst.w) == pic->width &&
+            std::lround(dst.h) == pic->height) {
+            BlendPicture(m_c, pic->pixels.data(), pic->width, pic->height,
+                         static_cast<int>(std::lround(dst.x)) + m_c.ox, static_cast<int>(std::lround(dst.y)) + m_c.oy,
+                         op);
             return;
         }
         if (Integral(dst.x) && Integral(dst.y) && Integral(dst.w) && Integral(dst.h)) {
             // Resampled once, then blended like any unscaled picture.
-            if (const Picture* s = ScaledPicture(*pic, static_cast<int>(std::lround(dst.w)), static_cast<int>(std::lround(dst.h)))) {
+            if (const Picture* s =
+                    ScaledPicture(*pic, static_cast<int>(std::lround(dst.w)), static_cast<int>(std::lround(dst.h)))) {
                 BlendPicture(m_c, s->pixels.data(), s->width, s->height, static_cast<int>(std::lround(dst.x)) + m_c.ox,
                              static_cast<int>(std::lround(dst.y)) + m_c.oy, op);
                 return;
@@ -420,10 +500,12 @@ private:
             m_g.DrawImage(pic->bitmap.get(), r);
             return;
         }
-        Gdiplus::ColorMatrix cm = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, op, 0}, {0, 0, 0, 0, 1}}};
+        Gdiplus::ColorMatrix cm = {
+            {{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, op, 0}, {0, 0, 0, 0, 1}}};
         Gdiplus::ImageAttributes attrs;
         attrs.SetColorMatrix(&cm);
-        m_g.DrawImage(pic->bitmap.get(), r, 0, 0, static_cast<float>(pic->width), static_cast<float>(pic->height), Gdiplus::UnitPixel, &attrs);
+        m_g.DrawImage(pic->bitmap.get(), r, 0, 0, static_cast<float>(pic->width), static_cast<float>(pic->height),
+                      Gdiplus::UnitPixel, &attrs);
     }
 
     static RectF Snap(const RectF& b)
@@ -437,11 +519,15 @@ private:
     void FillBox(const RectF& box, float radius, uint32_t color, float op)
     {
         RectF b = Snap(box);
-        if (b.w <= 0 || b.h <= 0) return;
+        if (b.w <= 0 || b.h <= 0)
+            return;
         RECT d = Device(b);
         uint32_t pm = Premultiply(color, op);
         float rad = std::min(radius, std::min(b.w, b.h) / 2);
-        if (rad <= 0.5f) { FillDevice(m_c, d, pm); return; }
+        if (rad <= 0.5f) {
+            FillDevice(m_c, d, pm);
+            return;
+        }
         int r = static_cast<int>(std::ceil(rad));
         FillDevice(m_c, {d.left + r, d.top, d.right - r, d.top + r}, pm);
         FillDevice(m_c, {d.left, d.top + r, d.right, d.bottom - r}, pm);
@@ -453,13 +539,17 @@ private:
     {
         const ComputedStyle& s = e->style;
         const RectF& b = e->border;
-        if (b.w <= 0 || b.h <= 0) return;
-        if ((s.backgroundColor >> 24) != 0 && e != m_canvasSource) FillBox(b, s.borderRadius, s.backgroundColor, op);
+        if (b.w <= 0 || b.h <= 0)
+            return;
+        if ((s.backgroundColor >> 24) != 0 && e != m_canvasSource)
+            FillBox(b, s.borderRadius, s.backgroundColor, op);
         if (!s.backgroundImage.empty() && m_state.images) {
-            if (const Picture* pic = m_state.images->Find(s.backgroundImage)) PaintBackgroundImage(e, pic, op);
+            if (const Picture* pic = m_state.images->Find(s.backgroundImage))
+                PaintBackgroundImage(e, pic, op);
         }
         const float* bw = s.borderWidth;
-        if (bw[0] <= 0 && bw[1] <= 0 && bw[2] <= 0 && bw[3] <= 0) return;
+        if (bw[0] <= 0 && bw[1] <= 0 && bw[2] <= 0 && bw[3] <= 0)
+            return;
         bool uniform = bw[0] == bw[1] && bw[1] == bw[2] && bw[2] == bw[3] && s.borderColor[0] == s.borderColor[1] &&
                        s.borderColor[1] == s.borderColor[2] && s.borderColor[2] == s.borderColor[3];
         if (uniform && s.borderRadius > 0.5f) {
@@ -487,12 +577,13 @@ private:
         const float* bw = s.borderWidth;
         for (int side = 0; side < 4; ++side) {
             float w = bw[side];
-            if (w <= 0) continue;
+            if (w <= 0)
+                continue;
             bool horizontal = side == 0 || side == 2;
-            RectF strip = side == 0 ? RectF{b.x, b.y, b.w, w}
-                        : side == 2 ? RectF{b.x, b.y + b.h - w, b.w, w}
-                        : side == 3 ? RectF{b.x, b.y + bw[0], w, b.h - bw[0] - bw[2]}
-                                    : RectF{b.x + b.w - w, b.y + bw[0], w, b.h - bw[0] - bw[2]};
+            RectF strip = side == 0   ? RectF {b.x, b.y, b.w, w}
+                          : side == 2 ? RectF {b.x, b.y + b.h - w, b.w, w}
+                          : side == 3 ? RectF {b.x, b.y + bw[0], w, b.h - bw[0] - bw[2]}
+                                      : RectF {b.x + b.w - w, b.y + bw[0], w, b.h - bw[0] - bw[2]};
             Argb color = s.borderColor[side];
             BorderStyle style = s.borderStyle[side];
             if (style == BorderStyle::Double && w >= 3) {
@@ -502,14 +593,22 @@ private:
                 float ot = third(bw[0]), orr = third(bw[1]), ob = third(bw[2]), ol = third(bw[3]);
                 RectF outer, inner;
                 switch (side) {
-                case 0: outer = {b.x, b.y, b.w, line};
-                        inner = {b.x + bw[3] - ol, b.y + w - line, b.w - bw[3] - bw[1] + ol + orr, line}; break;
-                case 2: outer = {b.x, b.y + b.h - line, b.w, line};
-                        inner = {b.x + bw[3] - ol, b.y + b.h - w, b.w - bw[3] - bw[1] + ol + orr, line}; break;
-                case 3: outer = {b.x, b.y, line, b.h};
-                        inner = {b.x + w - line, b.y + bw[0] - ot, line, b.h - bw[0] - bw[2] + ot + ob}; break;
-                default: outer = {b.x + b.w - line, b.y, line, b.h};
-                         inner = {b.x + b.w - w, b.y + bw[0] - ot, line, b.h - bw[0] - bw[2] + ot + ob}; break;
+                case 0:
+                    outer = {b.x, b.y, b.w, line};
+                    inner = {b.x + bw[3] - ol, b.y + w - line, b.w - bw[3] - bw[1] + ol + orr, line};
+                    break;
+                case 2:
+                    outer = {b.x, b.y + b.h - line, b.w, line};
+                    inner = {b.x + bw[3] - ol, b.y + b.h - w, b.w - bw[3] - bw[1] + ol + orr, line};
+                    break;
+                case 3:
+                    outer = {b.x, b.y, line, b.h};
+                    inner = {b.x + w - line, b.y + bw[0] - ot, line, b.h - bw[0] - bw[2] + ot + ob};
+                    break;
+                default:
+                    outer = {b.x + b.w - line, b.y, line, b.h};
+                    inner = {b.x + b.w - w, b.y + bw[0] - ot, line, b.h - bw[0] - bw[2] + ot + ob};
+                    break;
                 }
                 FillBox(outer, 0, color, op);
                 FillBox(inner, 0, color, op);
@@ -519,7 +618,7 @@ private:
                 float from = horizontal ? strip.x : strip.y, to = from + (horizontal ? strip.w : strip.h);
                 for (float p = from; p < to; p += seg + gap) {
                     float len = std::min(seg, to - p);
-                    FillBox(horizontal ? RectF{p, strip.y, len, w} : RectF{strip.x, p, w, len}, 0, color, op);
+                    FillBox(horizontal ? RectF {p, strip.y, len, w} : RectF {strip.x, p, w, len}, 0, color, op);
                 }
             } else {
                 FillBox(strip, 0, color, op);
@@ -532,8 +631,10 @@ private:
         const ComputedStyle& s = e->style;
         RectF area = PaddingBox(e);
         float iw = static_cast<float>(pic->width), ih = static_cast<float>(pic->height);
-        float px = area.x + (s.backgroundX.unit == Length::Percent ? (area.w - iw) * s.backgroundX.value / 100 : s.backgroundX.Resolve(0));
-        float py = area.y + (s.backgroundY.unit == Length::Percent ? (area.h - ih) * s.backgroundY.value / 100 : s.backgroundY.Resolve(0));
+        float px = area.x + (s.backgroundX.unit == Length::Percent ? (area.w - iw) * s.backgroundX.value / 100
+                                                                   : s.backgroundX.Resolve(0));
+        float py = area.y + (s.backgroundY.unit == Length::Percent ? (area.h - ih) * s.backgroundY.value / 100
+                                                                   : s.backgroundY.Resolve(0));
         px = std::round(px);
         py = std::round(py);
         Gdiplus::GraphicsState st = m_g.Save();
@@ -543,14 +644,20 @@ private:
         bool rx = s.backgroundRepeat == Repeat::Repeat || s.backgroundRepeat == Repeat::RepeatX;
         bool ry = s.backgroundRepeat == Repeat::Repeat || s.backgroundRepeat == Repeat::RepeatY;
         float x0 = px, y0 = py;
-        if (rx) while (x0 > area.x) x0 -= iw;
-        if (ry) while (y0 > area.y) y0 -= ih;
+        if (rx)
+            while (x0 > area.x)
+                x0 -= iw;
+        if (ry)
+            while (y0 > area.y)
+                y0 -= ih;
         for (float y = y0; y < area.y + area.h; y += ih) {
             for (float x = x0; x < area.x + area.w; x += iw) {
                 DrawPicture(pic, {x, y, iw, ih}, op);
-                if (!rx) break;
+                if (!rx)
+                    break;
             }
-            if (!ry) break;
+            if (!ry)
+                break;
         }
         m_c.clip = savedClip;
         m_g.Restore(st);
@@ -558,7 +665,8 @@ private:
 
     void DrawText(const ComputedStyle& s, const std::wstring& text, float x, float y, float op, float baseline)
     {
-        if (text.empty()) return;
+        if (text.empty())
+            return;
         float ascent, height;
         m_fonts.Metrics(s, ascent, height);
         // Snap to whole pixels: the cached run is blended as it was rendered.
@@ -572,7 +680,8 @@ private:
     {
         const ComputedStyle& s = e->style;
         if (e->tag == "img") {
-            if (m_state.images) DrawPicture(m_state.images->Find(ImageUrl(e)), e->content, op);
+            if (m_state.images)
+                DrawPicture(m_state.images->Find(ImageUrl(e)), e->content, op);
         } else if (IsCheckbox(e) && s.backgroundImage.empty()) {
             PaintCheckbox(e, op);
         } else if (e->isTextField) {
@@ -587,8 +696,10 @@ private:
             }
         }
         for (auto& f : e->lines) {
-            if (f.atom || f.text.empty()) continue;
-            if (!f.owner->style.visible) continue;
+            if (f.atom || f.text.empty())
+                continue;
+            if (!f.owner->style.visible)
+                continue;
             DrawText(f.owner->style, f.text, f.x, f.y, op * InlineOpacity(f.owner, e), f.baseline);
         }
     }
@@ -596,7 +707,8 @@ private:
     static float InlineOpacity(Element* owner, Element* block)
     {
         float o = 1;
-        for (Element* p = owner; p && p != block; p = p->parent) o *= p->style.opacity;
+        for (Element* p = owner; p && p != block; p = p->parent)
+            o *= p->style.opacity;
         return o;
     }
 
@@ -611,7 +723,9 @@ private:
         m_g.DrawRectangle(&pen, r);
         if (e->checked) {
             Gdiplus::Pen mark(ToColor(disabled ? 0xFF909090 : 0xFF202020, op), 2);
-            Gdiplus::PointF pts[3] = {{c.x + c.w * 0.22f, c.y + c.h * 0.5f}, {c.x + c.w * 0.42f, c.y + c.h * 0.72f}, {c.x + c.w * 0.8f, c.y + c.h * 0.28f}};
+            Gdiplus::PointF pts[3] = {{c.x + c.w * 0.22f, c.y + c.h * 0.5f},
+                                      {c.x + c.w * 0.42f, c.y + c.h * 0.72f},
+                                      {c.x + c.w * 0.8f, c.y + c.h * 0.28f}};
             m_g.DrawLines(&mark, pts, 3);
         }
     }
@@ -632,7 +746,8 @@ private:
         float x0 = c.x - e->field.scrollX;
         std::wstring text = FieldDisplayText(e);
         const FieldState& fs = e->field;
-        size_t s1 = std::min(std::min(fs.anchor, fs.caret), text.size()), s2 = std::min(std::max(fs.anchor, fs.caret), text.size());
+        size_t s1 = std::min(std::min(fs.anchor, fs.caret), text.size()),
+               s2 = std::min(std::max(fs.anchor, fs.caret), text.size());
         bool showSel = e->focused && s2 > s1;
         if (text.empty()) {
             if (const std::wstring* ph = e->Attribute("placeholder")) {
@@ -647,9 +762,11 @@ private:
         for (size_t li = 0; li < lines.size() && !text.empty(); ++li) {
             const FieldLine& L = lines[li];
             float y = top + li * lineH + (multi ? (lineH - h) / 2 : 0);
-            if (y + lineH < c.y || y > c.y + c.h) continue;
+            if (y + lineH < c.y || y > c.y + c.h)
+                continue;
             std::wstring part = text.substr(L.start, L.length);
-            size_t a1 = std::clamp(s1, L.start, L.start + L.length) - L.start, a2 = std::clamp(s2, L.start, L.start + L.length) - L.start;
+            size_t a1 = std::clamp(s1, L.start, L.start + L.length) - L.start,
+                   a2 = std::clamp(s2, L.start, L.start + L.length) - L.start;
             if (showSel && a2 > a1) {
                 float sx = x0 + m_fonts.Width(s, part.substr(0, a1));
                 float sw = m_fonts.Width(s, part.substr(a1, a2 - a1));
@@ -666,7 +783,8 @@ private:
             size_t li = FieldLineOf(lines, caret);
             const FieldLine& L = lines[li];
             float y = top + li * lineH + (multi ? (lineH - h) / 2 : 0);
-            float cx = std::floor(x0 + m_fonts.Width(s, text.substr(L.start, std::min(caret, L.start + L.length) - L.start)));
+            float cx =
+                std::floor(x0 + m_fonts.Width(s, text.substr(L.start, std::min(caret, L.start + L.length) - L.start)));
             FillBox({cx, std::round(y), 1, std::round(h)}, 0, s.color, op);
         }
         m_c.clip = savedClip;

@@ -54,7 +54,11 @@ public:
     unsigned Id() const { return m_id; }
     duk_context* Context() const { return m_ctx; }
 
-    struct Timer { unsigned fnRef; UINT interval; bool repeat; };
+    struct Timer {
+        unsigned fnRef;
+        UINT interval;
+        bool repeat;
+    };
     std::map<UINT_PTR, Timer>& Timers() { return m_timers; }
     HWND Hwnd() const { return m_hwnd; }
     UINT_PTR NextTimerId() { return m_nextTimer++; }
@@ -63,7 +67,7 @@ private:
     EngineWindow* m_window;
     HWND m_hwnd;
     unsigned m_id;
-    duk_context* m_ctx = nullptr;   // the page's thread
+    duk_context* m_ctx = nullptr;  // the page's thread
     unsigned m_threadRef = 0;
     std::map<UINT_PTR, Timer> m_timers;
     UINT_PTR m_nextTimer = 0x4000;

@@ -72,11 +72,15 @@ bool Host::Count(unsigned id, int& n)
     PushRef(ctx, id);
     bool ok = duk_is_object(ctx, -1);
     if (ok) {
-        if (duk_is_array(ctx, -1)) n = static_cast<int>(duk_get_length(ctx, -1));
+        if (duk_is_array(ctx, -1))
+            n = static_cast<int>(duk_get_length(ctx, -1));
         else {
             n = 0;
             duk_enum(ctx, -1, DUK_ENUM_OWN_PROPERTIES_ONLY);
-            while (duk_next(ctx, -1, 0)) { ++n; duk_pop(ctx); }
+            while (duk_next(ctx, -1, 0)) {
+                ++n;
+                duk_pop(ctx);
+            }
             duk_pop(ctx);
         }
     }
@@ -172,8 +176,12 @@ UINT Host::Invoke(unsigned id, const VALUE* self, UINT argc, const VALUE* argv, 
         duk_pop(ctx);
         return HV_INCOMPATIBLE_TYPE;
     }
-    if (self) PushValue(ctx, self); else duk_push_undefined(ctx);
-    for (UINT i = 0; i < argc; ++i) PushValue(ctx, &argv[i]);
+    if (self)
+        PushValue(ctx, self);
+    else
+        duk_push_undefined(ctx);
+    for (UINT i = 0; i < argc; ++i)
+        PushValue(ctx, &argv[i]);
     UINT rc = HV_OK;
     if (duk_pcall_method(ctx, static_cast<duk_idx_t>(argc)) != DUK_EXEC_SUCCESS) {
         ReportError(ctx, -1, url);
@@ -189,34 +197,58 @@ UINT Host::Invoke(unsigned id, const VALUE* self, UINT argc, const VALUE* argv, 
 void Host::ToValue(duk_context* ctx, duk_idx_t idx, VALUE* out)
 {
     switch (duk_get_type(ctx, idx)) {
-    case DUK_TYPE_NULL: ValueClear(out); out->t = T_NULL; break;
-    case DUK_TYPE_BOOLEAN: SetBool(out, duk_get_boolean(ctx, idx) != 0); break;
+    case DUK_TYPE_NULL:
+        ValueClear(out);
+        out->t = T_NULL;
+        break;
+    case DUK_TYPE_BOOLEAN:
+        SetBool(out, duk_get_boolean(ctx, idx) != 0);
+        break;
     case DUK_TYPE_NUMBER: {
         double d = duk_get_number(ctx, idx);
-        if (d == static_cast<double>(static_cast<int>(d)) && d >= -2147483648.0 && d <= 2147483647.0 && !(d == 0 && std::signbit(d)))
+        if (d == static_cast<double>(static_cast<int>(d)) && d >= -2147483648.0 && d <= 2147483647.0 &&
+            !(d == 0 && std::signbit(d)))
             SetInt(out, static_cast<int>(d));
         else
             SetFloat(out, d);
         break;
     }
-    case DUK_TYPE_STRING: SetString(out, GetW(ctx, idx)); break;
+    case DUK_TYPE_STRING:
+        SetString(out, GetW(ctx, idx));
+        break;
     case DUK_TYPE_OBJECT: {
-        UINT units = duk_is_function(ctx, idx) ? UT_OBJECT_FUNCTION : duk_is_array(ctx, idx) ? UT_OBJECT_ARRAY : UT_OBJECT_OBJECT;
+        UINT units = duk_is_function(ctx, idx) ? UT_OBJECT_FUNCTION
+                     : duk_is_array(ctx, idx)  ? UT_OBJECT_ARRAY
+                                               : UT_OBJECT_OBJECT;
         MakeObjectValue(out, Ref(ctx, idx), units);
         break;
     }
-    default: ValueClear(out);
+    default:
+        ValueClear(out);
     }
 }
 
 void Host::PushValue(duk_context* ctx, const VALUE* v)
 {
     switch (v->t) {
-    case T_NULL: duk_push_null(ctx); break;
-    case T_BOOL: duk_push_boolean(ctx, v->d != 0); break;
-    case T_INT: duk_push_int(ctx, static_cast<INT>(static_cast<UINT>(v->d))); break;
-    case T_FLOAT: { double d; ValueFloatData(v, &d); duk_push_number(ctx, d); break; }
-    case T_STRING: PushW(ctx, ValueText(v)); break;
+    case T_NULL:
+        duk_push_null(ctx);
+        break;
+    case T_BOOL:
+        duk_push_boolean(ctx, v->d != 0);
+        break;
+    case T_INT:
+        duk_push_int(ctx, static_cast<INT>(static_cast<UINT>(v->d)));
+        break;
+    case T_FLOAT: {
+        double d;
+        ValueFloatData(v, &d);
+        duk_push_number(ctx, d);
+        break;
+    }
+    case T_STRING:
+        PushW(ctx, ValueText(v));
+        break;
     case T_ARRAY: {
         duk_idx_t arr = duk_push_array(ctx);
         INT n = 0;
@@ -237,8 +269,10 @@ void Host::PushValue(duk_context* ctx, const VALUE* v)
             Value key, item;
             ValueNthElementKey(v, i, key.get());
             ValueNthElementValue(v, i, item.get());
-            if (key.get()->t == T_STRING) PushW(ctx, ValueText(key.get()));
-            else PushW(ctx, ValueJson(key.get()));
+            if (key.get()->t == T_STRING)
+                PushW(ctx, ValueText(key.get()));
+            else
+                PushW(ctx, ValueJson(key.get()));
             PushValue(ctx, item.get());
             duk_put_prop(ctx, obj);
         }
@@ -250,7 +284,8 @@ void Host::PushValue(duk_context* ctx, const VALUE* v)
         PushRef(ctx, id);
         break;
     }
-    default: duk_push_undefined(ctx);
+    default:
+        duk_push_undefined(ctx);
     }
 }
 
@@ -261,9 +296,11 @@ void Host::ReportError(duk_context* ctx, duk_idx_t idx, const std::wstring& fall
     int line = 0;
     std::wstring message;
     if (duk_is_error(ctx, idx) || duk_is_object(ctx, idx)) {
-        if (duk_get_prop_string(ctx, idx, "fileName") && duk_is_string(ctx, -1)) file = GetW(ctx, -1);
+        if (duk_get_prop_string(ctx, idx, "fileName") && duk_is_string(ctx, -1))
+            file = GetW(ctx, -1);
         duk_pop(ctx);
-        if (duk_get_prop_string(ctx, idx, "lineNumber")) line = duk_to_int(ctx, -1);
+        if (duk_get_prop_string(ctx, idx, "lineNumber"))
+            line = duk_to_int(ctx, -1);
         duk_pop(ctx);
     }
     message = GetW(ctx, idx);
@@ -333,6 +370,9 @@ void PutNative(duk_context* ctx, duk_idx_t obj, const char* name, duk_c_function
     duk_put_prop_string(ctx, obj, name);
 }
 
-std::map<unsigned, ScriptPage*>& Pages() { return Host::Get().pages; }
+std::map<unsigned, ScriptPage*>& Pages()
+{
+    return Host::Get().pages;
+}
 
 }  // namespace he::script

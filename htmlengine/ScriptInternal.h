@@ -30,7 +30,10 @@ public:
     std::vector<duk_context*> active;
     std::map<unsigned, ScriptPage*> pages;
     unsigned nextPage = 1;
-    duk_context* CallCtx(duk_context* fallback) { return active.empty() ? (fallback ? fallback : main) : active.back(); }
+    duk_context* CallCtx(duk_context* fallback)
+    {
+        return active.empty() ? (fallback ? fallback : main) : active.back();
+    }
     unsigned Ref(duk_context* ctx, duk_idx_t idx);
     void PushRef(duk_context* ctx, unsigned id);
     void Release(unsigned id) override;
@@ -41,7 +44,8 @@ public:
     bool SetKey(unsigned id, const std::wstring& key, const VALUE* val) override;
     bool SetNth(unsigned id, int n, const VALUE* val) override;
     bool ToJson(unsigned id, std::wstring& out) override;
-    UINT Invoke(unsigned id, const VALUE* self, UINT argc, const VALUE* argv, VALUE* ret, const std::wstring& url) override;
+    UINT Invoke(unsigned id, const VALUE* self, UINT argc, const VALUE* argv, VALUE* ret,
+                const std::wstring& url) override;
     void ToValue(duk_context* ctx, duk_idx_t idx, VALUE* out);
     void PushValue(duk_context* ctx, const VALUE* v);
     void ReportError(duk_context* ctx, duk_idx_t idx, const std::wstring& fallbackFile);
@@ -65,7 +69,8 @@ std::map<unsigned, ScriptPage*>& Pages();
 struct Active {
     explicit Active(duk_context* ctx) : depth(Host::Get().active.size())
     {
-        if (depth == 0) StartScriptClock();  // the outermost entry runs the script clock
+        if (depth == 0)
+            StartScriptClock();  // the outermost entry runs the script clock
         Host::Get().active.push_back(ctx);
     }
     Active(const Active&) = delete;
@@ -74,8 +79,10 @@ struct Active {
     ~Active()
     {
         Host& h = Host::Get();
-        if (h.active.size() > depth) h.active.resize(depth);
-        if (h.active.empty()) StopScriptClock();
+        if (h.active.size() > depth)
+            h.active.resize(depth);
+        if (h.active.empty())
+            StopScriptClock();
         if (h.active.empty() && !Graveyard().empty()) {
             std::vector<std::unique_ptr<ScriptPage>> dead;
             dead.swap(Graveyard());

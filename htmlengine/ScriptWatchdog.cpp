@@ -7,8 +7,8 @@
 namespace he {
 namespace {
 
-std::atomic<bool> g_running{false};
-std::atomic<DWORD> g_started{0};
+std::atomic<bool> g_running {false};
+std::atomic<DWORD> g_started {0};
 
 }  // namespace
 

@@ -37,16 +37,17 @@ struct ComputedStyle {
     Length left, top, right, bottom;
     Length width, height;
     Length minWidth, minHeight, maxWidth, maxHeight;
-    Length margin[4] = {Length::Pixels(0), Length::Pixels(0), Length::Pixels(0), Length::Pixels(0)};  // top, right, bottom, left
+    Length margin[4] = {Length::Pixels(0), Length::Pixels(0), Length::Pixels(0),
+                        Length::Pixels(0)};  // top, right, bottom, left
     float padding[4] = {0, 0, 0, 0};
     float paddingPercent[4] = {-1, -1, -1, -1};  // >= 0: padding is this share of the containing block's width
-    float borderWidth[4] = {3, 3, 3, 3};  // used width: zero once the style is none
+    float borderWidth[4] = {3, 3, 3, 3};         // used width: zero once the style is none
     Argb borderColor[4] = {0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
     bool borderColorSet[4] = {false, false, false, false};  // false: the text colour
     BorderStyle borderStyle[4] = {BorderStyle::None, BorderStyle::None, BorderStyle::None, BorderStyle::None};
     float borderRadius = 0;
-    Argb backgroundColor = 0;  // transparent
-    std::wstring backgroundImage;  // resolved URL, empty for none
+    Argb backgroundColor = 0;         // transparent
+    std::wstring backgroundImage;     // resolved URL, empty for none
     Length backgroundX, backgroundY;  // Auto means 0
     Repeat backgroundRepeat = Repeat::Repeat;
     Argb color = 0xFF000000;
@@ -56,7 +57,7 @@ struct ComputedStyle {
     bool italic = false;
     bool underline = false;
     TextAlign textAlign = TextAlign::Left;
-    float lineHeight = -1;  // -1: normal
+    float lineHeight = -1;        // -1: normal
     float lineHeightFactor = -1;  // > 0: a number, inherited as such and multiplied by the font size
     float opacity = 1;
     bool overflowHidden = false;

@@ -66,12 +66,26 @@ size_t ParseJsonValue(const wchar_t* text, size_t length, VALUE* out);
 class Value {
 public:
     Value() { ValueInit(&m_v); }
-    Value(const Value& o) { ValueInit(&m_v); ValueCopy(&m_v, &o.m_v); }
-    Value& operator=(const Value& o) { if (this != &o) ValueCopy(&m_v, &o.m_v); return *this; }
-    explicit Value(const VALUE& v) { ValueInit(&m_v); ValueCopy(&m_v, &v); }
+    Value(const Value& o)
+    {
+        ValueInit(&m_v);
+        ValueCopy(&m_v, &o.m_v);
+    }
+    Value& operator=(const Value& o)
+    {
+        if (this != &o)
+            ValueCopy(&m_v, &o.m_v);
+        return *this;
+    }
+    explicit Value(const VALUE& v)
+    {
+        ValueInit(&m_v);
+        ValueCopy(&m_v, &v);
+    }
     ~Value() { ValueClear(&m_v); }
     VALUE* get() { return &m_v; }
     const VALUE* get() const { return &m_v; }
+
 private:
     VALUE m_v;
 };

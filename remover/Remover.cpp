@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kAttempts = 60;      // about 30 seconds in all
+constexpr int kAttempts = 60;  // about 30 seconds in all
 constexpr DWORD kPauseMs = 500;
 
 bool IsSafeTarget(const std::wstring& folder)

@@ -30,7 +30,8 @@ LRESULT CALLBACK ProxyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_COPYDATA) {
         std::string text = CopyDataText(lParam);
-        SampleRecord(L"service", L"copydata " + std::to_wstring(wParam) + L" " + std::wstring(text.begin(), text.end()));
+        SampleRecord(L"service",
+                     L"copydata " + std::to_wstring(wParam) + L" " + std::wstring(text.begin(), text.end()));
         if (text.find("\"pass_message\":true") != std::string::npos) {
             std::string target = JsonString(text, "target_class_name");
             if (!target.empty()) {

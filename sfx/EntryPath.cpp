@@ -15,7 +15,13 @@ bool IsForbiddenChar(wchar_t c)
     if (c < 0x20)
         return true;
     switch (c) {
-    case L'<': case L'>': case L':': case L'"': case L'|': case L'?': case L'*':
+    case L'<':
+    case L'>':
+    case L':':
+    case L'"':
+    case L'|':
+    case L'?':
+    case L'*':
         return true;
     default:
         return false;
@@ -35,8 +41,7 @@ bool IsDeviceName(const std::wstring& component)
     std::wstring base = Upper(component.substr(0, component.find(L'.')));
     while (!base.empty() && base.back() == L' ')
         base.pop_back();
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
-        base == L"CONOUT$")
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" || base == L"CONOUT$")
         return true;
     if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0))
         return base[3] >= L'1' && base[3] <= L'9';

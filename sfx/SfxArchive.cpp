@@ -107,8 +107,8 @@ bool CreateFolders(const std::wstring& path)
 
 bool WriteWholeFile(const std::wstring& path, const Byte* data, size_t size, const CNtfsFileTime* mtime)
 {
-    UniqueHandle file(::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     while (size > 0) {
@@ -175,8 +175,8 @@ public:
     {
         size_t offset = 0;
         size = 0;
-        SRes res = SzArEx_Extract(&m_db, &m_look.vt, index, &m_blockIndex, &m_outBuffer, &m_outBufferSize,
-                                  &offset, &size, &kAllocMain, &kAllocTemp);
+        SRes res = SzArEx_Extract(&m_db, &m_look.vt, index, &m_blockIndex, &m_outBuffer, &m_outBufferSize, &offset,
+                                  &size, &kAllocMain, &kAllocTemp);
         data = m_outBuffer ? m_outBuffer + offset : nullptr;
         return res;
     }
@@ -210,8 +210,7 @@ uint64_t ImageEnd(HANDLE file)
     uint64_t end = 0;
     for (WORD i = 0; i < fileHeader.NumberOfSections; ++i) {
         IMAGE_SECTION_HEADER section = {};
-        if (!ReadAt(file, sections + i * sizeof(section), &section, sizeof(section), read) ||
-            read != sizeof(section))
+        if (!ReadAt(file, sections + i * sizeof(section), &section, sizeof(section), read) || read != sizeof(section))
             return 0;
         uint64_t sectionEnd = static_cast<uint64_t>(section.PointerToRawData) + section.SizeOfRawData;
         if (section.SizeOfRawData != 0 && sectionEnd > end)

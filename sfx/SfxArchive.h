@@ -10,10 +10,10 @@ namespace sfx {
 
 enum class ExtractResult {
     Ok,
-    NoArchive,      // nothing that looks like a 7z archive follows the image
-    Damaged,        // headers or data fail to decode or their checksums
-    UnsafeName,     // an entry would leave the folder; nothing was written
-    WriteFailed,    // a folder or file could not be created or written
+    NoArchive,    // nothing that looks like a 7z archive follows the image
+    Damaged,      // headers or data fail to decode or their checksums
+    UnsafeName,   // an entry would leave the folder; nothing was written
+    WriteFailed,  // a folder or file could not be created or written
     OutOfMemory,
 };
 

@@ -11,7 +11,10 @@ uint32_t ReadU32(const std::string& image, size_t offset)
            static_cast<uint32_t>(p[3]) << 24;
 }
 
-bool InImage(uint64_t offset, uint64_t length, uint64_t size) { return offset <= size && length <= size - offset; }
+bool InImage(uint64_t offset, uint64_t length, uint64_t size)
+{
+    return offset <= size && length <= size - offset;
+}
 
 }  // namespace
 
@@ -32,8 +35,8 @@ bool MemFiles::Parse(const std::string& image)
     std::map<std::string, PackageEntry> index;
     for (int32_t i = 0; i < count; ++i) {
         const size_t at = 4 + 16 * static_cast<size_t>(i);
-        PackageEntry e{ReadU32(m_image, at), ReadU32(m_image, at + 4), ReadU32(m_image, at + 8),
-                       ReadU32(m_image, at + 12)};
+        PackageEntry e {ReadU32(m_image, at), ReadU32(m_image, at + 4), ReadU32(m_image, at + 8),
+                        ReadU32(m_image, at + 12)};
         if (!InImage(e.nameOffset, e.nameLength, size) || !InImage(e.dataOffset, e.dataLength, size)) {
             m_image.clear();
             return false;

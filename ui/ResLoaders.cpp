@@ -30,7 +30,7 @@ void CResLoader::Cache(const std::wstring& path, BYTE* data, UINT size)
     auto it = m_cache.find(path);
     if (it != m_cache.end())
         delete[] it->second.data;
-    m_cache[path] = Cached{data, size};
+    m_cache[path] = Cached {data, size};
 }
 
 bool CResLoader::Uncache(const std::wstring& path)
@@ -45,11 +45,17 @@ bool CResLoader::Uncache(const std::wstring& path)
 
 namespace {
 
-bool IsHttp(const std::wstring& path) { return path.size() > 7 && path.compare(0, 7, L"http://") == 0; }
+bool IsHttp(const std::wstring& path)
+{
+    return path.size() > 7 && path.compare(0, 7, L"http://") == 0;
+}
 
 }  // namespace
 
-CUidatLoader::CUidatLoader(const std::string& image) { m_files.Parse(image); }
+CUidatLoader::CUidatLoader(const std::string& image)
+{
+    m_files.Parse(image);
+}
 
 bool CUidatLoader::LoadFile(const std::wstring& path, const BYTE** data, UINT* size)
 {
@@ -85,7 +91,7 @@ bool CUidatLoader::LoadFile(const std::wstring& path, const BYTE** data, UINT* s
     return true;
 }
 
-CFileResLoader::CFileResLoader(const std::wstring& root) : m_root(root.substr(0, MAX_PATH)) {}
+CFileResLoader::CFileResLoader(const std::wstring& root) : m_root(root.substr(0, MAX_PATH)) { }
 
 bool CFileResLoader::LoadFile(const std::wstring& path, const BYTE** data, UINT* size)
 {
@@ -108,7 +114,7 @@ bool CFileResLoader::LoadFile(const std::wstring& path, const BYTE** data, UINT*
     if (raw == INVALID_HANDLE_VALUE)
         return false;
     UniqueHandle handle(raw);
-    LARGE_INTEGER length{};
+    LARGE_INTEGER length {};
     if (!::GetFileSizeEx(raw, &length) || length.QuadPart < 1 || length.QuadPart > 1048576)
         return false;
     const DWORD bytes = static_cast<DWORD>(length.QuadPart);
@@ -138,7 +144,7 @@ std::string ReadBinResource(HMODULE module, int id)
     return std::string(static_cast<const char*>(bytes), ::SizeofResource(module, found));
 }
 
-MyResLoader::MyResLoader(HMODULE module) : m_module(module) {}
+MyResLoader::MyResLoader(HMODULE module) : m_module(module) { }
 
 MyResLoader::~MyResLoader()
 {

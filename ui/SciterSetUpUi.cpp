@@ -19,7 +19,7 @@ void RegisterWindowClass(HINSTANCE module, const std::wstring& mode)
     if (g_classAtom)
         return;
     const int icon = mode == L"install" ? 170 : 107;
-    WNDCLASSEXW wc{};
+    WNDCLASSEXW wc {};
     wc.cbSize = sizeof(wc);
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = &root_wndproc;
@@ -53,8 +53,8 @@ CSciterSetUpUi::~CSciterSetUpUi()
 void CSciterSetUpUi::ShowPage(const std::wstring& page, const std::wstring& params)
 {
     HWND root = ::CreateWindowExW(WS_EX_APPWINDOW, velui::kWindowClassName, L"Larkspur\x5B89\x88C5\x5305",
-                                  WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
-                                  0, 0, nullptr, nullptr, m_hInstance, nullptr);
+                                  WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0,
+                                  0, nullptr, nullptr, m_hInstance, nullptr);
     g_root_hwnd = root;
     m_hRootWnd = root;
     if (!g_view)
@@ -95,7 +95,7 @@ void CSciterSetUpUi::ShowPage(const std::wstring& page, const std::wstring& para
 void CSciterSetUpUi::Run()
 {
     HACCEL table = ::LoadAcceleratorsW(m_hInstance, MAKEINTRESOURCEW(109));
-    MSG msg{};
+    MSG msg {};
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (!table || !::TranslateAcceleratorW(msg.hwnd, table, &msg)) {
             ::TranslateMessage(&msg);
@@ -110,8 +110,8 @@ void CSciterSetUpUi::OnEngineMessage(MessagePtr message)
 {
     if (!message)
         return;
-    const std::string type = message->isObject() && (*message)["type"].isString() ? (*message)["type"].asString()
-                                                                                   : std::string();
+    const std::string type =
+        message->isObject() && (*message)["type"].isString() ? (*message)["type"].asString() : std::string();
     const std::string body = Json::StyledWriter().write(*message);
     auto* record = new (std::nothrow) velui::BussMessage(type, body);
     if (!record) {
@@ -139,8 +139,8 @@ LRESULT CALLBACK root_wndproc(HWND window, UINT message, WPARAM wParam, LPARAM l
         lParam = 0;
     }
     bool handled = false;
-    LRESULT result = velui::frame::frame_wndproc(window, message, message == WM_CREATE ? 0x8000 : wParam, lParam,
-                                                 handled);
+    LRESULT result =
+        velui::frame::frame_wndproc(window, message, message == WM_CREATE ? 0x8000 : wParam, lParam, handled);
     if (handled)
         return result;
     if (message == WM_DESTROY || message == WM_WINDOWPOSCHANGING)

@@ -43,8 +43,10 @@ bool FirstArg(const Json::Value& v, std::string& out)
     return true;
 }
 
-std::string Styled(const Json::Value& v) { return Json::StyledWriter().write(v); }
-
+std::string Styled(const Json::Value& v)
+{
+    return Json::StyledWriter().write(v);
+}
 
 }  // namespace
 
@@ -88,7 +90,10 @@ std::string SciterView::invoke(const std::string& name, const std::string& args)
     return it->second(name, args);
 }
 
-std::shared_ptr<Json::Value> SciterView::invoke_js(const std::string&, const std::string&) { return nullptr; }
+std::shared_ptr<Json::Value> SciterView::invoke_js(const std::string&, const std::string&)
+{
+    return nullptr;
+}
 
 std::string SciterView::invoke_cb(const std::string&, const std::string&, std::function<void(const std::string&)>)
 {
@@ -159,7 +164,7 @@ std::string SelectedFolderResult(const std::wstring& chosen)
 
 std::string SciterView::SelectFolderPostion(const std::string&)
 {
-    BROWSEINFOW info{};
+    BROWSEINFOW info {};
     info.hwndOwner = m_hRootWnd;
     info.lpszTitle = L"";
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-iSetupUI::iSetupUI(const std::wstring& /*uiFolder*/) : m_pMessageSignal(std::make_shared<MessageSignal>()) {}
+iSetupUI::iSetupUI(const std::wstring& /*uiFolder*/) : m_pMessageSignal(std::make_shared<MessageSignal>()) { }
 
 iSetupUI::~iSetupUI() = default;
 

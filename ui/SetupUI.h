@@ -21,7 +21,7 @@ public:
     std::shared_ptr<MessageSignal> m_pMessageSignal;
     // True once the UI knows that the run ended successfully. Written on the
     // thread that delivers the final status, read after Run returns.
-    std::atomic<bool> m_bResult{false};
+    std::atomic<bool> m_bResult {false};
 
     // Blocks the calling thread until the UI has finished.
     virtual void Run() = 0;

@@ -5,9 +5,9 @@
 #include "engine/model/JsonFields.h"
 #include "engine/model/WorkerStop.h"
 
-CSilentSetupUI::CSilentSetupUI(const std::wstring& uiFolder) : iSetupUI(uiFolder) {}
+CSilentSetupUI::CSilentSetupUI(const std::wstring& uiFolder) : iSetupUI(uiFolder) { }
 
-void CSilentSetupUI::ShowPage(const std::wstring& /*page*/, const std::wstring& /*params*/) {}
+void CSilentSetupUI::ShowPage(const std::wstring& /*page*/, const std::wstring& /*params*/) { }
 
 void CSilentSetupUI::Run()
 {

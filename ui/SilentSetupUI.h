@@ -8,7 +8,7 @@ public:
     explicit CSilentSetupUI(const std::wstring& uiFolder);
 
     // A final status has arrived; written after m_bResult.
-    std::atomic<bool> m_bFinished{false};
+    std::atomic<bool> m_bFinished {false};
 
     // Polls every 100 ms until a final status has arrived.
     void Run() override;

@@ -12,4 +12,5 @@
 #define DUK_USE_CPP_EXCEPTIONS
 extern "C"
 #endif
-int LarkspurScriptTimedOut(void* udata);
+    int
+    LarkspurScriptTimedOut(void* udata);

@@ -48,7 +48,8 @@ bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSp
         code = L"write";
         return false;
     }
-    const size_t limit = IsSameFolderName(LastPathComponent(path), kCompanyFolder) ? kMaxCompanyPathUnits : kMaxPathUnits;
+    const size_t limit =
+        IsSameFolderName(LastPathComponent(path), kCompanyFolder) ? kMaxCompanyPathUnits : kMaxPathUnits;
     if (path.size() > limit) {
         code = L"toolong";
         return false;

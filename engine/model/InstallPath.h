@@ -9,7 +9,7 @@
 constexpr ULONGLONG kMinFreeBytes = 104857600ULL;  // 100 MiB
 constexpr size_t kMaxPathUnits = 150;
 constexpr size_t kMaxCompanyPathUnits = 162;  // when the last part is the company folder
-extern const wchar_t kProbeFolderName[];       // "8CE40F35C6D64a938D2DBF7555FBF48F"
+extern const wchar_t kProbeFolderName[];      // "8CE40F35C6D64a938D2DBF7555FBF48F"
 
 // The drive's total free bytes (drive as "C:"); false when the query fails.
 using FreeSpaceQuery = std::function<bool(const std::wstring& drive, ULONGLONG& freeBytes)>;

@@ -25,10 +25,10 @@ Text CleanPathNameT(const Text& input, const typename Text::value_type* const* t
     return text;
 }
 
-const char* const kTokensA[] = {".", "..", "*", "|", ":", "\"", "<", ">", "?",
-                                "/", ";", "nul", "aux", "con", "com1", "com2", "lpt1"};
-const wchar_t* const kTokensW[] = {L".", L"..", L"*", L"|", L":", L"\"", L"<", L">", L"?",
-                                   L"/", L";", L"nul", L"aux", L"con", L"com1", L"com2", L"lpt1"};
+const char* const kTokensA[] = {".", "..", "*",   "|",   ":",   "\"",   "<",    ">",   "?",
+                                "/", ";",  "nul", "aux", "con", "com1", "com2", "lpt1"};
+const wchar_t* const kTokensW[] = {L".", L"..", L"*",   L"|",   L":",   L"\"",   L"<",    L">",   L"?",
+                                   L"/", L";",  L"nul", L"aux", L"con", L"com1", L"com2", L"lpt1"};
 
 }  // namespace
 

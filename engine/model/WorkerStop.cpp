@@ -64,6 +64,7 @@ void InterruptibleSleep(std::chrono::milliseconds duration)
         const auto now = std::chrono::steady_clock::now();
         if (now >= end)
             return;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
     }
 }

@@ -9,7 +9,7 @@
 
 #include "common/Win32Sync.h"
 
-struct WorkerStopped {};
+struct WorkerStopped { };
 
 // The stop request of one worker thread, shared by its owner and the thread.
 class WorkerStopSignal {

@@ -13,15 +13,24 @@ BussMessage::BussMessage(std::string t, std::string b) : type(std::move(t)), bod
 {
     ::InterlockedIncrement(&g_live);
 }
-BussMessage::~BussMessage() { ::InterlockedDecrement(&g_live); }
+BussMessage::~BussMessage()
+{
+    ::InterlockedDecrement(&g_live);
+}
 
 BussCallbackMessage::BussCallbackMessage(uint32_t i, std::string b) : id(i), body(std::move(b))
 {
     ::InterlockedIncrement(&g_live);
 }
-BussCallbackMessage::~BussCallbackMessage() { ::InterlockedDecrement(&g_live); }
+BussCallbackMessage::~BussCallbackMessage()
+{
+    ::InterlockedDecrement(&g_live);
+}
 
-long LiveMessageRecords() { return ::InterlockedCompareExchange(&g_live, 0, 0); }
+long LiveMessageRecords()
+{
+    return ::InterlockedCompareExchange(&g_live, 0, 0);
+}
 
 UINT MsgFromBussRoot()
 {

@@ -24,7 +24,10 @@ HRESULT STDMETHODCALLTYPE CMemLockStream::QueryInterface(REFIID riid, void** obj
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE CMemLockStream::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+ULONG STDMETHODCALLTYPE CMemLockStream::AddRef()
+{
+    return static_cast<ULONG>(::InterlockedIncrement(&m_refs));
+}
 
 ULONG STDMETHODCALLTYPE CMemLockStream::Release()
 {

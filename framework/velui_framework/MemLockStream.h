@@ -28,7 +28,7 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
 private:
-    CMemLockStream(const BYTE* data, ULONG size) : m_data(data), m_size(size) {}
+    CMemLockStream(const BYTE* data, ULONG size) : m_data(data), m_size(size) { }
     virtual ~CMemLockStream() = default;
 
     const BYTE* m_data;

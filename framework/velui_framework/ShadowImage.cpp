@@ -56,7 +56,7 @@ HRESULT DecodePremultipliedPng(const BYTE* data, ULONG size, PremultipliedImage&
             Gdiplus::Bitmap bitmap(stream, FALSE);
             const int w = static_cast<int>(bitmap.GetWidth()), h = static_cast<int>(bitmap.GetHeight());
             Gdiplus::Rect rect(0, 0, w, h);
-            Gdiplus::BitmapData bits{};
+            Gdiplus::BitmapData bits {};
             if (bitmap.GetLastStatus() == Gdiplus::Ok && w > 0 && h > 0 &&
                 bitmap.LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &bits) == Gdiplus::Ok) {
                 image.width = w;

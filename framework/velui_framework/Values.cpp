@@ -5,10 +5,16 @@
 namespace velui {
 
 namespace {
-ISciterAPI* Api() { return CSciterBinding::Api(); }
+ISciterAPI* Api()
+{
+    return CSciterBinding::Api();
+}
 }  // namespace
 
-value::value() { Api()->ValueInit(&m_v); }
+value::value()
+{
+    Api()->ValueInit(&m_v);
+}
 value::value(const value& other)
 {
     Api()->ValueInit(&m_v);
@@ -25,8 +31,14 @@ value& value::operator=(const value& other)
         Api()->ValueCopy(&m_v, &other.m_v);
     return *this;
 }
-value::~value() { Api()->ValueClear(&m_v); }
-void value::clear() { Api()->ValueClear(&m_v); }
+value::~value()
+{
+    Api()->ValueClear(&m_v);
+}
+void value::clear()
+{
+    Api()->ValueClear(&m_v);
+}
 
 value value::string(const std::wstring& text)
 {
@@ -47,10 +59,22 @@ value value::boolean(bool flag)
     return v;
 }
 
-bool IsString(const VALUE& v) { return v.t == T_STRING; }
-bool IsFunction(const VALUE& v) { return v.t == T_OBJECT && v.u == UT_OBJECT_FUNCTION; }
-bool IsScriptObject(const VALUE& v) { return v.t == T_OBJECT || v.t == T_MAP; }
-bool IsBool(const VALUE& v) { return v.t == T_BOOL; }
+bool IsString(const VALUE& v)
+{
+    return v.t == T_STRING;
+}
+bool IsFunction(const VALUE& v)
+{
+    return v.t == T_OBJECT && v.u == UT_OBJECT_FUNCTION;
+}
+bool IsScriptObject(const VALUE& v)
+{
+    return v.t == T_OBJECT || v.t == T_MAP;
+}
+bool IsBool(const VALUE& v)
+{
+    return v.t == T_BOOL;
+}
 
 bool IsInteger(const VALUE& v)
 {
@@ -129,8 +153,17 @@ void SetString(VALUE* v, const std::wstring& text)
 {
     Api()->ValueStringDataSet(v, text.c_str(), static_cast<UINT>(text.size()), 0);
 }
-void SetInt(VALUE* v, int number) { Api()->ValueIntDataSet(v, number, T_INT, 0); }
-void SetBool(VALUE* v, bool flag) { Api()->ValueIntDataSet(v, flag ? 1 : 0, T_BOOL, 0); }
-void SetUndefined(VALUE* v) { Api()->ValueClear(v); }
+void SetInt(VALUE* v, int number)
+{
+    Api()->ValueIntDataSet(v, number, T_INT, 0);
+}
+void SetBool(VALUE* v, bool flag)
+{
+    Api()->ValueIntDataSet(v, flag ? 1 : 0, T_BOOL, 0);
+}
+void SetUndefined(VALUE* v)
+{
+    Api()->ValueClear(v);
+}
 
 }  // namespace velui

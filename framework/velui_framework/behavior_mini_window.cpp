@@ -10,7 +10,7 @@ namespace velui {
 
 namespace {
 
-std::atomic<bool> g_registered{false};
+std::atomic<bool> g_registered {false};
 
 void CALLBACK ReceiveText(LPCWSTR text, UINT count, LPVOID param)
 {
@@ -27,7 +27,10 @@ std::wstring Attribute(HELEMENT he, const char* name)
 
 }  // namespace
 
-void behavior_mini_window::register_factory() { g_registered.store(true); }
+void behavior_mini_window::register_factory()
+{
+    g_registered.store(true);
+}
 
 bool behavior_mini_window::create(const char* name, view* owner, SCN_ATTACH_BEHAVIOR* request)
 {

@@ -21,14 +21,14 @@ public:
     static bool create(const char* name, view* owner, SCN_ATTACH_BEHAVIOR* request);
 
 private:
-    explicit behavior_mini_window(view* owner) : m_pView(owner) {}
+    explicit behavior_mini_window(view* owner) : m_pView(owner) { }
     void attached(HELEMENT he);
     void detached();
     static BOOL CALLBACK element_proc(LPVOID tag, HELEMENT he, UINT group, LPVOID params);
 
     view* m_pView;
-    HWND m_hWnd = nullptr;     // the window made for the element
-    HWND m_hTop = nullptr;     // the element's top-level window
+    HWND m_hWnd = nullptr;  // the window made for the element
+    HWND m_hTop = nullptr;  // the element's top-level window
     bool m_bMask = false;
 };
 

@@ -148,11 +148,11 @@ LRESULT frame::frame_wndproc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_WINDOWPOSCHANGING && self && lParam) {
         auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
         if (!(pos->flags & SWP_NOMOVE)) {
-            RECT now{};
+            RECT now {};
             ::GetWindowRect(window, &now);
             const int dx = pos->x - now.left, dy = pos->y - now.top;
             for (HWND follower : self->m_followers) {
-                RECT r{};
+                RECT r {};
                 if (!::GetWindowRect(follower, &r))
                     continue;
                 ::MoveWindow(follower, r.left + dx, r.top + dy, r.right - r.left, r.bottom - r.top, TRUE);

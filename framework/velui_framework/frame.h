@@ -107,7 +107,7 @@ private:
     static BOOL CALLBACK element_proc(LPVOID tag, HELEMENT he, UINT group, LPVOID params);
 
     std::mutex m_flashLock;
-    RECT m_flashRect{};
+    RECT m_flashRect {};
     DWORD m_lastFlashRequest = 0;
     DWORD m_lastFlashStart = 0;
     bool m_bFlashStartedOnce = false;

@@ -56,7 +56,7 @@ UINT frame::on_load_data(SCN_LOAD_DATA* request)
         res.url = path.c_str();
         if (m_pView->m_loader->LoadRes(res)) {
             CSciterBinding::Api()->SciterDataReady(request->hwnd ? request->hwnd : m_hWnd, url.c_str(), res.data,
-                                                    res.size);
+                                                   res.size);
             m_pView->m_loader->FreeRes(res);
             return LOAD_OK;
         }

@@ -4,7 +4,7 @@
 
 namespace velui {
 
-frame_manager::frame_manager() : m_signal(std::make_shared<Signal>()) {}
+frame_manager::frame_manager() : m_signal(std::make_shared<Signal>()) { }
 
 frame_manager::~frame_manager()
 {
@@ -76,6 +76,9 @@ size_t frame_manager::frame_count()
     return m_frames.size();
 }
 
-void frame_manager::emit_locked(const std::string& type, const std::string& body) { (*m_signal)(type, body); }
+void frame_manager::emit_locked(const std::string& type, const std::string& body)
+{
+    (*m_signal)(type, body);
+}
 
 }  // namespace velui

@@ -76,8 +76,8 @@ open_frame_mode ReadOpenFrameMode(const VALUE& mode, const std::string& name)
 void frame::open_frame(const std::string& name, const std::wstring& url, const VALUE& modeValue, VALUE* result)
 {
     const std::string modeText = CCodeChange::StringUTF16toUTF8(JsonTextOf(modeValue));
-    XLog(XLOG_FUNC, L"func", L"FUNCTION: %s(mode.to_string(CVT_JSON_LITERAL).c_str()=%S)",
-         L"velui::frame::open_frame", modeText.c_str());
+    XLog(XLOG_FUNC, L"func", L"FUNCTION: %s(mode.to_string(CVT_JSON_LITERAL).c_str()=%S)", L"velui::frame::open_frame",
+         modeText.c_str());
     open_frame_mode mode = ReadOpenFrameMode(modeValue, name);
     if (!m_pView) {
         SetBool(result, false);
@@ -164,7 +164,7 @@ value frame::run_modal(HWND parent)
     ::ShowWindow(m_hWnd, SW_SHOW);
     ::UpdateWindow(parent);
     ::EnableWindow(parent, FALSE);
-    MSG msg{};
+    MSG msg {};
     bool quit = false;
     for (;;) {
         if (!::IsWindow(m_hWnd) || !::IsWindowVisible(m_hWnd))
@@ -238,7 +238,7 @@ void frame::flash()
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     DWORD start = 0;
-    RECT saved{};
+    RECT saved {};
     {
         // The start was taken with the request, so that the gap between two
         // flashes does not depend on when this thread first runs.

@@ -13,11 +13,20 @@ namespace velui {
 
 namespace {
 
-std::string Utf8(const VALUE& v) { return CCodeChange::StringUTF16toUTF8(StringOf(v)); }
-std::wstring Wide(const std::string& text) { return CCodeChange::StringUTF8toUTF16(text); }
+std::string Utf8(const VALUE& v)
+{
+    return CCodeChange::StringUTF16toUTF8(StringOf(v));
+}
+std::wstring Wide(const std::string& text)
+{
+    return CCodeChange::StringUTF8toUTF16(text);
+}
 
 // A string as it is; any other value as its JSON text.
-std::wstring JsonOrText(const VALUE& v) { return IsString(v) ? StringOf(v) : JsonTextOf(v); }
+std::wstring JsonOrText(const VALUE& v)
+{
+    return IsString(v) ? StringOf(v) : JsonTextOf(v);
+}
 
 // A JSON value as an engine value: null becomes an empty array.
 value FromJson(const Json::Value& json)
@@ -77,7 +86,7 @@ void RectValue(VALUE* result, const RECT& r)
 
 bool frame::on_script_call(const std::string& name, const VALUE* argv, UINT argc, VALUE* result)
 {
-    static const VALUE kNone{};
+    static const VALUE kNone {};
     auto arg = [&](UINT i) -> const VALUE& { return i < argc && argv ? argv[i] : kNone; };
     auto is = [&](const char* n, UINT count) { return name == n && argc == count; };
 
@@ -93,7 +102,7 @@ bool frame::on_script_call(const std::string& name, const VALUE* argv, UINT argc
     } else if (is("open_frame", 3)) {
         open_frame(Utf8(arg(0)), StringOf(arg(1)), arg(2), result);
     } else if (is("get_screen", 0) || is("get_screenex", 0)) {
-        MONITORINFO info{};
+        MONITORINFO info {};
         info.cbSize = sizeof(info);
         ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &info);
         RectValue(result, name == "get_screen" ? info.rcMonitor : info.rcWork);
@@ -188,7 +197,7 @@ bool frame::force_img_refresh(const VALUE& url, const VALUE& action)
         if (c == L'\\')
             c = L'/';
     CSciterBinding::Api()->SciterDataReadyAsync(m_hWnd, text.c_str(), reinterpret_cast<LPCBYTE>(data.data()),
-                                                 static_cast<UINT>(data.size()), reinterpret_cast<LPVOID>(1));
+                                                static_cast<UINT>(data.size()), reinterpret_cast<LPVOID>(1));
     return true;
 }
 
@@ -209,7 +218,7 @@ void frame::switch_glass(const VALUE& rect)
         parts[i] = IsInteger(*item.get()) ? IntOf(*item.get()) : 0;
     }
     HRGN region = parts[0] == -1 ? nullptr : ::CreateRectRgn(parts[0], parts[1], parts[2], parts[3]);
-    DWM_BLURBEHIND behind{};
+    DWM_BLURBEHIND behind {};
     behind.dwFlags = DWM_BB_ENABLE | DWM_BB_BLURREGION;
     behind.fEnable = TRUE;
     behind.hRgnBlur = region;

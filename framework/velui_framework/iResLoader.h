@@ -6,8 +6,8 @@
 namespace velui {
 
 struct ResRequest {
-    const BYTE* data = nullptr;  // out
-    UINT size = 0;               // out
+    const BYTE* data = nullptr;    // out
+    UINT size = 0;                 // out
     const wchar_t* url = nullptr;  // in, zero-terminated
 };
 

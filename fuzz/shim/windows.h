@@ -48,11 +48,26 @@ constexpr DWORD MB_ERR_INVALID_CHARS = 8;
 #define MAKEINTRESOURCEW(i) (reinterpret_cast<const wchar_t*>(static_cast<uintptr_t>(i)))
 
 // No module carries resources here.
-inline HMODULE GetModuleHandleW(const wchar_t*) { return nullptr; }
-inline HRSRC FindResourceW(HMODULE, const wchar_t*, const wchar_t*) { return nullptr; }
-inline HGLOBAL LoadResource(HMODULE, HRSRC) { return nullptr; }
-inline void* LockResource(HGLOBAL) { return nullptr; }
-inline DWORD SizeofResource(HMODULE, HRSRC) { return 0; }
+inline HMODULE GetModuleHandleW(const wchar_t*)
+{
+    return nullptr;
+}
+inline HRSRC FindResourceW(HMODULE, const wchar_t*, const wchar_t*)
+{
+    return nullptr;
+}
+inline HGLOBAL LoadResource(HMODULE, HRSRC)
+{
+    return nullptr;
+}
+inline void* LockResource(HGLOBAL)
+{
+    return nullptr;
+}
+inline DWORD SizeofResource(HMODULE, HRSRC)
+{
+    return 0;
+}
 
 // The conversions with Windows' contract: a length of -1 includes the
 // terminating zero; a null or zero-sized output asks for the needed count; an
@@ -156,8 +171,8 @@ inline int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int
     return static_cast<int>(units.size());
 }
 
-inline int WideCharToMultiByte(UINT codePage, DWORD, const wchar_t* text, int length, char* out, int size,
-                               const char*, BOOL*)
+inline int WideCharToMultiByte(UINT codePage, DWORD, const wchar_t* text, int length, char* out, int size, const char*,
+                               BOOL*)
 {
     if (!text || length == 0)
         return 0;

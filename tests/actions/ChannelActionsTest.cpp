@@ -38,8 +38,8 @@ protected:
     bool Run(const std::string& action) { return RunAction(host, action); }
     std::string ChannelAction(const std::string& subkey) const
     {
-        return R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":")" + subkey +
-               R"(","value":")" + Utf8(kDefaultChannelId) + "\"}";
+        return R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":")" + subkey + R"(","value":")" +
+               Utf8(kDefaultChannelId) + "\"}";
     }
     // A product key under the test parent with the given install time.
     void AddProduct(const std::wstring& name, const std::wstring& installTime, const std::wstring& channel,
@@ -81,7 +81,8 @@ TEST_F(ChannelActions, CommandLineChannelIsWrittenUnderChannelIdForAnEmptySubkey
 
 TEST_F(ChannelActions, ListValueOtherThanTheDefaultIsWrittenWithItsFolderExpanded)
 {
-    EXPECT_TRUE(Run(R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":"","value":"$PROGRAMDIR$|$PROGRAMDIR$"})"));
+    EXPECT_TRUE(
+        Run(R"({"action":"channel","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":"","value":"$PROGRAMDIR$|$PROGRAMDIR$"})"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, keyPath + L"\\Larkspur", L"ChannelID"),
               (scratch / L"app") + L"|" + (scratch / L"app"));
 }
@@ -94,8 +95,9 @@ TEST_F(ChannelActions, UnknownRootIsLoggedAndTheActionSucceeds)
     std::string result;
     EXPECT_TRUE(CreateInstaller("install", host)->DoAction("channel", result, action));
     Json::StyledWriter writer;
-    EXPECT_EQ(capture.Lines(), std::vector<std::wstring>{WidenAscii(
-                                   "stagehand.exe=>writechannel RegCreateKeyEx :6,key=" + writer.write(*action) + "\n")});
+    EXPECT_EQ(capture.Lines(),
+              std::vector<std::wstring> {
+                  WidenAscii("stagehand.exe=>writechannel RegCreateKeyEx :6,key=" + writer.write(*action) + "\n")});
 }
 
 TEST_F(ChannelActions, RewriteTakesTheChannelOfTheLatestInstallTimeComparedAsText)
@@ -124,7 +126,8 @@ TEST_F(ChannelActions, RewriteLeavesTheParentAloneWithoutACandidateOrItsChannel)
     AddProduct(L"Other", L"7", L"");
     EXPECT_TRUE(Run(action));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, keyPath, L"ChannelID"), L"kept");
-    EXPECT_TRUE(Run(R"({"action":"rewritechannelid","CLASS":"HKLM","KEY":"SOFTWARE\\NoSuchParentKey","CURKEYNAME":"x"})"));
+    EXPECT_TRUE(
+        Run(R"({"action":"rewritechannelid","CLASS":"HKLM","KEY":"SOFTWARE\\NoSuchParentKey","CURKEYNAME":"x"})"));
 }
 
 TEST_F(ChannelActions, AesencodeWritesTheEncodedListWithoutItsByteOrderMark)

@@ -23,12 +23,12 @@ protected:
 
 TEST_F(Dispatch, ProgressDividesSeventyPointsAmongComponentsAndActionsAndClosesWith99)
 {
-    host->AddComponent("Service", {MkdirAction(scratch / L"a"), MkdirAction(scratch / L"b"),
-                                   MkdirAction(scratch / L"c")});
+    host->AddComponent("Service",
+                       {MkdirAction(scratch / L"a"), MkdirAction(scratch / L"b"), MkdirAction(scratch / L"c")});
     host->AddComponent("Larkspur", {MkdirAction(scratch / L"d"), MkdirAction(scratch / L"e")});
     auto executor = CreateInstaller("install", host);
     EXPECT_TRUE(executor->ProcessList());
-    EXPECT_EQ(host->progress, (std::vector<int>{30, 41, 53, 65, 82, 99}));
+    EXPECT_EQ(host->progress, (std::vector<int> {30, 41, 53, 65, 82, 99}));
     EXPECT_EQ(host->reported.back(), host->components[1]->vecActions[1]);
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"e").c_str()));
 }
@@ -44,7 +44,7 @@ TEST_F(Dispatch, ComponentsWithoutActionsArePassedOverAndAnEmptyRunReportsNothin
     host->progress.clear();
     EXPECT_TRUE(CreateInstaller("install", host)->ProcessList());
     // C = 2, N = 3: 140 / 3 + 30.
-    EXPECT_EQ(host->progress, (std::vector<int>{76, 99}));
+    EXPECT_EQ(host->progress, (std::vector<int> {76, 99}));
 }
 
 TEST_F(Dispatch, UnknownVerbReportsItsProgressAndStopsWithoutTheClosingReport)
@@ -53,7 +53,7 @@ TEST_F(Dispatch, UnknownVerbReportsItsProgressAndStopsWithoutTheClosingReport)
     host->AddComponent("Larkspur", {"{\"action\":\"delregkey\",\"CLASS\":\"HKCU\",\"KEY\":\"\"}",
                                     MkdirAction(scratch / L"never"), MkdirAction(scratch / L"later")});
     EXPECT_FALSE(CreateInstaller("uninstall", host)->ProcessList());
-    EXPECT_EQ(host->progress, (std::vector<int>{30, 53}));
+    EXPECT_EQ(host->progress, (std::vector<int> {30, 53}));
     EXPECT_FALSE(FileSystem::PathExists((scratch / L"never").c_str()));
 }
 
@@ -65,12 +65,12 @@ TEST_F(Dispatch, EachTableHoldsItsOwnVerbs)
         EXPECT_TRUE(installer->HasAction(verb)) << verb;
     for (const char* verb : {"desktop", "quickstart", "menu", "unpin", "removefirewall", "removefileassociation"})
         EXPECT_TRUE(uninstaller->HasAction(verb)) << verb;
-    for (const char* verb : {"mkdir", "copyfile", "writereg", "channel", "killprocess", "instservice",
-                             "uninstservice", "writeregsilent", "silentmini", "writeconfig", "createlog",
-                             "writeinstalltime", "aesencode"})
+    for (const char* verb :
+         {"mkdir", "copyfile", "writereg", "channel", "killprocess", "instservice", "uninstservice", "writeregsilent",
+          "silentmini", "writeconfig", "createlog", "writeinstalltime", "aesencode"})
         EXPECT_TRUE(installer->HasAction(verb)) << verb;
-    for (const char* verb : {"deldir", "delfile", "delregkeyex", "delregkey", "delregvalue", "killprocess",
-                             "deluser", "uninstservice", "writereg", "rewritechannelid"})
+    for (const char* verb : {"deldir", "delfile", "delregkeyex", "delregkey", "delregvalue", "killprocess", "deluser",
+                             "uninstservice", "writereg", "rewritechannelid"})
         EXPECT_TRUE(uninstaller->HasAction(verb)) << verb;
     EXPECT_FALSE(uninstaller->HasAction("mkdir"));
     EXPECT_FALSE(installer->HasAction("delfile"));
@@ -79,28 +79,28 @@ TEST_F(Dispatch, EachTableHoldsItsOwnVerbs)
 TEST_F(Dispatch, NoShortcutSettingSkipsShortcutVerbsOnlyDuringInstall)
 {
     host->noShortcut = true;
-    host->AddComponent("Larkspur", {"{\"action\":\"desktop\"}", "{\"action\":\"quickstart\"}",
-                                    "{\"action\":\"menu\"}", MkdirAction(scratch / L"m")});
+    host->AddComponent("Larkspur", {"{\"action\":\"desktop\"}", "{\"action\":\"quickstart\"}", "{\"action\":\"menu\"}",
+                                    MkdirAction(scratch / L"m")});
     DebugCapture capture;
     EXPECT_TRUE(CreateInstaller("install", host)->ProcessList());
     // Only the mkdir (A = 3 of M = 4) is reported.
-    EXPECT_EQ(host->progress, (std::vector<int>{82, 99}));
+    EXPECT_EQ(host->progress, (std::vector<int> {82, 99}));
 
     // An uninstall never skips: every shortcut verb is dispatched.
     host->uninstall = true;
     host->progress.clear();
     EXPECT_FALSE(CreateInstaller("uninstall", host)->ProcessList());
-    EXPECT_EQ(host->progress, (std::vector<int>{30, 47, 65, 82}));
+    EXPECT_EQ(host->progress, (std::vector<int> {30, 47, 65, 82}));
 }
 
 TEST_F(Dispatch, ComponentWithoutShortcutsSkipsThemWithOneLineEach)
 {
-    auto component = host->AddComponent("Larkspur", {"{\"action\":\"desktop\"}", MkdirAction(scratch / L"n"),
-                                                      "{\"action\":\"menu\"}"});
+    auto component = host->AddComponent(
+        "Larkspur", {"{\"action\":\"desktop\"}", MkdirAction(scratch / L"n"), "{\"action\":\"menu\"}"});
     component->bNoShortCut = true;
     DebugCapture capture;
     EXPECT_TRUE(CreateInstaller("install", host)->ProcessList());
-    EXPECT_EQ(host->progress, (std::vector<int>{53, 99}));
+    EXPECT_EQ(host->progress, (std::vector<int> {53, 99}));
     int skipped = 0;
     for (const auto& line : capture.Lines())
         skipped += line == L"stagehand.exe=>iInstaller::ProcessList bNoShortCut is true";
@@ -117,7 +117,7 @@ TEST_F(Dispatch, DisableModeSkipsOnlyWhenAnArrayNamesTheMode)
     EXPECT_FALSE(FileSystem::PathExists((scratch / L"array").c_str()));
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"text").c_str()));
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"empty").c_str()));
-    EXPECT_EQ(host->progress, (std::vector<int>{53, 76, 99}));
+    EXPECT_EQ(host->progress, (std::vector<int> {53, 76, 99}));
 
     host->mode = "normal";
     host->progress.clear();
@@ -131,7 +131,7 @@ TEST_F(Dispatch, KeyOfTheWrongTypeFailsTheActionWithoutEndingTheProcess)
     host->AddComponent("Larkspur", {"{\"action\":\"mkdir\",\"dirname\":[\"x\"]}", MkdirAction(scratch / L"after")});
     DebugCapture capture;
     EXPECT_FALSE(CreateInstaller("install", host)->ProcessList());
-    EXPECT_EQ(host->progress, (std::vector<int>{30}));
+    EXPECT_EQ(host->progress, (std::vector<int> {30}));
     EXPECT_FALSE(FileSystem::PathExists((scratch / L"after").c_str()));
     bool logged = false;
     for (const auto& line : capture.Lines())
@@ -172,7 +172,8 @@ TEST(Placeholders, FirstOccurrenceOrAllWithoutReexpandingInsertedValues)
 
 TEST_F(Dispatch, MkdirExpandsTheFirstProgramDirOnly)
 {
-    auto component = host->AddComponent("Larkspur", {"{\"action\":\"mkdir\",\"dirname\":\"$PROGRAMDIR$\\\\$PROGRAMDIR$\"}"});
+    auto component =
+        host->AddComponent("Larkspur", {"{\"action\":\"mkdir\",\"dirname\":\"$PROGRAMDIR$\\\\$PROGRAMDIR$\"}"});
     component->strInstallDir = Utf8(scratch.Path() + L"base");
     EXPECT_TRUE(CreateInstaller("install", host)->ProcessList());
     EXPECT_TRUE(FileSystem::PathExists((scratch.Path() + L"base\\$PROGRAMDIR$").c_str()));

@@ -2,8 +2,7 @@
 
 namespace {
 
-template <typename I>
-class FakeObject : public I {
+template <typename I> class FakeObject : public I {
 public:
     explicit FakeObject(FakeFirewall* fw) : m_fw(fw) { ++m_fw->live; }
     virtual ~FakeObject() { --m_fw->live; }
@@ -87,7 +86,7 @@ public:
 
 class FakeApplications : public FakeObject<INetFwAuthorizedApplications> {
 public:
-    FakeApplications(FakeFirewall* fw, int type) : FakeObject(fw), m_type(type) {}
+    FakeApplications(FakeFirewall* fw, int type) : FakeObject(fw), m_type(type) { }
     HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Add(INetFwAuthorizedApplication* app) override
     {
@@ -128,7 +127,7 @@ private:
 
 class FakeProfile : public FakeObject<INetFwProfile> {
 public:
-    FakeProfile(FakeFirewall* fw, int type) : FakeObject(fw), m_type(type) {}
+    FakeProfile(FakeFirewall* fw, int type) : FakeObject(fw), m_type(type) { }
     HRESULT STDMETHODCALLTYPE get_Type(NET_FW_PROFILE_TYPE* type) override
     {
         *type = static_cast<NET_FW_PROFILE_TYPE>(m_type);
@@ -236,7 +235,7 @@ HRESULT FakeFirewall::CreateAuthorizedApplication(INetFwAuthorizedApplication** 
     *application = nullptr;
     HRESULT hr = Call("CreateApplication");
     if (SUCCEEDED(hr) && !Null("CreateApplication"))
-        *application = new FakeApplication(this, std::wstring(), Entry{});
+        *application = new FakeApplication(this, std::wstring(), Entry {});
     return hr;
 }
 

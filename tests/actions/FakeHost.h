@@ -23,7 +23,7 @@ public:
         progress.push_back(nProgress);
         reported.push_back(pAction);
     }
-    void InterruptionPoint() override {}
+    void InterruptionPoint() override { }
     std::string GetComponentRecord(const std::string&) const override { return std::string(); }
 
     // Adds a component with these actions (JSON texts).

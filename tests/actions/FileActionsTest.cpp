@@ -56,10 +56,10 @@ TEST_F(FileActions, MkdirCreatesParentsAndLogsEveryCallWithItsFlags)
     const std::wstring ok = WidenAscii(std::error_code().message());
     auto lines = capture.Lines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], L"stagehand.exe=>mkdir createdir:1 " + ok + L" 1 " + ok +
-                            L",dir=$PROGRAMDIR$\\Service\\deep\n");
-    EXPECT_EQ(lines[1], L"stagehand.exe=>mkdir createdir:0 " + ok + L" 1 " + ok +
-                            L",dir=$PROGRAMDIR$\\Service\\deep\n");
+    EXPECT_EQ(lines[0],
+              L"stagehand.exe=>mkdir createdir:1 " + ok + L" 1 " + ok + L",dir=$PROGRAMDIR$\\Service\\deep\n");
+    EXPECT_EQ(lines[1],
+              L"stagehand.exe=>mkdir createdir:0 " + ok + L" 1 " + ok + L",dir=$PROGRAMDIR$\\Service\\deep\n");
 }
 
 TEST_F(FileActions, MkdirTakesTheServiceFolderFromTheInstallParameter)
@@ -164,8 +164,8 @@ TEST_F(FileActions, DelfileOfALockedFileLogsAndTheListGoesOn)
     host->uninstall = true;
     Write(scratch / L"app\\locked.dll", "x");
     Write(scratch / L"app\\free.dll", "y");
-    HANDLE lock = ::CreateFileW((scratch / L"app\\locked.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE lock =
+        ::CreateFileW((scratch / L"app\\locked.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"delfile","path":"$PROGRAMDIR$\\*.*"})"));
@@ -198,8 +198,8 @@ TEST_F(FileActions, DeluserRemovesUnderTheTemporaryFolderOnlyWhenTheUserAskedFor
     FileSystem::CreateDirectoryTree(folder + L"\\inner\\deeper");
     Write(folder + L"\\inner\\deeper\\data.db", "d");
     Write(folder + L"\\top.txt", "t");
-    const std::string action = "{\"action\":\"deluser\",\"location\":\"AppData\",\"path\":\"$APPDATA$\\\\" +
-                               Utf8(name) + "\"}";
+    const std::string action =
+        "{\"action\":\"deluser\",\"location\":\"AppData\",\"path\":\"$APPDATA$\\\\" + Utf8(name) + "\"}";
     EXPECT_TRUE(Run(action));
     EXPECT_TRUE(Exists(folder + L"\\top.txt"));
 
@@ -219,8 +219,8 @@ TEST_F(FileActions, DeluserKeepsAFolderThatStillHoldsALockedFile)
     FileSystem::CreateDirectoryTree(folder + L"\\sub");
     Write(folder + L"\\sub\\locked.db", "l");
     Write(folder + L"\\free.txt", "f");
-    HANDLE lock = ::CreateFileW((folder + L"\\sub\\locked.db").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE lock =
+        ::CreateFileW((folder + L"\\sub\\locked.db").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + Utf8(name) + "\"}"));
     ::CloseHandle(lock);
@@ -237,8 +237,8 @@ TEST_F(FileActions, DeluserWithTheDocumentsFolderRemovesAFile)
     ASSERT_FALSE(docs.empty());
     std::wstring name = L"lkt_doc_" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
     Write(docs + L"\\" + name, "doc");
-    EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"MyDocument\",\"path\":\"$MYDOCUMENTS$\\\\" + Utf8(name) +
-                    "\"}"));
+    EXPECT_TRUE(
+        Run("{\"action\":\"deluser\",\"location\":\"MyDocument\",\"path\":\"$MYDOCUMENTS$\\\\" + Utf8(name) + "\"}"));
     EXPECT_FALSE(Exists(docs + L"\\" + name));
 }
 

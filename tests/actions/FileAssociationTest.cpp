@@ -124,8 +124,8 @@ TEST_F(FileAssociation, WritesTheLayoutUnderBothRootsAndASecondInstallWritesNoth
     Put(HKEY_CURRENT_USER, Class() + L"\\DefaultIcon", nullptr, L"marker");
     DebugCapture capture;
     EXPECT_TRUE(Install(SetAction()));
-    EXPECT_EQ(capture.Lines(),
-              (std::vector<std::wstring>{L"stagehand.exe=>Installer::SetFileAssociation strExt has done,strExt=" + ext}));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring> {
+                                   L"stagehand.exe=>Installer::SetFileAssociation strExt has done,strExt=" + ext}));
     EXPECT_EQ(Value(HKEY_CURRENT_USER, Class() + L"\\DefaultIcon"), L"marker");
 }
 
@@ -148,7 +148,7 @@ TEST_F(FileAssociation, TheShellRecordMustExistButTheRoamingOneOnlyHasToAgreeWhe
     DebugCapture capture;
     EXPECT_TRUE(CheckFileAssociation(ext, appKey, app));
     EXPECT_EQ(capture.Lines(),
-              (std::vector<std::wstring>{L"CheckExtUserChoice HKEY_CURRENT_USER not exist key:" + Roaming()}));
+              (std::vector<std::wstring> {L"CheckExtUserChoice HKEY_CURRENT_USER not exist key:" + Roaming()}));
 
     Put(HKEY_CURRENT_USER, Roaming() + L"\\UserChoice", L"Progid", L"Other.App");
     EXPECT_FALSE(CheckFileAssociation(ext, appKey, app));
@@ -191,7 +191,8 @@ TEST_F(FileAssociation, EmptyIconAndCommandNameAreLoggedAndOmittedButTheCommandI
 {
     DebugCapture capture;
     EXPECT_TRUE(Install(SetAction(",\"icon_path\":\"\",\"command_name\":\"\",\"command_arg\":\"-q\"")));
-    EXPECT_TRUE(capture.Contains(L"stagehand.exe=>Installer::SetFileAssociation strIconPath dose not exist,strIconPath="));
+    EXPECT_TRUE(
+        capture.Contains(L"stagehand.exe=>Installer::SetFileAssociation strIconPath dose not exist,strIconPath="));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, Class() + L"\\DefaultIcon"), L"\"\"");
     EXPECT_EQ(Value(HKEY_CURRENT_USER, Class() + L"\\Shell\\Open"), std::nullopt);
     EXPECT_EQ(Value(HKEY_CURRENT_USER, Class() + L"\\Shell\\Open\\Command"), L"\"" + app + L"\" -appbind=\"%1\" -q");
@@ -235,7 +236,7 @@ TEST_F(FileAssociation, RemovalDeletesEverythingInOrderAndLogsEachMissingKey)
     EXPECT_TRUE(uninstaller->DoAction("removefileassociation", result, ParseAction(action)));
     const std::wstring open = L"BaseOperation::RegDeleteKeyRecursive() RegOpenKey key:'";
     EXPECT_EQ(capture.Lines(),
-              (std::vector<std::wstring>{
+              (std::vector<std::wstring> {
                   open + L"Software\\Classes\\" + ext + L"' error:2", open + Class() + L"' error:2",
                   open + L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + ext + L"' error:2",
                   open + Roaming() + L"' error:2", open + L"Software\\Classes\\" + ext + L"' error:2",
@@ -257,8 +258,8 @@ TEST_F(FileAssociation, ResetWithoutTheBaseCreatesNothing)
     const std::wstring base = L"Software\\" + UniqueName(L"LarkspurNoBase");
     DebugCapture capture;
     EXPECT_FALSE(ResetExtUserChoice(ext, appKey, base));
-    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{
-                                   L"BaseOperation::ResetExtUserChoice() FileExtsPath not found. FileExtsPath:'" +
-                                   base + L"'"}));
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::wstring> {
+                  L"BaseOperation::ResetExtUserChoice() FileExtsPath not found. FileExtsPath:'" + base + L"'"}));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, base));
 }

@@ -52,28 +52,42 @@ protected:
 
 TEST(FirewallSelectors, TypeSelectsProfilesByExactName)
 {
-    EXPECT_EQ(ProfileSelectors(L"Current"), (std::vector<int>{0}));
-    EXPECT_EQ(ProfileSelectors(L"Domain"), (std::vector<int>{1}));
-    EXPECT_EQ(ProfileSelectors(L"Standard"), (std::vector<int>{2}));
-    EXPECT_EQ(ProfileSelectors(L""), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(ProfileSelectors(L"current"), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(ProfileSelectors(L"Current"), (std::vector<int> {0}));
+    EXPECT_EQ(ProfileSelectors(L"Domain"), (std::vector<int> {1}));
+    EXPECT_EQ(ProfileSelectors(L"Standard"), (std::vector<int> {2}));
+    EXPECT_EQ(ProfileSelectors(L""), (std::vector<int> {0, 1, 2}));
+    EXPECT_EQ(ProfileSelectors(L"current"), (std::vector<int> {0, 1, 2}));
 }
 
 TEST_F(Firewall, EmptyTypeAddsToCurrentThenDomainThenStandardAndMeetsTheCurrentOneTwice)
 {
     FirewallScope scope(&fake);
     EXPECT_TRUE(AddFirewall(L"Larkspur", kApp, L""));
-    EXPECT_EQ(Changes(), (std::vector<std::string>{"Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@1",
-                                                   "Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@0"}));
+    EXPECT_EQ(Changes(), (std::vector<std::string> {"Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@1",
+                                                    "Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@0"}));
     const std::string path = "C:\\Orbisoft\\Larkspur\\Larkspur.exe";
-    EXPECT_EQ(scope.output, "Authorized application " + path + " is disabled in the firewall.\n"
-                            "Authorized application " + path + " is now enabled in the firewall.\n"
-                            "Authorized application " + path + " is enabled in the firewall.\n"
-                            "Authorized application " + path + " is disabled in the firewall.\n"
-                            "Authorized application " + path + " is now enabled in the firewall.\n"
-                            "Authorized application " + path + " is enabled in the firewall.\n"
-                            "Authorized application " + path + " is enabled in the firewall.\n"
-                            "Authorized application " + path + " is enabled in the firewall.\n");
+    EXPECT_EQ(scope.output, "Authorized application " + path +
+                                " is disabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is now enabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is enabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is disabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is now enabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is enabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is enabled in the firewall.\n"
+                                "Authorized application " +
+                                path + " is enabled in the firewall.\n");
     EXPECT_EQ(fake.profiles[NET_FW_PROFILE_DOMAIN].at(kApp).name, L"Larkspur");
 }
 
@@ -85,7 +99,7 @@ TEST_F(Firewall, EnabledEntryKeepsItsNameAndADisabledOneIsAddedAgain)
     EXPECT_TRUE(AddFirewall(L"Larkspur", kApp, L""));
     EXPECT_EQ(fake.profiles[NET_FW_PROFILE_STANDARD].at(kApp).name, L"Old name");
     EXPECT_EQ(fake.profiles[NET_FW_PROFILE_DOMAIN].at(kApp).name, L"Larkspur");
-    EXPECT_EQ(Changes(), (std::vector<std::string>{"Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@0"}));
+    EXPECT_EQ(Changes(), (std::vector<std::string> {"Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@0"}));
 }
 
 TEST_F(Firewall, EmptyNameFailsTheFirstProfileAndAddsNothing)
@@ -116,7 +130,8 @@ TEST_F(Firewall, EachFailingStepOfAnAddIsPrintedAndEndsTheWalk)
          "WindowsFirewallAppIsEnabled failed: 0x80004005\nWindowsFirewallAddApp failed: 0x80004005\n"},
         {"get_AuthorizedApplications", 2,
          disabled + "get_AuthorizedApplications failed: 0x80070005\nWindowsFirewallAddApp failed: 0x80070005\n"},
-        {"CreateApplication", 0, disabled + "CoCreateInstance failed: 0x80070005\nWindowsFirewallAddApp failed: 0x80070005\n"},
+        {"CreateApplication", 0,
+         disabled + "CoCreateInstance failed: 0x80070005\nWindowsFirewallAddApp failed: 0x80070005\n"},
         {"put_ProcessImageFileName", 0,
          disabled + "put_ProcessImageFileName failed: 0x80070005\nWindowsFirewallAddApp failed: 0x80070005\n"},
         {"put_Name", 0, disabled + "put_Name failed: 0x80070005\nWindowsFirewallAddApp failed: 0x80070005\n"},
@@ -143,7 +158,7 @@ TEST_F(Firewall, LookupFailureCountsAsDisabledButAFailingEnabledReadStops)
         FirewallScope scope(&fake);
         EXPECT_TRUE(AddFirewall(L"Larkspur", kApp, L"Current"));
         // The failed lookup read as disabled, so the entry was handed to Add.
-        EXPECT_EQ(Changes(), (std::vector<std::string>{"Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@1"}));
+        EXPECT_EQ(Changes(), (std::vector<std::string> {"Add:C:\\Orbisoft\\Larkspur\\Larkspur.exe=Larkspur@1"}));
     }
     FakeFirewall local;
     local.failOn["get_Enabled"] = 0;
@@ -160,10 +175,15 @@ TEST_F(Firewall, AnEntryLeftDisabledAfterAddFailsTheCheckWithASuccessCode)
     FirewallScope scope(&fake);
     EXPECT_FALSE(AddFirewall(L"Larkspur", kApp, L"Domain"));
     const std::string path = "C:\\Orbisoft\\Larkspur\\Larkspur.exe";
-    EXPECT_EQ(scope.output, "Authorized application " + path + " is disabled in the firewall.\n"
-                            "Authorized application " + path + " is now enabled in the firewall.\n"
-                            "Authorized application " + path + " is disabled in the firewall.\n"
-                            "WindowsFirewallAddApp failed: 0x00000000\n");
+    EXPECT_EQ(scope.output, "Authorized application " + path +
+                                " is disabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is now enabled in the firewall.\n"
+                                "Authorized application " +
+                                path +
+                                " is disabled in the firewall.\n"
+                                "WindowsFirewallAddApp failed: 0x00000000\n");
     EXPECT_EQ(fake.calls.front(), "CreateManager");
     EXPECT_EQ(fake.calls[2], "GetProfileByType:0");
 }
@@ -214,9 +234,9 @@ TEST_F(Firewall, RemoveWalksAllThreeProfilesAndStopsAtTheFirstFailure)
         EXPECT_TRUE(RemoveFirewall(kApp));
         EXPECT_EQ(scope.output, "");
     }
-    EXPECT_EQ(Changes(), (std::vector<std::string>{"Remove:C:\\Orbisoft\\Larkspur\\Larkspur.exe@1",
-                                                   "Remove:C:\\Orbisoft\\Larkspur\\Larkspur.exe@0",
-                                                   "Remove:C:\\Orbisoft\\Larkspur\\Larkspur.exe@1"}));
+    EXPECT_EQ(Changes(), (std::vector<std::string> {"Remove:C:\\Orbisoft\\Larkspur\\Larkspur.exe@1",
+                                                    "Remove:C:\\Orbisoft\\Larkspur\\Larkspur.exe@0",
+                                                    "Remove:C:\\Orbisoft\\Larkspur\\Larkspur.exe@1"}));
     EXPECT_TRUE(fake.profiles[0].empty() && fake.profiles[1].empty());
 
     FakeFirewall local;
@@ -242,7 +262,8 @@ TEST_F(Firewall, RemoveWithoutAPathOrWithAFailingStepPrintsItsMessage)
         ASSERT_TRUE(SUCCEEDED(WindowsFirewallInitialize(&profile, 2)));
         EXPECT_FALSE(WindowsFirewallRemoveApp(profile, L""));
         profile->Release();
-        EXPECT_EQ(inner.output, "RemoveFirewall bstrProcessImageFileName\xB3\xA4\xB6\xC8\xCE\xAA" "0");
+        EXPECT_EQ(inner.output, "RemoveFirewall bstrProcessImageFileName\xB3\xA4\xB6\xC8\xCE\xAA"
+                                "0");
     }
     FakeFirewall local;
     local.failOn["get_AuthorizedApplications"] = 0;
@@ -262,7 +283,7 @@ TEST_F(Firewall, VerbsExpandTheirPathsAndAlwaysSucceed)
     EXPECT_TRUE(installer->DoAction("addfirewall", result,
                                     ParseAction("{\"action\":\"addfirewall\",\"name\":\"Svc\",\"path\":"
                                                 "\"$SERVICEDIR$\\\\svc.exe\",\"type\":\"Standard\"}")));
-    EXPECT_EQ(Changes(), (std::vector<std::string>{"Add:C:\\Orbisoft\\Service\\svc.exe=Svc@1"}));
+    EXPECT_EQ(Changes(), (std::vector<std::string> {"Add:C:\\Orbisoft\\Service\\svc.exe=Svc@1"}));
     // A failing firewall never fails the verb.
     fake.failOn["CreateManager"] = 0;
     EXPECT_TRUE(installer->DoAction("addfirewall", result, ParseAction("{\"action\":\"addfirewall\"}")));
@@ -288,10 +309,15 @@ TEST_F(Firewall, AgainstWinesFirewall)
     std::string output;
     SetOutputSink([&output](const std::string& text) { output += text; });
     EXPECT_FALSE(AddFirewall(L"Larkspur test", path, L"Current"));
-    EXPECT_EQ(output, "Authorized application " + shown + " is disabled in the firewall.\n"
-                      "Authorized application " + shown + " is now enabled in the firewall.\n"
-                      "Authorized application " + shown + " is disabled in the firewall.\n"
-                      "WindowsFirewallAddApp failed: 0x00000000\n");
+    EXPECT_EQ(output, "Authorized application " + shown +
+                          " is disabled in the firewall.\n"
+                          "Authorized application " +
+                          shown +
+                          " is now enabled in the firewall.\n"
+                          "Authorized application " +
+                          shown +
+                          " is disabled in the firewall.\n"
+                          "WindowsFirewallAddApp failed: 0x00000000\n");
     output.clear();
     EXPECT_FALSE(RemoveFirewall(path));
     EXPECT_EQ(output, "get_CurrentProfile failed: 0x80004001\nWindowsFirewallInitialize failed: 0x80004001\n");

@@ -154,8 +154,8 @@ TEST_F(ProcessActions, UninstserviceWithWaitRunsTheProgramHiddenAndWaitsForIt)
     std::wstring record = Recorded(exe);
     ASSERT_FALSE(record.empty()) << "returned before the program ended";
     EXPECT_EQ(record.substr(0, record.find(L'\n')), L"\"" + exe + L"\" -u");
-    EXPECT_EQ(capture.Lines(), std::vector<std::wstring>{L"stagehand.exe=>Uninstaller::UninstService:\"" + exe +
-                                                         L"\" -u"});
+    EXPECT_EQ(capture.Lines(),
+              std::vector<std::wstring> {L"stagehand.exe=>Uninstaller::UninstService:\"" + exe + L"\" -u"});
 }
 
 TEST_F(ProcessActions, InstserviceDefaultsToItsSwitchAndDoesNotWaitUnlessAsked)
@@ -190,9 +190,9 @@ TEST_F(ProcessActions, MissingServiceProgramIsLoggedAndNeitherBlocksNorStopsTheL
     DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"uninstservice","path":"$PROGRAMDIR$\\none.exe","bWait":true})"));
     const std::wstring command = L"\"" + (scratch / L"app\\none.exe") + L"\" -u";
-    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>Uninstaller::UninstService:" + command,
-                                                          L"stagehand.exe=>RunHiddenProcess CreateProcess:2,cmd=" +
-                                                              command + L"\n"}));
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::wstring> {L"stagehand.exe=>Uninstaller::UninstService:" + command,
+                                          L"stagehand.exe=>RunHiddenProcess CreateProcess:2,cmd=" + command + L"\n"}));
     EXPECT_FALSE(RunHiddenProcess(L"\"" + (scratch / L"none.exe") + L"\"", true));
 }
 

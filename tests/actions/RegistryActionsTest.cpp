@@ -12,7 +12,7 @@ namespace {
 // A unique key under HKCU\Software, removed with its subtree at the end.
 class TestKey : public ScopedRegistryKey {
 public:
-    TestKey() : ScopedRegistryKey(HKEY_CURRENT_USER) {}
+    TestKey() : ScopedRegistryKey(HKEY_CURRENT_USER) { }
 };
 
 bool KeyExists(HKEY root, const std::wstring& path)
@@ -156,7 +156,8 @@ TEST_F(RegistryActions, WriteconfigRecordsTheShortcutFlagUnderTheComponentKey)
     component->bNoShortCut = true;
     EXPECT_TRUE(Run(R"({"action":"writeconfig"})"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, machineKey, L"bNoShortCut"), L"1");
-    EXPECT_TRUE(Run(R"({"action":"writereg","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":"Version","value":"$VERSIONCODE$"})"));
+    EXPECT_TRUE(
+        Run(R"({"action":"writereg","CLASS":"HKLM","KEY":"$REGKEY$","SUBKEY":"Version","value":"$VERSIONCODE$"})"));
     EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, machineKey, L"Version"), L"1.0.0.17");
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, machineKey.c_str());
 }
@@ -167,8 +168,9 @@ TEST_F(RegistryActions, TwoInstallTimeActionsOfOneRunStoreTheSameNumber)
     component->vecActions.push_back(ParseAction("{\"action\":\"writeinstalltime\",\"CLASS\":\"HKCU\",\"KEY\":\"" +
                                                 key.Json() + "\",\"SUBKEY\":\"InstallTime\",\"value\":\"x\"}"));
     component->vecActions.push_back(ParseAction(R"({"action":"mkdir","dirname":""})"));
-    host->components[1]->vecActions.push_back(ParseAction("{\"action\":\"writeinstalltime\",\"CLASS\":\"HKCU\",\"KEY\":\"" +
-                                                          key.Json() + "\\\\b\",\"SUBKEY\":\"InstallTime\"}"));
+    host->components[1]->vecActions.push_back(
+        ParseAction("{\"action\":\"writeinstalltime\",\"CLASS\":\"HKCU\",\"KEY\":\"" + key.Json() +
+                    "\\\\b\",\"SUBKEY\":\"InstallTime\"}"));
     auto executor = CreateInstaller("install", host);
     auto installer = std::dynamic_pointer_cast<Installer>(executor);
     ASSERT_TRUE(installer);
@@ -229,9 +231,8 @@ TEST_F(RegistryActions, DelregvalueDeletesTheValueOrLogsAMissingKey)
     DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"delregvalue","CLASS":"HKCU","KEY":"$REGKEY$\\none","SUBKEY":"x"})"));
     Json::StyledWriter writer;
-    EXPECT_EQ(capture.Lines(),
-              std::vector<std::wstring>{WidenAscii("stagehand.exe=>delregkey RegOpenKeyExA:2,key=" +
-                                                   writer.write(*last) + "\n")});
+    EXPECT_EQ(capture.Lines(), std::vector<std::wstring> {WidenAscii(
+                                   "stagehand.exe=>delregkey RegOpenKeyExA:2,key=" + writer.write(*last) + "\n")});
 }
 
 TEST(BaseOperation, SetRegValueStoresTheTerminatorAndRecursiveDeleteRemovesTheTree)
@@ -252,8 +253,8 @@ TEST(BaseOperation, SetRegValueStoresTheTerminatorAndRecursiveDeleteRemovesTheTr
 
     DebugCapture capture;
     EXPECT_FALSE(BaseOperation::RegDeleteKeyRecursive(key.Path(), HKEY_CURRENT_USER));
-    EXPECT_EQ(capture.Lines(), std::vector<std::wstring>{L"BaseOperation::RegDeleteKeyRecursive() RegOpenKey key:'" +
-                                                         key.Path() + L"' error:2"});
+    EXPECT_EQ(capture.Lines(), std::vector<std::wstring> {L"BaseOperation::RegDeleteKeyRecursive() RegOpenKey key:'" +
+                                                          key.Path() + L"' error:2"});
     EXPECT_FALSE(BaseOperation::RegDeleteKeyRecursive(L"", HKEY_CURRENT_USER));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software"));
 }

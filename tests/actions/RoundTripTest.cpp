@@ -37,20 +37,26 @@ TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
     ::RegCloseKey(created);
 
     auto host = std::make_shared<FakeHost>();
-    host->AddComponent("Larkspur", {
-        "{\"action\":\"deletedesktop\",\"name\":\"" + name + "\"}",
-        "{\"action\":\"desktop\",\"name\":\"" + name + "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"\","
-        "\"icon\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}",
-        "{\"action\":\"quickstart\",\"name\":\"" + name + "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"\","
-        "\"icon\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
-        "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\","
-        "\"params\":\"\",\"icon\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
-        "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\Uninstall Larkspur.lnk\","
-        "\"dst\":\"$PROGRAMDIR$\\\\uninst.exe\",\"params\":\"\",\"icon\":\"$PROGRAMDIR$\\\\uninst.exe\",\"pin\":\"\"}",
-        "{\"action\":\"addfirewall\",\"name\":\"Larkspur\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"type\":\"\"}",
-        "{\"action\":\"setfileassociation\",\"ext\":\"" + ext + "\",\"app_key\":\"" + appKey +
-            "\",\"app_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"icon_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\","
-            "\"description\":\"Larkspur package\",\"command_name\":\"Larkspur package\",\"strCommandArg\":\"\"}"});
+    host->AddComponent(
+        "Larkspur",
+        {"{\"action\":\"deletedesktop\",\"name\":\"" + name + "\"}",
+         "{\"action\":\"desktop\",\"name\":\"" + name +
+             "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"\","
+             "\"icon\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}",
+         "{\"action\":\"quickstart\",\"name\":\"" + name +
+             "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"\","
+             "\"icon\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
+         "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name +
+             "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\","
+             "\"params\":\"\",\"icon\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
+         "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name +
+             "\\\\Uninstall Larkspur.lnk\","
+             "\"dst\":\"$PROGRAMDIR$\\\\uninst.exe\",\"params\":\"\",\"icon\":\"$PROGRAMDIR$\\\\uninst.exe\",\"pin\":"
+             "\"\"}",
+         "{\"action\":\"addfirewall\",\"name\":\"Larkspur\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"type\":\"\"}",
+         "{\"action\":\"setfileassociation\",\"ext\":\"" + ext + "\",\"app_key\":\"" + appKey +
+             "\",\"app_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"icon_path\":\"$PROGRAMDIR$\\\\Larkspur.exe\","
+             "\"description\":\"Larkspur package\",\"command_name\":\"Larkspur package\",\"strCommandArg\":\"\"}"});
     host->components[0]->strInstallDir = Utf8(product);
     auto installer = CreateInstaller("install", host);
     ASSERT_NE(dynamic_cast<InstallerForWin7*>(installer.get()), nullptr);
@@ -70,15 +76,15 @@ TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
 
     auto uninstallHost = std::make_shared<FakeHost>();
     uninstallHost->uninstall = true;
-    uninstallHost->AddComponent("Larkspur", {
-        "{\"action\":\"unpin\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"option\":\"taskbarunpin\"}",
-        "{\"action\":\"desktop\",\"name\":\"" + name + "\"}",
-        "{\"action\":\"quickstart\",\"name\":\"" + name + "\",\"pin\":\"need\"}",
-        "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\Larkspur.lnk\",\"pin\":\"need\"}",
-        "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\Uninstall Larkspur.lnk\"}",
-        "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\\"}",
-        "{\"action\":\"removefirewall\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}",
-        "{\"action\":\"removefileassociation\",\"ext\":\"" + ext + "\",\"app_key\":\"" + appKey + "\"}"});
+    uninstallHost->AddComponent(
+        "Larkspur", {"{\"action\":\"unpin\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"option\":\"taskbarunpin\"}",
+                     "{\"action\":\"desktop\",\"name\":\"" + name + "\"}",
+                     "{\"action\":\"quickstart\",\"name\":\"" + name + "\",\"pin\":\"need\"}",
+                     "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\Larkspur.lnk\",\"pin\":\"need\"}",
+                     "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\Uninstall Larkspur.lnk\"}",
+                     "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + name + "\\\\\"}",
+                     "{\"action\":\"removefirewall\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}",
+                     "{\"action\":\"removefileassociation\",\"ext\":\"" + ext + "\",\"app_key\":\"" + appKey + "\"}"});
     uninstallHost->components[0]->strInstallDir = Utf8(product);
     EXPECT_TRUE(CreateInstaller("uninstall", uninstallHost)->ProcessList());
 

@@ -21,8 +21,7 @@ using VerbCall = std::pair<std::wstring, std::wstring>;
 
 // An executor variant whose verbs are recorded instead of run (unless
 // runVerbs) and whose lookups fail as configured.
-template <typename Base>
-class Probed : public Base {
+template <typename Base> class Probed : public Base {
 public:
     using Base::Base;
     SpecialFolder GetSpecialFolder(int csidl) const override

@@ -74,8 +74,8 @@ TEST_F(Shortcuts, DesktopLinkCarriesTargetArgumentsIconCommentAndWorkingFolderAn
                                "{\"action\":\"desktop\",\"name\":\"" + Utf8(name) +
                                    "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"params\":\"-from=desktop\","
                                    "\"icon\":\"$PROGRAMDIR$\\\\app.ico\"}"));
-    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>CreateMyDesktop begin",
-                                                          L"stagehand.exe=>CreateMyDesktop middle"}));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>CreateMyDesktop begin",
+                                                           L"stagehand.exe=>CreateMyDesktop middle"}));
     LinkInfo info = ReadLink(link);
     ASSERT_TRUE(info.loaded);
     EXPECT_EQ(info.target, target);
@@ -92,7 +92,7 @@ TEST_F(Shortcuts, DesktopLinkCarriesTargetArgumentsIconCommentAndWorkingFolderAn
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMyDesktop,
                                  "{\"action\":\"desktop\",\"name\":\"" + Utf8(name) + "\"}"));
     EXPECT_FALSE(Exists(link));
-    EXPECT_EQ(removal.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>deldesktop DeleteShortCut path:" + link}));
+    EXPECT_EQ(removal.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>deldesktop DeleteShortCut path:" + link}));
 }
 
 TEST_F(Shortcuts, DesktopRespectsTheAnswerAndIgnoresParamsAndIconThatAreNotTexts)
@@ -105,7 +105,7 @@ TEST_F(Shortcuts, DesktopRespectsTheAnswerAndIgnoresParamsAndIconThatAreNotTexts
     {
         DebugCapture capture;
         EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMyDesktop, action));
-        EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>CreateMyDesktop begin"}));
+        EXPECT_EQ(capture.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>CreateMyDesktop begin"}));
         EXPECT_FALSE(Exists(link));
     }
     host->installParam->bDesktop = true;
@@ -120,13 +120,14 @@ TEST_F(Shortcuts, DesktopFailuresAreDebugLinesWithTheAction)
 {
     Probed<InstallerForWin7> installer(host);
     const std::string action = "{\"action\":\"desktop\",\"name\":\"x\",\"path\":\"C:\\\\x.exe\"}";
-    const std::wstring styled = L"{\n   \"action\" : \"desktop\",\n   \"name\" : \"x\",\n   \"path\" : \"C:\\\\x.exe\"\n}\n";
+    const std::wstring styled =
+        L"{\n   \"action\" : \"desktop\",\n   \"name\" : \"x\",\n   \"path\" : \"C:\\\\x.exe\"\n}\n";
     installer.failLocation.insert(CSIDL_COMMON_DESKTOPDIRECTORY);
     {
         DebugCapture capture;
         EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMyDesktop, action));
-        EXPECT_TRUE(capture.Contains(L"stagehand.exe=>desktop SHGetSpecialFolderLocation:-2147024809,key=" + styled +
-                                     L"\n"));
+        EXPECT_TRUE(
+            capture.Contains(L"stagehand.exe=>desktop SHGetSpecialFolderLocation:-2147024809,key=" + styled + L"\n"));
     }
     installer.failLocation.clear();
     installer.failPath.insert(CSIDL_COMMON_DESKTOPDIRECTORY);
@@ -151,15 +152,16 @@ TEST_F(Shortcuts, QuickstartOnWindows7ReplacesTheOlderPinnedCopyThenUnpinsAndPin
     const std::wstring pinned = Remember(quick + L"\\User Pinned\\TaskBar\\" + name + L".lnk");
     Touch(pinned);
     DebugCapture capture;
-    EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart,
-                               "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) +
-                                   "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}"));
+    EXPECT_TRUE(
+        Run<Installer>(installer, &Installer::CreateQuickstart,
+                       "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) +
+                           "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}"));
     EXPECT_EQ(ReadLink(link).target, target);
     EXPECT_FALSE(Exists(pinned));
-    EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"taskbarunpin", link}, {L"TaskbarPin", link}}));
-    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>CreateQuickstart begin",
-                                                          L"stagehand.exe=>CreateQuickstart middle",
-                                                          L"stagehand.exe=>CreateQuickstart lnk_fullpath=" + link}));
+    EXPECT_EQ(installer.verbs, (std::vector<VerbCall> {{L"taskbarunpin", link}, {L"TaskbarPin", link}}));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>CreateQuickstart begin",
+                                                           L"stagehand.exe=>CreateQuickstart middle",
+                                                           L"stagehand.exe=>CreateQuickstart lnk_fullpath=" + link}));
 }
 
 TEST_F(Shortcuts, QuickstartChecklistPinsTheExistingLinkAndFallsBackWhenItIsMissing)
@@ -174,13 +176,13 @@ TEST_F(Shortcuts, QuickstartChecklistPinsTheExistingLinkAndFallsBackWhenItIsMiss
                              "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\\\\" +
                              Utf8(name);
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart, base + "Old\"}"));
-    EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"taskbarunpin", other}, {L"TaskbarPin", other}}));
+    EXPECT_EQ(installer.verbs, (std::vector<VerbCall> {{L"taskbarunpin", other}, {L"TaskbarPin", other}}));
     EXPECT_FALSE(Exists(pinnedOther));
     EXPECT_TRUE(Exists(link));
 
     installer.verbs.clear();
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart, base + "Gone\"}"));
-    EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"taskbarunpin", link}, {L"TaskbarPin", link}}));
+    EXPECT_EQ(installer.verbs, (std::vector<VerbCall> {{L"taskbarunpin", link}, {L"TaskbarPin", link}}));
 }
 
 TEST_F(Shortcuts, QuickstartWithoutPinOrWithoutTheAnswerPinsNothing)
@@ -214,8 +216,8 @@ TEST_F(Shortcuts, MenuCreatesItsFolderAndPinsToTheStartMenu)
     EXPECT_EQ(info.target, target);
     EXPECT_EQ(info.arguments, L"-m");
     EXPECT_FALSE(Exists(pinned));
-    EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"startunpin", link}, {L"StartPin", link}}));
-    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>CreateMenuSC lnk_fullpath=" + link}));
+    EXPECT_EQ(installer.verbs, (std::vector<VerbCall> {{L"startunpin", link}, {L"StartPin", link}}));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>CreateMenuSC lnk_fullpath=" + link}));
 
     // The uninstall's two passes: links, then the folder once it is empty.
     host->uninstall = true;
@@ -224,11 +226,12 @@ TEST_F(Shortcuts, MenuCreatesItsFolderAndPinsToTheStartMenu)
     const std::wstring userLink = Remember(userFolder + L"\\Larkspur.lnk");
     Touch(userLink);
     const std::string folderAction = "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\\"}";
-    EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMenuSC,
-                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\Larkspur.lnk\"}"));
+    EXPECT_TRUE(
+        Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMenuSC,
+                         "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\Larkspur.lnk\"}"));
     EXPECT_FALSE(Exists(link));
     EXPECT_FALSE(Exists(userLink));
-    EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall>{{L"startunpin", link},
+    EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall> {{L"startunpin", link},
                                                          {L"taskbarunpin", link},
                                                          {L"startunpin", userLink},
                                                          {L"taskbarunpin", userLink}}));
@@ -251,8 +254,9 @@ TEST_F(Shortcuts, MenuChecklistPinsTheNamedLinkAndAFolderThatCannotBeMadeIsLogge
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMenuSC,
                                "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) +
                                    "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\","
-                                   "\"checklist\":\"$STARTMENU$\\\\" + Utf8(name) + "\\\\Old.lnk\"}"));
-    EXPECT_EQ(installer.verbs, (std::vector<VerbCall>{{L"startunpin", existing}, {L"StartPin", existing}}));
+                                   "\"checklist\":\"$STARTMENU$\\\\" +
+                                   Utf8(name) + "\\\\Old.lnk\"}"));
+    EXPECT_EQ(installer.verbs, (std::vector<VerbCall> {{L"startunpin", existing}, {L"StartPin", existing}}));
     ::DeleteFileW((folder + L"\\Larkspur.lnk").c_str());
     ::DeleteFileW(existing.c_str());
     ::RemoveDirectoryW(folder.c_str());
@@ -261,8 +265,9 @@ TEST_F(Shortcuts, MenuChecklistPinsTheNamedLinkAndAFolderThatCannotBeMadeIsLogge
     const std::wstring blocker = scratch.Path() + L"blocker";
     Touch(blocker);
     DebugCapture capture;
-    EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateMenuSC,
-                               "{\"action\":\"menu\",\"path\":" + Quoted(blocker + L"\\sub\\x.lnk") + ",\"dst\":\"a\"}"));
+    EXPECT_TRUE(
+        Run<Installer>(installer, &Installer::CreateMenuSC,
+                       "{\"action\":\"menu\",\"path\":" + Quoted(blocker + L"\\sub\\x.lnk") + ",\"dst\":\"a\"}"));
     auto lines = capture.Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind(L"stagehand.exe=>menu_Win7 create_directories :", 0), 0u) << lines[0];
@@ -283,15 +288,16 @@ TEST_F(Shortcuts, DeleteDesktopDuringInstallTouchesOnlyTheUsersDesktop)
     EXPECT_TRUE(Exists(common));
 
     DebugCapture capture;
-    Run<Installer>(installer, &Installer::DeleteDesktop, "{\"action\":\"deletedesktop\",\"name\":\"" + Utf8(name) + "\"}");
-    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>deldesktop DeleteShortCut path:" + mine,
-                                                          L"stagehand.exe=>InstallTools::DeleteShortCut :2",
-                                                          L",file=" + mine + L"\n"}));
+    Run<Installer>(installer, &Installer::DeleteDesktop,
+                   "{\"action\":\"deletedesktop\",\"name\":\"" + Utf8(name) + "\"}");
+    EXPECT_EQ(capture.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>deldesktop DeleteShortCut path:" + mine,
+                                                           L"stagehand.exe=>InstallTools::DeleteShortCut :2",
+                                                           L",file=" + mine + L"\n"}));
     installer.failLocation.insert(CSIDL_DESKTOP);
     DebugCapture failed;
     Run<Installer>(installer, &Installer::DeleteDesktop, "{\"action\":\"deletedesktop\",\"name\":\"n\"}");
-    EXPECT_EQ(failed.Lines(),
-              (std::vector<std::wstring>{L"stagehand.exe=>deldesktop SHGetSpecialFolderLocation:-2147024809,name=n\n"}));
+    EXPECT_EQ(failed.Lines(), (std::vector<std::wstring> {
+                                  L"stagehand.exe=>deldesktop SHGetSpecialFolderLocation:-2147024809,name=n\n"}));
 }
 
 TEST_F(Shortcuts, UninstallQuickstartUnpinsThenDeletesAndUnpinRunsTheGivenVerb)
@@ -303,7 +309,7 @@ TEST_F(Shortcuts, UninstallQuickstartUnpinsThenDeletesAndUnpinRunsTheGivenVerb)
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteQuickstart,
                                  "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) + "\",\"pin\":\"need\"}"));
     EXPECT_FALSE(Exists(link));
-    EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall>{{L"taskbarunpin", link}, {L"startunpin", link}}));
+    EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall> {{L"taskbarunpin", link}, {L"startunpin", link}}));
 
     uninstaller.verbs.clear();
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::Unpin,
@@ -312,7 +318,7 @@ TEST_F(Shortcuts, UninstallQuickstartUnpinsThenDeletesAndUnpinRunsTheGivenVerb)
     // Without a verb the shell would start the program: nothing runs.
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::Unpin,
                                  "{\"action\":\"unpin\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\"}"));
-    EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall>{{L"taskbarunpin", target}}));
+    EXPECT_EQ(uninstaller.verbs, (std::vector<VerbCall> {{L"taskbarunpin", target}}));
 }
 
 TEST_F(Shortcuts, UninstallMenuPassWithoutItsFolderIsSkippedInsteadOfReachingTheDriveRoot)
@@ -326,7 +332,7 @@ TEST_F(Shortcuts, UninstallMenuPassWithoutItsFolderIsSkippedInsteadOfReachingThe
     EXPECT_TRUE(Run<Uninstaller>(uninstaller, &Uninstaller::DeleteMenuSC,
                                  "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + Utf8(name) + ".lnk\"}"));
     EXPECT_EQ(capture.Lines(),
-              (std::vector<std::wstring>{L"stagehand.exe=>delmenu_win7 SHGetSpecialFolderLocation :-2147024809\n"}));
+              (std::vector<std::wstring> {L"stagehand.exe=>delmenu_win7 SHGetSpecialFolderLocation :-2147024809\n"}));
     EXPECT_FALSE(Exists(userLink));
     EXPECT_EQ(uninstaller.verbs.size(), 2u);
 }

@@ -46,11 +46,12 @@ TEST_F(ShortcutsXP, LinksAreMadeAndRemovedAndNothingIsPinned)
     Touch(pinnedStart);
 
     const std::string n = Utf8(name);
-    auto component = host->AddComponent("Larkspur", {
-        "{\"action\":\"quickstart\",\"name\":\"" + n +
-            "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
-        "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n +
-            "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}"});
+    auto component = host->AddComponent(
+        "Larkspur",
+        {"{\"action\":\"quickstart\",\"name\":\"" + n +
+             "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}",
+         "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n +
+             "\\\\Larkspur.lnk\",\"dst\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\",\"checklist\":\"\"}"});
     component->strInstallDir = Utf8(product);
     auto installer = CreateInstaller("install", host);
     ASSERT_NE(dynamic_cast<InstallerForXP*>(installer.get()), nullptr);
@@ -65,10 +66,10 @@ TEST_F(ShortcutsXP, LinksAreMadeAndRemovedAndNothingIsPinned)
 
     auto uninstallHost = std::make_shared<FakeHost>();
     uninstallHost->uninstall = true;
-    uninstallHost->AddComponent("Larkspur", {"{\"action\":\"quickstart\",\"name\":\"" + n + "\"}",
-                                             "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n +
-                                                 "\\\\Larkspur.lnk\"}",
-                                             "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n + "\\\\\"}"});
+    uninstallHost->AddComponent("Larkspur",
+                                {"{\"action\":\"quickstart\",\"name\":\"" + n + "\"}",
+                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n + "\\\\Larkspur.lnk\"}",
+                                 "{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\" + n + "\\\\\"}"});
     auto uninstaller = CreateInstaller("uninstall", uninstallHost);
     ASSERT_NE(dynamic_cast<UninstallerForXP*>(uninstaller.get()), nullptr);
     EXPECT_TRUE(uninstaller->ProcessList());
@@ -90,8 +91,8 @@ TEST_F(ShortcutsXP, LookupFailuresStopThePassWithTheirLines)
     uninstaller.DeleteMenuSC(ParseAction("{\"action\":\"menu\",\"path\":\"$STARTMENU$\\\\x.lnk\"}"), result);
     uninstaller.DeleteQuickstart(ParseAction("{\"action\":\"quickstart\",\"name\":\"x\"}"), result);
     EXPECT_EQ(capture.Lines(),
-              (std::vector<std::wstring>{L"stagehand.exe=>delmenu_xp SHGetPathFromIDList error",
-                                         L"stagehand.exe=>delmenu_xp SHGetSpecialFolderLocation :-2147024809\n",
-                                         L"stagehand.exe=>delquickstart_xp SHGetPathFromIDList error"}));
+              (std::vector<std::wstring> {L"stagehand.exe=>delmenu_xp SHGetPathFromIDList error",
+                                          L"stagehand.exe=>delmenu_xp SHGetSpecialFolderLocation :-2147024809\n",
+                                          L"stagehand.exe=>delquickstart_xp SHGetPathFromIDList error"}));
     EXPECT_TRUE(uninstaller.verbs.empty());
 }

@@ -69,4 +69,3 @@ std::set<std::wstring> TreeOf(const std::wstring& folder)
 {
     return ListFolderTree(folder);
 }
-

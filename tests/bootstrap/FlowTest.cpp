@@ -12,7 +12,7 @@ namespace {
 class NoSplash : public iSplash {
 public:
     bool ShowSplash(const std::wstring&) override { return false; }
-    void CloseSplash() override {}
+    void CloseSplash() override { }
 };
 
 std::wstring EngineLine(const std::wstring& cmdLine)
@@ -77,8 +77,7 @@ TEST(EngineCommandLine, MissingOrEmptyChannelTakesTheBuiltInText)
 
 TEST(EngineCommandLine, LanguageStaysChineseAndTheUserValueFollows)
 {
-    EXPECT_EQ(EngineLine(L"-language=en_US"),
-              kEngine + L" -channelid=" + Utf16(kDefaultChannel) + L" -language=en_US");
+    EXPECT_EQ(EngineLine(L"-language=en_US"), kEngine + L" -channelid=" + Utf16(kDefaultChannel) + L" -language=en_US");
 }
 
 TEST(EngineCommandLine, EmptyCommandLineEndsWithASpace)
@@ -93,8 +92,7 @@ TEST(EngineCommandLine, WithoutAChannelResourceTheSwitchIsLeftOut)
     NoSplash splash;
     CBootstrap bootstrap(::GetModuleHandleW(nullptr), splash);  // the test has no resource 112
     bootstrap.ReadSwitches(L"-x");
-    EXPECT_EQ(bootstrap.EngineCommandLine(L"C:\\W\\"),
-              L"\"C:\\W\\Setup\\stagehand.exe\" -install -language=zh_CN -x");
+    EXPECT_EQ(bootstrap.EngineCommandLine(L"C:\\W\\"), L"\"C:\\W\\Setup\\stagehand.exe\" -install -language=zh_CN -x");
 }
 
 TEST(Switches, SilentAndVerySilentInAnyCaseOrPrefix)
@@ -149,8 +147,7 @@ TEST(Resources, SetupCarriesItsManifestPicturesAndTables)
     for (int id : {IDR_SPLASH_PNG, IDR_PNG_2, IDR_PNG_3, IDR_PNG_4}) {
         HRSRC png = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
         ASSERT_TRUE(png) << id;
-        EXPECT_EQ(std::string(static_cast<const char*>(::LockResource(::LoadResource(module, png))), 4),
-                  "\x89PNG");
+        EXPECT_EQ(std::string(static_cast<const char*>(::LockResource(::LoadResource(module, png))), 4), "\x89PNG");
     }
     for (int id : {IDR_HEAD_ARCHIVE, IDR_BODY_ARCHIVE, IDR_CHANNEL_TEXT})
         EXPECT_TRUE(::FindResourceW(module, MAKEINTRESOURCEW(id), L"BINARY")) << id;

@@ -19,7 +19,8 @@ TEST(LanguageStrings, ShippedTableHasBothStringsForEachLanguage)
     const wchar_t* prompts[][2] = {
         {L"en_US", L"Larkspur setup wizard is still running. Please quit and retry."},
         {L"zh_CN", L"\u5b89\u88c5/\u5378\u8f7d\u7a0b\u5e8f\u5df2\u7ecf\u5728\u8fd0\u884c"},
-        {L"vi_VN", L"H\u1ed7 tr\u1ee3 c\u00e0i \u0111\u1eb7t Quayside \u0111ang ch\u1ea1y. H\u00e3y tho\u00e1t v\u00e0 th\u1eed l\u1ea1i"},
+        {L"vi_VN", L"H\u1ed7 tr\u1ee3 c\u00e0i \u0111\u1eb7t Quayside \u0111ang ch\u1ea1y. H\u00e3y tho\u00e1t v\u00e0 "
+                   L"th\u1eed l\u1ea1i"},
         {L"id_ID", L"Install/Uninstallasi sedang berlangsung"},
         {L"zh_TW", L"\u5b89\u88dd/\u5378\u8f09\u7a0b\u5f0f\u5df2\u7d93\u5728\u904b\u884c"},
     };
@@ -71,8 +72,10 @@ TEST(LanguageStrings, DuplicatesEmptyTextsAndOddSiblings)
         "</Strings>\n";
     CLanguageTable table;
     table.LoadFromXml(xml, L"en_US");
-    std::map<std::wstring, std::wstring> expected = {
-        {L"A", L"third"}, {L"B", L"\u00e9"}, {L"EMPTY", L""}, {L"N", L"any child name & entities"}};
+    std::map<std::wstring, std::wstring> expected = {{L"A", L"third"},
+                                                     {L"B", L"\u00e9"},
+                                                     {L"EMPTY", L""},
+                                                     {L"N", L"any child name & entities"}};
     EXPECT_EQ(table.Strings(), expected);
 }
 

@@ -41,8 +41,12 @@ protected:
 };
 
 const std::set<std::wstring> kBody = {
-    L"Setup\\Assembly\\", L"Setup\\Assembly\\bin\\", L"Setup\\Assembly\\bin\\app.txt", L"Setup\\Assembly\\data\\",
-    L"Setup\\Assembly\\data\\empty.dat", L"Setup\\Assembly\\data\\nested\\",
+    L"Setup\\Assembly\\",
+    L"Setup\\Assembly\\bin\\",
+    L"Setup\\Assembly\\bin\\app.txt",
+    L"Setup\\Assembly\\data\\",
+    L"Setup\\Assembly\\data\\empty.dat",
+    L"Setup\\Assembly\\data\\nested\\",
     L"Setup\\Assembly\\data\\nested\\config.ini",
 };
 const char kBodyFiles[] = "bin\\app.txt|data\\empty.dat|data\\nested\\config.ini";
@@ -112,8 +116,10 @@ TEST(SetupRun, SilentRunUnpacksStartsTheEngineAndPassesItsExitCode)
     EXPECT_EQ(bootstrap.finishBin, "");
 
     auto record = temp.EngineRecord();
-    EXPECT_EQ(Utf16(record["cmdline"]), L"\"" + bootstrap.workFolder + L"Setup\\stagehand.exe\" -install -language=zh_CN"
-                                            L" -channelid=" + Utf16(kDefaultChannel) + L" -verysilent");
+    EXPECT_EQ(Utf16(record["cmdline"]), L"\"" + bootstrap.workFolder +
+                                            L"Setup\\stagehand.exe\" -install -language=zh_CN"
+                                            L" -channelid=" +
+                                            Utf16(kDefaultChannel) + L" -verysilent");
     EXPECT_EQ(Utf16(record["cwd"]) + L"\\", bootstrap.workFolder);
     EXPECT_EQ(record["finish"], "1");
     EXPECT_EQ(record["files"], kBodyFiles);
@@ -187,7 +193,8 @@ TEST(SetupProcess, SilentRunEndToEnd)
     std::wstring folder = Utf16(record["folder"]);
     ASSERT_EQ(folder.compare(0, temp.Temp().size() + 6, temp.Temp() + L"Setup\\"), 0);
     std::wstring workFolder = FileSystem::GetParentPath(folder.c_str());
-    EXPECT_EQ(Utf16(record["cmdline"]), L"\"" + workFolder + L"Setup\\stagehand.exe\" -install -language=zh_CN"
+    EXPECT_EQ(Utf16(record["cmdline"]), L"\"" + workFolder +
+                                            L"Setup\\stagehand.exe\" -install -language=zh_CN"
                                             L" -channelid=ABC -verysilent -channelid=ABC");
     EXPECT_EQ(record["splash"], "0");
     EXPECT_EQ(record["finish"], "1");

@@ -10,7 +10,7 @@ RECT WorkAreaNearOrigin()
 {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
-    ::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTONEAREST), &info);
+    ::GetMonitorInfoW(::MonitorFromPoint(POINT {0, 0}, MONITOR_DEFAULTTONEAREST), &info);
     return info.rcWork;
 }
 
@@ -111,8 +111,7 @@ TEST(Splash, PictureWindowIsCentredUnfocusedAndGoesWithItsThread)
     EXPECT_EQ(static_cast<DWORD>(style) & (WS_POPUP | WS_DISABLED | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION),
               static_cast<DWORD>(WS_POPUP | WS_DISABLED | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
     LONG exStyle = ::GetWindowLongW(window, GWL_EXSTYLE);
-    EXPECT_EQ(exStyle & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW),
-              WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW);
+    EXPECT_EQ(exStyle & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW), WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW);
     EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);
     EXPECT_NE(::GetForegroundWindow(), window);
     EXPECT_EQ(::GetForegroundWindow(), before);

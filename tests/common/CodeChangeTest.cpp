@@ -29,7 +29,8 @@ TEST(CodeChange, Utf8AndUtf16RoundTripIncludingSurrogatePairs)
 
 TEST(CodeChange, InvalidUtf8BecomesReplacementCharacters)
 {
-    std::wstring result = CCodeChange::StringUTF8toUTF16("a\xFF" "b\xC3");
+    std::wstring result = CCodeChange::StringUTF8toUTF16("a\xFF"
+                                                         "b\xC3");
     ASSERT_FALSE(result.empty());
     EXPECT_EQ(result.front(), L'a');
     EXPECT_NE(result.find(L'b'), std::wstring::npos);

@@ -12,8 +12,7 @@ std::mutex g_lock;
 std::vector<std::wstring> g_records;
 }  // namespace
 
-extern "C" __declspec(dllexport) int WINAPI XLogV(int level, const wchar_t* tag, const wchar_t* format,
-                                                  va_list args)
+extern "C" __declspec(dllexport) int WINAPI XLogV(int level, const wchar_t* tag, const wchar_t* format, va_list args)
 {
     wchar_t buffer[2048] = {};
     _vsnwprintf(buffer, 2047, format, args);
@@ -22,9 +21,9 @@ extern "C" __declspec(dllexport) int WINAPI XLogV(int level, const wchar_t* tag,
     return 0;
 }
 
-extern "C" __declspec(dllexport) void WINAPI VelDebugReport() {}
-extern "C" __declspec(dllexport) void WINAPI XLogAddIndent() {}
-extern "C" __declspec(dllexport) void WINAPI GetLogController2() {}
+extern "C" __declspec(dllexport) void WINAPI VelDebugReport() { }
+extern "C" __declspec(dllexport) void WINAPI XLogAddIndent() { }
+extern "C" __declspec(dllexport) void WINAPI GetLogController2() { }
 
 // Copies the records, joined by "\n", into the buffer; returns the needed size.
 extern "C" __declspec(dllexport) int WINAPI FakeVellogTake(wchar_t* out, int capacity)

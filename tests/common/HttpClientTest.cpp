@@ -140,8 +140,8 @@ TEST(HttpPost, AnErrorPageIsReturnedLikeAnyBody)
 
 TEST(HttpPost, FailuresGiveEmptyText)
 {
-    EXPECT_EQ(HttpPost("http://127.0.0.1", "x"), "");        // no path: nothing sent
-    EXPECT_EQ(HttpPost("gopher://127.0.0.1/x", "x"), "");    // no usable scheme
+    EXPECT_EQ(HttpPost("http://127.0.0.1", "x"), "");      // no path: nothing sent
+    EXPECT_EQ(HttpPost("gopher://127.0.0.1/x", "x"), "");  // no usable scheme
     // A port where nobody listens.
     EXPECT_EQ(HttpPost("http://127.0.0.1:9/x", "x"), "");
 }

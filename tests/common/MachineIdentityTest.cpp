@@ -78,9 +78,9 @@ TEST(MachineIdentity, OnlyPciAdaptersWithAcceptedMediaQualify)
 {
     FakeAdapters fake;
     DWORD one = 1, r1900 = 1900, r1901 = 1901;
-    fake.Add(WidenAscii(kA), L"ROOT\\VIRTUAL\\0000", &one, nullptr);           // virtual
-    fake.Add(WidenAscii(kB), L"PCI\\VEN_8086&DEV_100E\\1", nullptr, &r1901);    // wrong resource id
-    fake.Add(WidenAscii(kC), L"PCI\\VEN_10EC&DEV_8168\\2", nullptr, &r1900);    // qualifies
+    fake.Add(WidenAscii(kA), L"ROOT\\VIRTUAL\\0000", &one, nullptr);          // virtual
+    fake.Add(WidenAscii(kB), L"PCI\\VEN_8086&DEV_100E\\1", nullptr, &r1901);  // wrong resource id
+    fake.Add(WidenAscii(kC), L"PCI\\VEN_10EC&DEV_8168\\2", nullptr, &r1900);  // qualifies
     auto list = AdapterList({{kA, {1, 1, 1, 1, 1, 1}}, {kB, {2, 2, 2, 2, 2, 2}}, {kC, {0x0a, 0xff, 3, 3, 3, 3}}});
     EXPECT_EQ(MacAddressFromAdapters(list.data()), "0aff03030303");
 
@@ -102,8 +102,8 @@ TEST(MachineIdentity, MediaSubTypeDecidesBeforeTheResourceId)
 {
     FakeAdapters fake;
     DWORD two = 2, one = 1, r1803 = 1803;
-    fake.Add(WidenAscii(kA), L"PCI\\X", &two, &r1803);   // rejected: the first value exists
-    fake.Add(WidenAscii(kB), L"PCI\\Y", &one, nullptr);  // qualifies
+    fake.Add(WidenAscii(kA), L"PCI\\X", &two, &r1803);     // rejected: the first value exists
+    fake.Add(WidenAscii(kB), L"PCI\\Y", &one, nullptr);    // qualifies
     fake.Add(WidenAscii(kC), L"PCI\\Z", nullptr, &r1803);  // also qualifies, but comes later
     auto list = AdapterList({{kA, {9, 9, 9, 9, 9, 9}}, {kB, {0xbb, 1, 2, 3, 4, 5}}, {kC, {0xcc, 1, 2, 3, 4, 5}}});
     EXPECT_EQ(MacAddressFromAdapters(list.data()), "bb0102030405");

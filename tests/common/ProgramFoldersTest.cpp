@@ -33,9 +33,10 @@ TEST(ProgramFolders, FindsTheTopmostMissingFolderAndTellsProgramFilesApart)
     ASSERT_FALSE(pf.empty());
     EXPECT_TRUE(ProgramFolders::IsUnderProgramFiles(pf + L"\\Orbisoft"));
     std::wstring upper = pf;
-    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    for (auto& c : upper)
+        c = static_cast<wchar_t>(towupper(c));
     EXPECT_TRUE(ProgramFolders::IsUnderProgramFiles(upper + L"\\Orbisoft"));
-    EXPECT_FALSE(ProgramFolders::IsUnderProgramFiles(pf));          // the folder itself is not inside it
+    EXPECT_FALSE(ProgramFolders::IsUnderProgramFiles(pf));            // the folder itself is not inside it
     EXPECT_FALSE(ProgramFolders::IsUnderProgramFiles(pf + L"x\\y"));  // "Program Filesx" is another folder
     EXPECT_FALSE(ProgramFolders::IsUnderProgramFiles(L"C:\\Custom Apps\\Orbisoft"));
 }

@@ -65,8 +65,8 @@ public:
     HWND Window() const { return m_window; }
 
 private:
-    std::atomic<HWND> m_window{nullptr};
-    std::atomic<bool> m_stop{false};
+    std::atomic<HWND> m_window {nullptr};
+    std::atomic<bool> m_stop {false};
     std::thread m_thread;
 };
 

@@ -60,7 +60,7 @@ TEST(CheckInstallPathTest, ALeftOverProbeFolderDoesNotMakeEveryCheckFail)
     EXPECT_TRUE(CheckInstallPath(folder, code)) << NarrowAscii(code);
     EXPECT_EQ(code, L"");
     std::set<std::wstring> left = ListFolderTree(folder + L"\\");
-    EXPECT_EQ(left, (std::set<std::wstring>{std::wstring(kProbeFolderName) + L"\\"}));
+    EXPECT_EQ(left, (std::set<std::wstring> {std::wstring(kProbeFolderName) + L"\\"}));
 }
 
 TEST(CheckInstallPathTest, LengthLimitsDependOnTheLastPart)

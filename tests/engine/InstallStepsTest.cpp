@@ -31,7 +31,8 @@ struct ScriptedUi {
     {
         std::vector<std::string> types;
         for (const auto& message : seen)
-            types.push_back(message["type"].asString() + (message.isMember("action") ? ":" + message["action"].asString() : ""));
+            types.push_back(message["type"].asString() +
+                            (message.isMember("action") ? ":" + message["action"].asString() : ""));
         return types;
     }
 };
@@ -44,7 +45,6 @@ SetupListPtr Component(const std::string& name, const std::string& dir)
     record->strInstallDir = dir;
     return record;
 }
-
 
 class InstallSteps : public ::testing::Test {
 protected:
@@ -61,7 +61,7 @@ TEST_F(InstallSteps, SkipSelectSkipsTheFolderQuestion)
     ScriptedUi ui;
     ui.Attach(manager);
     manager->AskInstallPath();
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:skip", "changestatus"}));
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:skip", "changestatus"}));
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
 }
 
@@ -85,7 +85,8 @@ TEST_F(InstallSteps, FolderQuestionProposesTheApplicationFolderAndLoopsOnAnInval
     };
     ui.Attach(manager);
     manager->AskInstallPath();
-    ASSERT_EQ(ui.Types(), (std::vector<std::string>{"setinstallpath", "waitforpath:ask", "waitforpath:invalid", "changestatus"}));
+    ASSERT_EQ(ui.Types(),
+              (std::vector<std::string> {"setinstallpath", "waitforpath:ask", "waitforpath:invalid", "changestatus"}));
     EXPECT_EQ(ui.seen[0]["path"].asString(), "C:\\proposed");
     EXPECT_EQ(ui.seen[2]["error"].asString(), "write");
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
@@ -111,7 +112,7 @@ TEST_F(InstallSteps, CancelOfTheFolderQuestionEndsInInstallError)
     };
     ui.Attach(manager);
     manager->AskInstallPath();
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask", "changestatus"}));
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:ask", "changestatus"}));
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_ERROR);
 }
 
@@ -147,7 +148,7 @@ TEST_F(InstallSteps, RunCancelDuringAnInvalidFolderEndsWithoutAskingAgain)
     };
     ui.Attach(manager);
     manager->AskInstallPath();
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask", "waitforpath:invalid"}));
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:ask", "waitforpath:invalid"}));
     EXPECT_EQ(invalid, 1);
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
 }
@@ -165,7 +166,7 @@ TEST_F(InstallSteps, RunCancelWithAValidFolderReportsNoStatus)
     };
     ui.Attach(manager);
     manager->AskInstallPath();
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath:ask"}));
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:ask"}));
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
 }
 
@@ -179,7 +180,7 @@ TEST_F(InstallSteps, SilentRunChecksTheGivenFolderWithoutAsking)
     ScriptedUi ui;
     ui.Attach(manager);
     manager->AskInstallPath();
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"changestatus"}));
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"changestatus"}));
     EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
 }
 
@@ -241,8 +242,8 @@ TEST_F(InstallSteps, RunListStartsRunnowOneEntriesOnlyWhenNostartIsGiven)
     f.manager->RunList();
     const std::wstring svc = f.scratch / L"svc\\Svc.exe";
     // With -nostart no product list is built and the runnow-0 entry stays unstarted.
-    EXPECT_EQ(f.Starts(capture), (std::vector<std::wstring>{L"stagehand.exe=>Start the program:" + svc + L"  -run "}));
-    EXPECT_EQ(f.ui.Types(), (std::vector<std::string>{"waitforrunnow"}));
+    EXPECT_EQ(f.Starts(capture), (std::vector<std::wstring> {L"stagehand.exe=>Start the program:" + svc + L"  -run "}));
+    EXPECT_EQ(f.ui.Types(), (std::vector<std::string> {"waitforrunnow"}));
 }
 
 TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
@@ -251,7 +252,9 @@ TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
     const std::string app = Utf8(f.scratch / L"app");
     f.manager->m_pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
     f.Add("Service", app, R"([{"path":"$SERVICEDIR$\\Svc.exe","runnow":1,"para":"-run"}])");
-    f.Add("Larkspur", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":0,"integrity_level":"high","bAddExternalPara":true,"para":"-x"}])");
+    f.Add(
+        "Larkspur", app,
+        R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":0,"integrity_level":"high","bAddExternalPara":true,"para":"-x"}])");
     f.Add("Other", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":"1","integrity_level":"high","para":""}])");
     f.manager->m_vecSelected.back()->bNoShortCut = true;
     CInstallEngine::m_wstrCmdLine = L"-verysilent -from=web";
@@ -262,9 +265,10 @@ TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
     // The service never joins the product list, nor a component without shortcuts.
     EXPECT_EQ(f.manager->m_wstrProductList, L"-productlist=\"Larkspur\"");
     EXPECT_EQ(f.Starts(capture),
-              (std::vector<std::wstring>{
+              (std::vector<std::wstring> {
                   L"stagehand.exe=>Start the program:" + svc + L"  -run -productlist=\"Larkspur\"",
-                  L"stagehand.exe=>Start the program:\"" + tool + L"\" -verysilent -from=web  -verysilent -from=web -x -productlist=\"Larkspur\"",
+                  L"stagehand.exe=>Start the program:\"" + tool +
+                      L"\" -verysilent -from=web  -verysilent -from=web -x -productlist=\"Larkspur\"",
                   L"stagehand.exe=>Start the program:" + tool + L"   -productlist=\"Larkspur\"",
               }));
 }

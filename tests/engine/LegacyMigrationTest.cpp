@@ -88,10 +88,10 @@ TEST_F(LegacyMigrationTest, CopiesTheDataWritesTheIndexAndStartsTheLegacyUninsta
     DebugCapture debug;
     CInstallEngine::m_wstrFrom = L"v3update";
     SilentUninstallV3();
-    EXPECT_EQ(debug.Lines(), (std::vector<std::wstring>{
-                                 L"stagehand.exe=>SilentUninstallV3 begin",
-                                 L"stagehand.exe=>SilentUninstall path=" + probe + L",parameter= /NDSILENT /VERYSILENT",
-                                 L"stagehand.exe=>SilentUninstallV3 end"}));
+    EXPECT_EQ(debug.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>SilentUninstallV3 begin",
+                                                         L"stagehand.exe=>SilentUninstall path=" + probe +
+                                                             L",parameter= /NDSILENT /VERYSILENT",
+                                                         L"stagehand.exe=>SilentUninstallV3 end"}));
 
     const std::wstring oldFiles = migration + L"\\OldFiles";
     EXPECT_EQ(FileSystem::ReadFileToString(oldFiles + L"\\UserDataStorage.db", true), "user data");
@@ -117,8 +117,8 @@ TEST_F(LegacyMigrationTest, MissingFilesAndMissingUninstallerAreIgnored)
     DebugCapture debug;
     CInstallEngine::m_wstrFrom = L"v3onlineinstaller";
     SilentUninstallV3();
-    EXPECT_EQ(debug.Lines(), (std::vector<std::wstring>{L"stagehand.exe=>SilentUninstallV3 begin",
-                                                        L"stagehand.exe=>SilentUninstallV3 end"}));
+    EXPECT_EQ(debug.Lines(), (std::vector<std::wstring> {L"stagehand.exe=>SilentUninstallV3 begin",
+                                                         L"stagehand.exe=>SilentUninstallV3 end"}));
     EXPECT_TRUE(FileSystem::PathExists((migration + L"\\OldFiles").c_str()));
     EXPECT_FALSE(FileSystem::PathExists((migration + L"\\OldFiles\\ProductCfg.ini").c_str()));
     EXPECT_EQ(Index(L"UserDataStorageFile"), migration + L"\\OldFiles\\UserDataStorage.db");

@@ -42,18 +42,20 @@ TEST(MessagesTest, StatusChangesCarryNamesAndDeleteOnlyForUninstallSuccess)
     manager.m_nStatus = STATUS_INSTALL_START;
     manager.ChangeStatus(STATUS_INSTALL_SETLANGUAGE);
     const Json::Value first = ui.Messages().at(0);
-    EXPECT_EQ(first.getMemberNames(), (std::vector<std::string>{"new", "old", "type"}));
+    EXPECT_EQ(first.getMemberNames(), (std::vector<std::string> {"new", "old", "type"}));
     EXPECT_EQ(first["type"].asString(), "changestatus");
     EXPECT_EQ(first["old"].asString(), "install_start");
     EXPECT_EQ(first["new"].asString(), "install_setlanguage");
     EXPECT_EQ(manager.m_nOldStatus, STATUS_INSTALL_START);
     EXPECT_EQ(manager.m_nStatus, STATUS_INSTALL_SETLANGUAGE);
 
-    const char* names[] = {"install_error",     "install_start",       "install_setlanguage", "install_checkopen",
-                           "install_check",     "install_wait",        "install_uninstall",   "install_setupmutex",
-                           "install_processlist", "install_runlist",   "install_success",     "",
-                           "uninstall_error",   "uninstall_start",     "uninstall_setlanguage", "uninstall_checkopen",
-                           "uninstall_check",   "uninstall_wait",      "uninstall_processlist", "uninstall_success", ""};
+    const char* names[] = {"install_error",         "install_start",      "install_setlanguage",
+                           "install_checkopen",     "install_check",      "install_wait",
+                           "install_uninstall",     "install_setupmutex", "install_processlist",
+                           "install_runlist",       "install_success",    "",
+                           "uninstall_error",       "uninstall_start",    "uninstall_setlanguage",
+                           "uninstall_checkopen",   "uninstall_check",    "uninstall_wait",
+                           "uninstall_processlist", "uninstall_success",  ""};
     for (int status = 0; status <= 20; ++status) {
         EXPECT_STREQ(StatusName(status), names[status]);
         manager.ChangeStatus(status);

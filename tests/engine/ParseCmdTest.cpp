@@ -135,7 +135,8 @@ TEST_F(ParseCmdTest, UnloadTypeDefaultsToTheEngineFolderName)
     DebugCapture second;
     Parse(L"-unloadtype=Service");
     EXPECT_EQ(CInstallEngine::m_wstrUnloadType, L"Service");
-    EXPECT_EQ(second.Lines(), std::vector<std::wstring>{L"stagehand.exe=>CInstallEngine::ParseCmd m_wstrUnloadType=Service"});
+    EXPECT_EQ(second.Lines(),
+              std::vector<std::wstring> {L"stagehand.exe=>CInstallEngine::ParseCmd m_wstrUnloadType=Service"});
 }
 
 TEST(FolderName, ComparisonFoldsAsciiOnLowBits)

@@ -29,7 +29,7 @@ MessagePtr StopAnswer(const char* value)
 class QuestionProtocolTest : public ::testing::Test {
 protected:
     SetupManagerPtr manager = std::make_shared<SetupManager>();
-    MessageRecorder ui{*manager->m_pMessageSignal};
+    MessageRecorder ui {*manager->m_pMessageSignal};
     std::promise<void> done;
     std::future<void> finished = done.get_future();
 
@@ -42,7 +42,10 @@ protected:
             done.set_value();
         });
     }
-    bool Finishes(std::chrono::milliseconds timeout = 20s) { return finished.wait_for(timeout) == std::future_status::ready; }
+    bool Finishes(std::chrono::milliseconds timeout = 20s)
+    {
+        return finished.wait_for(timeout) == std::future_status::ready;
+    }
     void TearDown() override
     {
         if (manager->m_pWorker && manager->m_pWorker->joinable()) {
@@ -64,7 +67,7 @@ TEST_F(QuestionProtocolTest, WorkerWaitsUntilAnotherThreadAnswers)
     ASSERT_TRUE(Finishes());
     EXPECT_EQ(manager->m_strStopAnswer, "retry");
     EXPECT_FALSE(manager->m_bWaiting.load());
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforstopservice"}));
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforstopservice"}));
 }
 
 TEST_F(QuestionProtocolTest, AnswerDeliveredInsideTheSendDoesNotBlock)
@@ -90,7 +93,7 @@ TEST_F(QuestionProtocolTest, AnswerDeliveredInsideTheSendDoesNotBlock)
 
 TEST_F(QuestionProtocolTest, EachOfTwoQuestionsWaitsForItsOwnAnswer)
 {
-    std::atomic<int> asked{0};
+    std::atomic<int> asked {0};
     std::promise<void> goOn;
     std::shared_future<void> mayGoOn = goOn.get_future().share();
     StartWorker([&asked, mayGoOn](SetupManager& m) {
@@ -137,8 +140,8 @@ TEST_F(QuestionProtocolTest, AnswerWithoutAQuestionDoesNotAnswerTheNextOne)
 TEST_F(QuestionProtocolTest, CancelReleasesAWaitingWorkerWhichStopsAtTheNextPoint)
 {
     DebugCapture debug;
-    std::atomic<bool> stepFinished{false};
-    std::atomic<bool> pastPoint{false};
+    std::atomic<bool> stepFinished {false};
+    std::atomic<bool> pastPoint {false};
     manager->StartWorker([&] {
         manager->Ask(Question("waitforpath"));
         stepFinished = true;  // the step ends with the answers as they are
@@ -152,7 +155,7 @@ TEST_F(QuestionProtocolTest, CancelReleasesAWaitingWorkerWhichStopsAtTheNextPoin
     manager->m_pWorker->join();
     EXPECT_TRUE(stepFinished.load());
     EXPECT_FALSE(pastPoint.load());
-    EXPECT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath"})) << "no status follows a cancel";
+    EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath"})) << "no status follows a cancel";
     EXPECT_EQ(manager->m_strParamAnswer, "");
     EXPECT_TRUE(debug.Contains(L"stagehand.exe=>SetupManager worker stopped"));
 }
@@ -164,7 +167,7 @@ TEST_F(QuestionProtocolTest, CancelDuringTheSendOrBeforeTheQuestionDoesNotStrand
         if (message["type"] == "waitforuninstall")
             manager->Cancel();
     };
-    std::atomic<int> asked{0};
+    std::atomic<int> asked {0};
     StartWorker([&asked](SetupManager& m) {
         m.Ask(Question("waitforuninstall"));
         asked = 1;
@@ -262,7 +265,7 @@ TEST_F(QuestionProtocolTest, UninstallParameterStoresTheAnswersAndTheReason)
 
 TEST_F(QuestionProtocolTest, InterruptibleSleepEndsEarlyOnAStopRequest)
 {
-    std::atomic<bool> woke{false};
+    std::atomic<bool> woke {false};
     manager->StartWorker([&] {
         InterruptibleSleep(std::chrono::hours(1));
         woke = true;
@@ -302,7 +305,7 @@ TEST_F(QuestionProtocolTest, FailingUIEndsTheRunAndFreesTheGate)
     };
     manager->StartWorker([this] { manager->Ask(Question("waitforpath")); });
     manager->m_pWorker->join();
-    ASSERT_EQ(ui.Types(), (std::vector<std::string>{"waitforpath", "changestatus"}));
+    ASSERT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath", "changestatus"}));
     EXPECT_EQ(ui.Messages()[1]["new"].asString(), "install_error");
     EXPECT_TRUE(debug.Contains(L"stagehand.exe=>SetupManager worker failed: page gone"));
     // The next question is asked and answered as usual.
@@ -316,7 +319,7 @@ TEST(WorkerStopScopeTest, AStopTokenAlsoDrivesTheInterruptionPoints)
 {
     std::stop_source source;
     std::thread sleeper;
-    std::atomic<int> outcome{0};
+    std::atomic<int> outcome {0};
     sleeper = std::thread([&] {
         WorkerStopScope scope(source.get_token());
         try {

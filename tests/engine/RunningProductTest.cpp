@@ -14,15 +14,15 @@ namespace {
 class RunningComponent {
 public:
     explicit RunningComponent(bool holdMutex)
-        : m_tag(std::to_wstring(::GetCurrentProcessId())),
-          m_key(L"SOFTWARE\\LarkspurRunningTest" + m_tag)
+        : m_tag(std::to_wstring(::GetCurrentProcessId())), m_key(L"SOFTWARE\\LarkspurRunningTest" + m_tag)
     {
         if (holdMutex)
             m_mutex.reset(::CreateMutexW(nullptr, FALSE, (L"LarkspurRunningTest_Mutex" + m_tag).c_str()));
         wchar_t self[MAX_PATH] = {};
         ::GetModuleFileNameW(nullptr, self, MAX_PATH);
         UniqueHKey key;
-        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                          nullptr);
         ::RegSetValueExW(key.get(), L"AppInstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
                          static_cast<DWORD>((wcslen(self) + 1) * sizeof(wchar_t)));
     }
@@ -80,11 +80,11 @@ TEST(RunningProduct, EachAnswerOfTheStopQuestion)
         std::string answer;
         EXPECT_FALSE(run.manager->StopRunningProduct(answer)) << reply;
         EXPECT_EQ(answer, reply);
-        EXPECT_EQ(run.questions, (std::vector<std::string>{"waitforstopservice"}));
+        EXPECT_EQ(run.questions, (std::vector<std::string> {"waitforstopservice"}));
     }
     StopRun run(component, "stop");
     std::string answer;
     EXPECT_TRUE(run.manager->StopRunningProduct(answer));
     EXPECT_EQ(answer, "");
-    EXPECT_EQ(run.questions, (std::vector<std::string>{"waitforstopservice"}));
+    EXPECT_EQ(run.questions, (std::vector<std::string> {"waitforstopservice"}));
 }

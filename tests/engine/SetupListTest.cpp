@@ -54,7 +54,7 @@ TEST_F(SetupListTest, InstallListIsOrderedByOrderWithTiesInFileOrder)
     auto manager = Manager(ListText(list, "silent"));
     ASSERT_TRUE(manager->ParseSetupList());
     EXPECT_EQ(manager->m_strMode, "silent");
-    EXPECT_EQ(Names(manager->m_vecAll), (std::vector<std::string>{"First", "Service", "Larkspur", "Extra"}));
+    EXPECT_EQ(Names(manager->m_vecAll), (std::vector<std::string> {"First", "Service", "Larkspur", "Extra"}));
     EXPECT_TRUE(manager->m_vecSelected.empty());
 
     const _SetupList& larkspur = *manager->m_vecAll[2];
@@ -173,8 +173,8 @@ TEST_F(SetupListTest, InstalledServiceIsSelectedOnlyForALowerOrMalformedVersion)
     struct Case {
         const wchar_t* recorded;
         bool selected;
-    } cases[] = {{L"1.0.0.17", false}, {L"1.0.0.9", true}, {L"1.0.0", true}, {L"1.0.0.18", false},
-                 {L"1.0.1.0", false},  {L"0.9.9.99", true}};
+    } cases[] = {{L"1.0.0.17", false}, {L"1.0.0.9", true},  {L"1.0.0", true},
+                 {L"1.0.0.18", false}, {L"1.0.1.0", false}, {L"0.9.9.99", true}};
     for (const Case& c : cases) {
         TestMachineKey key;
         ASSERT_TRUE(key.SetString(L"AppInstallPath", scratch / L"svc.exe"));
@@ -214,7 +214,7 @@ TEST_F(SetupListTest, InstalledApplicationReusesItsFolderAndSkipsTheQuestion)
     EXPECT_EQ(app.strInstallDir, "D:\\Old\\Orbisoft");
     EXPECT_TRUE(app.bNoShortCut);
     EXPECT_TRUE(CInstallEngine::m_bSkipSelect);
-    EXPECT_EQ(Names(manager->m_vecSelected), (std::vector<std::string>{"Larkspur", "Fresh"}));
+    EXPECT_EQ(Names(manager->m_vecSelected), (std::vector<std::string> {"Larkspur", "Fresh"}));
     // The last non-service component's folder is the one proposed.
     EXPECT_EQ(manager->m_pInstallParam->strInstallPath, DefaultFolder());
 }
@@ -287,7 +287,7 @@ TEST_F(SetupListTest, UninstallListTakesFoldersFromTheRegistryOrFallsBack)
     auto manager = Manager(ListText(list, "silent"));
     ASSERT_TRUE(manager->ParseUninstallList());
     EXPECT_EQ(manager->m_strMode, "") << "the uninstall list's mode is not read";
-    ASSERT_EQ(Names(manager->m_vecAll), (std::vector<std::string>{"Service", "Larkspur", "Other"}));
+    ASSERT_EQ(Names(manager->m_vecAll), (std::vector<std::string> {"Service", "Larkspur", "Other"}));
     EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, DefaultFolder());
     EXPECT_EQ(manager->m_vecAll[1]->strInstallDir, "D:\\Recorded\\Orbisoft");
     EXPECT_EQ(manager->m_vecAll[1]->vecActions.size(), 1u);

@@ -40,7 +40,7 @@ TEST(SetupManagerRun, ProgressReachesTheUiAsProcesslistMessages)
     });
     auto executor = CreateInstaller("install", manager);
     EXPECT_TRUE(executor->ProcessList());
-    EXPECT_EQ(progress, (std::vector<int>{30, 65, 99}));
+    EXPECT_EQ(progress, (std::vector<int> {30, 65, 99}));
 }
 
 TEST(SetupManagerRun, StopRequestOfTheWorkerEndsTheWalkAtTheNextCheck)

@@ -43,7 +43,9 @@ struct UninstallRun {
     {
         g_bRemoveServiceDir = false;
         g_wstrServiceDir.clear();
-        manager->m_vecAll.push_back(Component("Larkspur", service.Path().substr(0, service.Path().rfind(L'\\')) + L"\\Larkspur", "C:\\Orbisoft\\Larkspur"));
+        manager->m_vecAll.push_back(Component("Larkspur",
+                                              service.Path().substr(0, service.Path().rfind(L'\\')) + L"\\Larkspur",
+                                              "C:\\Orbisoft\\Larkspur"));
         manager->m_vecAll.push_back(Component("Service", service.Path(), "C:\\Orbisoft"));
     }
     std::vector<std::string> Selected() const
@@ -66,7 +68,7 @@ TEST(UninstallCheck, TheServiceGoesWhenNoOtherRegisteredProductIsInstalled)
     service.Register(L"Other", scratch / L"gone\\Other.exe");
     UninstallRun run(service);
     EXPECT_TRUE(run.manager->CheckUninstallComponents());
-    EXPECT_EQ(run.Selected(), (std::vector<std::string>{"Larkspur", "Service"}));
+    EXPECT_EQ(run.Selected(), (std::vector<std::string> {"Larkspur", "Service"}));
     EXPECT_TRUE(g_bRemoveServiceDir);
     EXPECT_EQ(g_wstrServiceDir, L"C:\\Orbisoft");
     EXPECT_EQ(run.manager->m_pUninstallParam->strInstallPath, "C:\\Orbisoft\\Larkspur");
@@ -80,7 +82,7 @@ TEST(UninstallCheck, AnotherInstalledProductKeepsTheService)
     service.Register(L"Other", scratch.Path());
     UninstallRun run(service);
     EXPECT_TRUE(run.manager->CheckUninstallComponents());
-    EXPECT_EQ(run.Selected(), (std::vector<std::string>{"Larkspur"}));
+    EXPECT_EQ(run.Selected(), (std::vector<std::string> {"Larkspur"}));
     EXPECT_FALSE(g_bRemoveServiceDir);
     // The service folder is still known to the steps that follow.
     EXPECT_EQ(run.manager->m_pUninstallParam->strServiceDir, "C:\\Orbisoft");
@@ -92,7 +94,7 @@ TEST(UninstallCheck, AComponentNotSelectedStaysOut)
     UninstallRun run(service);
     run.manager->m_vecAll[1]->bSelected = false;
     run.manager->CheckUninstallComponents();
-    EXPECT_EQ(run.Selected(), (std::vector<std::string>{"Larkspur"}));
+    EXPECT_EQ(run.Selected(), (std::vector<std::string> {"Larkspur"}));
     EXPECT_FALSE(g_bRemoveServiceDir);
 }
 
@@ -100,9 +102,10 @@ TEST(Questionnaire, SilentReasonPostsNullNumbersAndEmptyLists)
 {
     Json::Value silent(Json::arrayValue);
     silent.append(" ");
-    EXPECT_EQ(BuildQuestionnaireBody(silent, "00-11-22-33-44-55", "1.0.0.17"),
-              "paperID=null\n&usedTime=null\n&questionIDList=&hQuestionItemIDList=&selectedQuestionItemIDList="
-              "&selectedQuestionItemValueList=&imei=00-11-22-33-44-55&clientVersion=1.0.0.17&model=&answerContentList=");
+    EXPECT_EQ(
+        BuildQuestionnaireBody(silent, "00-11-22-33-44-55", "1.0.0.17"),
+        "paperID=null\n&usedTime=null\n&questionIDList=&hQuestionItemIDList=&selectedQuestionItemIDList="
+        "&selectedQuestionItemValueList=&imei=00-11-22-33-44-55&clientVersion=1.0.0.17&model=&answerContentList=");
 }
 
 TEST(Questionnaire, PageAnswerKeepsItsMembersInTheFixedOrderWhileTheUrlKeepsItsPaper)
@@ -152,7 +155,8 @@ TEST(QuitRequest, ProductIdAndClassNameForms)
 
 TEST(FolderRemover, ParametersQuoteTheFolderWithAnExtraBackslash)
 {
-    EXPECT_EQ(RemoverParameters(L"C:\\Program Files\\Orbisoft\\service\\"), L"\"C:\\Program Files\\Orbisoft\\service\\\\\"");
+    EXPECT_EQ(RemoverParameters(L"C:\\Program Files\\Orbisoft\\service\\"),
+              L"\"C:\\Program Files\\Orbisoft\\service\\\\\"");
 }
 
 TEST(FolderRemover, OnlyAFolderDirectlyInTheCompanyFolderIsRemovable)
@@ -171,8 +175,8 @@ namespace {
 
 // The engine program as a data module: the remover resource comes from it.
 struct EngineResources {
-    UniqueModule module{::LoadLibraryExW((TestExeDirectory() + L"..\\..\\engine\\stagehand.exe").c_str(), nullptr,
-                                         LOAD_LIBRARY_AS_DATAFILE)};
+    UniqueModule module {::LoadLibraryExW((TestExeDirectory() + L"..\\..\\engine\\stagehand.exe").c_str(), nullptr,
+                                          LOAD_LIBRARY_AS_DATAFILE)};
 };
 
 }  // namespace
@@ -200,12 +204,11 @@ TEST(FolderRemover, CleanUpRemovesTheServiceFolderAndRefusesAProductFolderOutsid
     ASSERT_EQ(lines[0].size(), head.size() + 32 + tail.size()) << lines[0];
     EXPECT_EQ(lines[0].substr(0, head.size()), head);
     EXPECT_EQ(lines[0].substr(head.size() + 32), tail);
-    EXPECT_EQ(lines[0].substr(head.size(), 32).find_first_not_of(L"0123456789abcdef"), std::wstring::npos)
-        << lines[0];
+    EXPECT_EQ(lines[0].substr(head.size(), 32).find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << lines[0];
     EXPECT_EQ(lines[1], L"stagehand.exe=>The product path is not inside the company folder, left in place:" +
                             (scratch / L"Documents\\"));
-    EXPECT_TRUE(WaitUntil([&] { return !FileSystem::PathExists((company + L"\\service").c_str()); },
-                          std::chrono::seconds(10)));
+    EXPECT_TRUE(
+        WaitUntil([&] { return !FileSystem::PathExists((company + L"\\service").c_str()); }, std::chrono::seconds(10)));
     EXPECT_TRUE(FileSystem::PathExists(company.c_str()));
     g_bRemoveServiceDir = false;
     g_wstrServiceDir.clear();

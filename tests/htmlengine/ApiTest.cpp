@@ -32,7 +32,8 @@ TEST(EngineDll, ExportsTheTableWithEveryEntry)
     // Every slot is filled.
     auto** slots = reinterpret_cast<void**>(reinterpret_cast<char*>(api) + sizeof(UINT));
     size_t count = (sizeof(ISciterAPI) - sizeof(UINT)) / sizeof(void*);
-    for (size_t i = 0; i < count; ++i) EXPECT_NE(slots[i], nullptr) << "slot " << i;
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_NE(slots[i], nullptr) << "slot " << i;
     EXPECT_NE(api->TIScriptAPI(), nullptr);
 
     // The DLL's value entries work on their own.
@@ -59,13 +60,16 @@ TEST(EngineApi, HostCallbackServesPageResourcesAndDeclinesMissingOnes)
     view.files[L"file://app/installer/css/page.css"] = "#box{width:50px;height:20px;background:#ff0000}";
     view.files[L"file://common/lang.js"] = "var lang = 'en_US';";
     view.Load("<html><head><link rel=stylesheet href='css/page.css'><script src='/common/lang.js'></script>"
-              "<script src='missing.js'></script></head><body><div id=box></div><img id=pic src='res/none.png'></body></html>",
+              "<script src='missing.js'></script></head><body><div id=box></div><img id=pic "
+              "src='res/none.png'></body></html>",
               L"file://app/installer/install.htm");
     EXPECT_EQ(view.EvalString("lang"), L"en_US");
     view.Render();
     EXPECT_EQ(view.Pixel(8 + 10, 8 + 10) & 0xFFFFFF, 0xFF0000u);
     // Every reference was asked for, resolved against the page's URL.
-    auto asked = [&](const std::wstring& u) { return std::find(view.requested.begin(), view.requested.end(), u) != view.requested.end(); };
+    auto asked = [&](const std::wstring& u) {
+        return std::find(view.requested.begin(), view.requested.end(), u) != view.requested.end();
+    };
     EXPECT_TRUE(asked(L"file://app/installer/css/page.css"));
     EXPECT_TRUE(asked(L"file://common/lang.js"));
     EXPECT_TRUE(asked(L"file://app/installer/missing.js"));
@@ -77,8 +81,9 @@ TEST(EngineApi, HostCallbackServesPageResourcesAndDeclinesMissingOnes)
 TEST(EngineApi, ElementHandlesAttributesAndHostedWindows)
 {
     TestView view(300, 200);
-    view.Load("<body style='margin:0'><div id=host style='position:absolute;left:20px;top:30px;width:100px;height:40px' "
-              "name='mini' src='x.htm'></div></body>");
+    view.Load(
+        "<body style='margin:0'><div id=host style='position:absolute;left:20px;top:30px;width:100px;height:40px' "
+        "name='mini' src='x.htm'></div></body>");
     HELEMENT root = nullptr;
     ASSERT_EQ(view.api->SciterGetRootElement(view.hwnd, &root), 0u);
     he::Element* host = view.Engine()->Doc()->GetElementById(L"host");
@@ -99,7 +104,7 @@ TEST(EngineApi, ElementHandlesAttributesAndHostedWindows)
     HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 0, 0, view.hwnd, nullptr, nullptr, nullptr);
     EXPECT_EQ(view.api->SciterAttachHwndToElement(he, child), 0u);
     view.Render();
-    RECT rc{};
+    RECT rc {};
     GetWindowRect(child, &rc);
     MapWindowPoints(nullptr, view.hwnd, reinterpret_cast<POINT*>(&rc), 2);
     EXPECT_EQ(rc.left, 20);
@@ -112,7 +117,8 @@ TEST(EngineApi, ElementHandlesAttributesAndHostedWindows)
     view.Eval("document.body.innerHTML = ''");
     EXPECT_EQ(view.api->SciterGetAttributeByNameCB(he, "name", Receive, &got), 0u);
     EXPECT_EQ(view.api->Sciter_UnuseElement(he), 0u);
-    EXPECT_EQ(view.api->Sciter_UnuseElement(reinterpret_cast<HELEMENT>(0x1234)), static_cast<UINT>(SCDOM_INVALID_HANDLE));
+    EXPECT_EQ(view.api->Sciter_UnuseElement(reinterpret_cast<HELEMENT>(0x1234)),
+              static_cast<UINT>(SCDOM_INVALID_HANDLE));
     EXPECT_NE(view.api->SciterGetAttributeByNameCB(reinterpret_cast<HELEMENT>(0x1234), "name", Receive, &got), 0u);
     EXPECT_TRUE(view.api->SciterSetOption(view.hwnd, SCITER_TRANSPARENT_WINDOW, 1));
     EXPECT_FALSE(view.api->SciterSetOption(view.hwnd, 99, 1));
@@ -127,14 +133,16 @@ TEST(EngineApi, LoadingRefusesWhatItCannotReadAndBadArguments)
     EXPECT_FALSE(view.api->SciterLoadHtml(reinterpret_cast<HWND>(0x12345), reinterpret_cast<LPCBYTE>("<p>"), 3, L"x"));
     EXPECT_FALSE(view.api->SciterDataReady(view.hwnd, L"x", nullptr, 5));
     HELEMENT root = reinterpret_cast<HELEMENT>(1);
-    EXPECT_EQ(view.api->SciterGetRootElement(reinterpret_cast<HWND>(0x12345), &root), static_cast<UINT>(SCDOM_INVALID_HWND));
+    EXPECT_EQ(view.api->SciterGetRootElement(reinterpret_cast<HWND>(0x12345), &root),
+              static_cast<UINT>(SCDOM_INVALID_HWND));
     EXPECT_EQ(root, nullptr);
     BOOL handled = TRUE;
     EXPECT_EQ(view.api->SciterProcND(reinterpret_cast<HWND>(0x12345), WM_PAINT, 0, 0, &handled), 0);
     EXPECT_FALSE(handled);
     // Malformed markup still renders what it can.
     std::string junk = "<div style='width:20px;height:20px;background:#00f'><p <<>> <b>bold</i></td></table><!-- open";
-    EXPECT_TRUE(view.api->SciterLoadHtml(view.hwnd, reinterpret_cast<LPCBYTE>(junk.data()), static_cast<UINT>(junk.size()), L"file://t/x.htm"));
+    EXPECT_TRUE(view.api->SciterLoadHtml(view.hwnd, reinterpret_cast<LPCBYTE>(junk.data()),
+                                         static_cast<UINT>(junk.size()), L"file://t/x.htm"));
     view.Render();
     // The paragraph's 13px top margin collapses through the div and the body (the text ends above y 31).
     EXPECT_EQ(view.Pixel(12, 31) & 0xFFFFFF, 0x0000FFu);

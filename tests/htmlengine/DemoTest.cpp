@@ -13,10 +13,12 @@ struct DemoHost {
     bool validPath = true;
     static BOOL CALLBACK Proc(LPVOID tag, HELEMENT, UINT group, LPVOID prms)
     {
-        if (group != HANDLE_SCRIPTING_METHOD_CALL) return FALSE;
+        if (group != HANDLE_SCRIPTING_METHOD_CALL)
+            return FALSE;
         auto* self = static_cast<DemoHost*>(tag);
         auto* p = static_cast<SCRIPTING_METHOD_PARAMS*>(prms);
-        if (std::string(p->name) != "invoke" || p->argc != 2) return FALSE;
+        if (std::string(p->name) != "invoke" || p->argc != 2)
+            return FALSE;
         std::wstring fn = ValueText(&p->argv[0]);
         self->invoked.push_back(fn + L" " + ValueText(&p->argv[1]));
         if (fn == L"DecisionPath")
@@ -30,7 +32,10 @@ struct DemoHost {
     }
 };
 
-std::wstring DemoUrl() { return L"file://" + TestExeDirectory() + L"demo\\demo.htm"; }
+std::wstring DemoUrl()
+{
+    return L"file://" + TestExeDirectory() + L"demo\\demo.htm";
+}
 
 }  // namespace
 
@@ -44,7 +49,7 @@ TEST(Demo, RendersAnimatesTakesInputAndCallsTheHost)
     view.Render();
     // Title bar colour, the logo's alpha edge over it, and the white panel.
     EXPECT_EQ(view.Pixel(300, 15) & 0xFFFFFF, 0x2A6EBBu);
-    EXPECT_EQ(view.Pixel(9, 4) & 0xFFFFFF, 0x2A6EBBu);   // transparent corner of the round logo
+    EXPECT_EQ(view.Pixel(9, 4) & 0xFFFFFF, 0x2A6EBBu);    // transparent corner of the round logo
     EXPECT_NE(view.Pixel(22, 17) & 0xFFFFFF, 0x2A6EBBu);  // its opaque middle
     EXPECT_EQ(view.Pixel(590, 200) & 0xFFFFFF, 0xFFFFFFu);
     int frames1 = view.EvalInt("state.frames");

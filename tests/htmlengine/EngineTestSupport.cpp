@@ -13,7 +13,8 @@ LRESULT CALLBACK TestWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     BOOL handled = FALSE;
     LRESULT r = he::EngineApi()->SciterProcND(hwnd, msg, wp, lp, &handled);
-    if (handled) return r;
+    if (handled)
+        return r;
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -21,7 +22,7 @@ const wchar_t* ClassName()
 {
     static bool registered = false;
     if (!registered) {
-        WNDCLASSEXW wc{sizeof(wc)};
+        WNDCLASSEXW wc {sizeof(wc)};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = TestWndProc;
         wc.hInstance = GetModuleHandleW(nullptr);
@@ -37,12 +38,16 @@ int EncoderClsid(const wchar_t* mime, CLSID* clsid)
 {
     UINT num = 0, size = 0;
     Gdiplus::GetImageEncodersSize(&num, &size);
-    if (!size) return -1;
+    if (!size)
+        return -1;
     std::vector<BYTE> buf(size);
     auto* info = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
     Gdiplus::GetImageEncoders(num, size, info);
     for (UINT i = 0; i < num; ++i)
-        if (wcscmp(info[i].MimeType, mime) == 0) { *clsid = info[i].Clsid; return static_cast<int>(i); }
+        if (wcscmp(info[i].MimeType, mime) == 0) {
+            *clsid = info[i].Clsid;
+            return static_cast<int>(i);
+        }
     return -1;
 }
 
@@ -51,25 +56,28 @@ int EncoderClsid(const wchar_t* mime, CLSID* clsid)
 TestView::TestView(int w, int h, DWORD exStyle, bool visible)
 {
     api = he::EngineApi();
-    hwnd = CreateWindowExW(exStyle, ClassName(), L"test", WS_POPUP | (visible ? WS_VISIBLE : 0), 40, 40, w, h, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    hwnd = CreateWindowExW(exStyle, ClassName(), L"test", WS_POPUP | (visible ? WS_VISIBLE : 0), 40, 40, w, h, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
     api->SciterSetCallback(hwnd, HostCallback, this);
 }
 
 TestView::~TestView()
 {
-    if (hwnd) DestroyWindow(hwnd);
+    if (hwnd)
+        DestroyWindow(hwnd);
 }
 
 UINT CALLBACK TestView::HostCallback(SCITER_CALLBACK_NOTIFICATION* pns, LPVOID param)
 {
     auto* self = static_cast<TestView*>(param);
-    if (pns->code != SC_LOAD_DATA) return 0;
+    if (pns->code != SC_LOAD_DATA)
+        return 0;
     auto* ld = reinterpret_cast<SCN_LOAD_DATA*>(pns);
     self->requested.push_back(ld->uri);
     auto it = self->files.find(ld->uri);
     if (it != self->files.end())
-        self->api->SciterDataReady(pns->hwnd, ld->uri, reinterpret_cast<LPCBYTE>(it->second.data()), static_cast<UINT>(it->second.size()));
+        self->api->SciterDataReady(pns->hwnd, ld->uri, reinterpret_cast<LPCBYTE>(it->second.data()),
+                                   static_cast<UINT>(it->second.size()));
     return LOAD_OK;
 }
 
@@ -94,7 +102,8 @@ void TestView::Pump(int ms)
 bool TestView::Eval(const std::string& js, VALUE* out)
 {
     he::EngineWindow* w = Engine();
-    if (!w || !w->Page()) return false;
+    if (!w || !w->Page())
+        return false;
     std::wstring code = he::DecodeText(reinterpret_cast<const unsigned char*>(js.data()), js.size());
     return w->Page()->Evaluate(code, out);
 }
@@ -102,7 +111,8 @@ bool TestView::Eval(const std::string& js, VALUE* out)
 std::wstring TestView::EvalString(const std::string& js)
 {
     he::Value v;
-    if (!Eval(js, v.get())) return L"<error>";
+    if (!Eval(js, v.get()))
+        return L"<error>";
     return v.get()->t == T_STRING ? he::ValueText(v.get()) : he::ValueJson(v.get());
 }
 
@@ -110,7 +120,8 @@ int TestView::EvalInt(const std::string& js)
 {
     he::Value v;
     INT i = -99999;
-    if (Eval(js, v.get())) he::ValueIntData(v.get(), &i);
+    if (Eval(js, v.get()))
+        he::ValueIntData(v.get(), &i);
     return i;
 }
 
@@ -131,40 +142,47 @@ void TestView::Click(int x, int y)
 void TestView::Render()
 {
     pixels.clear();
-    if (he::EngineWindow* w = Engine()) w->Render(pixels, width, height);
+    if (he::EngineWindow* w = Engine())
+        w->Render(pixels, width, height);
 }
 
 uint32_t TestView::Pixel(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return 0;
     uint32_t p = pixels[static_cast<size_t>(y) * width + x];
     // Un-premultiply for comparisons.
     int a = Alpha(p);
-    if (a == 0 || a == 255) return p;
+    if (a == 0 || a == 255)
+        return p;
     auto un = [a](int c) { return std::min(255, c * 255 / a); };
     return (static_cast<uint32_t>(a) << 24) | (un(Red(p)) << 16) | (un(Green(p)) << 8) | un(Blue(p));
 }
 
 void TestView::SavePng(const std::wstring& name) const
 {
-    if (pixels.empty()) return;
+    if (pixels.empty())
+        return;
     std::wstring dir = TestExeDirectory() + L"shots\\";
     CreateDirectoryW(dir.c_str(), nullptr);
     Gdiplus::Bitmap bmp(width, height, width * 4, PixelFormat32bppPARGB,
                         reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels.data())));
     CLSID png;
-    if (EncoderClsid(L"image/png", &png) >= 0) bmp.Save((dir + name).c_str(), &png, nullptr);
+    if (EncoderClsid(L"image/png", &png) >= 0)
+        bmp.Save((dir + name).c_str(), &png, nullptr);
 }
 
 std::string ReadTestFile(const std::wstring& relative)
 {
     std::wstring path = TestExeDirectory() + relative;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return std::string();
+    if (f == INVALID_HANDLE_VALUE)
+        return std::string();
     std::string out;
     char buf[65536];
     DWORD n = 0;
-    while (ReadFile(f, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
+    while (ReadFile(f, buf, sizeof(buf), &n, nullptr) && n)
+        out.append(buf, n);
     CloseHandle(f);
     return out;
 }
@@ -174,15 +192,16 @@ std::string MakePng(int w, int h, uint32_t argb)
     he::EnsureGdiplus();
     Gdiplus::Bitmap bmp(w, h, PixelFormat32bppARGB);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) bmp.SetPixel(x, y, Gdiplus::Color(argb));
+        for (int x = 0; x < w; ++x)
+            bmp.SetPixel(x, y, Gdiplus::Color(argb));
     IStream* s = SHCreateMemStream(nullptr, 0);
     CLSID png;
     EncoderClsid(L"image/png", &png);
     bmp.Save(s, &png, nullptr);
-    STATSTG st{};
+    STATSTG st {};
     s->Stat(&st, STATFLAG_NONAME);
     std::string out(static_cast<size_t>(st.cbSize.QuadPart), '\0');
-    LARGE_INTEGER zero{};
+    LARGE_INTEGER zero {};
     s->Seek(zero, STREAM_SEEK_SET, nullptr);
     ULONG read = 0;
     s->Read(out.data(), static_cast<ULONG>(out.size()), &read);

@@ -45,9 +45,21 @@ private:
 
 std::string ReadTestFile(const std::wstring& relative);
 // Channels of 0xAARRGGBB.
-inline int Red(uint32_t c) { return (c >> 16) & 0xFF; }
-inline int Green(uint32_t c) { return (c >> 8) & 0xFF; }
-inline int Blue(uint32_t c) { return c & 0xFF; }
-inline int Alpha(uint32_t c) { return (c >> 24) & 0xFF; }
+inline int Red(uint32_t c)
+{
+    return (c >> 16) & 0xFF;
+}
+inline int Green(uint32_t c)
+{
+    return (c >> 8) & 0xFF;
+}
+inline int Blue(uint32_t c)
+{
+    return c & 0xFF;
+}
+inline int Alpha(uint32_t c)
+{
+    return (c >> 24) & 0xFF;
+}
 // A tiny PNG (w x h, one colour with alpha) made with GDI+.
 std::string MakePng(int w, int h, uint32_t argb);

@@ -13,7 +13,8 @@ namespace {
 std::vector<std::pair<std::wstring, FontScript>> Runs(const std::wstring& text)
 {
     std::vector<std::pair<std::wstring, FontScript>> out;
-    for (const he::TextRun& r : he::SplitRuns(text)) out.emplace_back(text.substr(r.start, r.length), r.script);
+    for (const he::TextRun& r : he::SplitRuns(text))
+        out.emplace_back(text.substr(r.start, r.length), r.script);
     return out;
 }
 
@@ -22,7 +23,8 @@ std::vector<uint32_t> Strip(const TestView& v, int y0, int y1, int width)
 {
     std::vector<uint32_t> pixels;
     for (int y = y0; y < y1; ++y)
-        for (int x = 0; x < width; ++x) pixels.push_back(v.Pixel(x, y) & 0xFFFFFF);
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(v.Pixel(x, y) & 0xFFFFFF);
     return pixels;
 }
 
@@ -33,18 +35,31 @@ TEST(FontFallback, RunsFollowTheScriptAndMarksStayWithTheirBase)
     using R = std::vector<std::pair<std::wstring, FontScript>>;
     // Thai vowel and tone marks (U+0E34, U+0E49) never start a run of their own.
     EXPECT_EQ(Runs(L"Larkspur \x0E15\x0E34\x0E14\x0E15\x0E31\x0E49\x0E07 OK"),
-              (R{{L"Larkspur ", FontScript::Main}, {L"\x0E15\x0E34\x0E14\x0E15\x0E31\x0E49\x0E07", FontScript::Thai},
-                 {L" OK", FontScript::Main}}));
+              (R {{L"Larkspur ", FontScript::Main},
+                  {L"\x0E15\x0E34\x0E14\x0E15\x0E31\x0E49\x0E07", FontScript::Thai},
+                  {L" OK", FontScript::Main}}));
     // Decomposed Vietnamese: the circumflex and the dot below go with the "e"
     // into the family that has them; precomposed letters likewise.
-    EXPECT_EQ(Runs(L"Vie\x0302\x0323t \x5B89"), (R{{L"Vi", FontScript::Main}, {L"e\x0302\x0323", FontScript::Vietnamese},
-                                                   {L"t ", FontScript::Main}, {L"\x5B89", FontScript::Cjk}}));
-    EXPECT_EQ(Runs(L"Vi\x1EC7t a\x0301"), (R{{L"Vi", FontScript::Main}, {L"\x1EC7", FontScript::Vietnamese},
-                                             {L"t ", FontScript::Main}, {L"a\x0301", FontScript::Vietnamese}}));
-    EXPECT_EQ(Runs(L"\x1EC7" L"a\x0301"), (R{{L"\x1EC7" L"a\x0301", FontScript::Vietnamese}}));
+    EXPECT_EQ(Runs(L"Vie\x0302\x0323t \x5B89"), (R {{L"Vi", FontScript::Main},
+                                                    {L"e\x0302\x0323", FontScript::Vietnamese},
+                                                    {L"t ", FontScript::Main},
+                                                    {L"\x5B89", FontScript::Cjk}}));
+    EXPECT_EQ(Runs(L"Vi\x1EC7t a\x0301"), (R {{L"Vi", FontScript::Main},
+                                              {L"\x1EC7", FontScript::Vietnamese},
+                                              {L"t ", FontScript::Main},
+                                              {L"a\x0301", FontScript::Vietnamese}}));
+    EXPECT_EQ(Runs(L"\x1EC7"
+                   L"a\x0301"),
+              (R {{L"\x1EC7"
+                   L"a\x0301",
+                   FontScript::Vietnamese}}));
     // A mark after a CJK character or a Thai letter after CJK, and a mark first.
-    EXPECT_EQ(Runs(L"\x5B89\x0301\x0E01"), (R{{L"\x5B89\x0301", FontScript::Cjk}, {L"\x0E01", FontScript::Thai}}));
-    EXPECT_EQ(Runs(L"\x0301" L"a"), (R{{L"\x0301" L"a", FontScript::Main}}));
+    EXPECT_EQ(Runs(L"\x5B89\x0301\x0E01"), (R {{L"\x5B89\x0301", FontScript::Cjk}, {L"\x0E01", FontScript::Thai}}));
+    EXPECT_EQ(Runs(L"\x0301"
+                   L"a"),
+              (R {{L"\x0301"
+                   L"a",
+                   FontScript::Main}}));
     EXPECT_TRUE(Runs(L"").empty());
 }
 

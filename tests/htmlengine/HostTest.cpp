@@ -37,7 +37,8 @@ struct Host {
         if (pns->code == SC_ATTACH_BEHAVIOR) {
             auto* ab = reinterpret_cast<SCN_ATTACH_BEHAVIOR*>(pns);
             self->asked.push_back(ab->behaviorName);
-            if (std::string(ab->behaviorName) != "mini-window") return FALSE;
+            if (std::string(ab->behaviorName) != "mini-window")
+                return FALSE;
             ab->elementProc = Behaviour::Proc;
             ab->elementTag = &self->behaviour;
             return TRUE;
@@ -48,8 +49,10 @@ struct Host {
     static BOOL CALLBACK Handler(LPVOID tag, HELEMENT, UINT group, LPVOID prms)
     {
         auto* self = static_cast<Host*>(tag);
-        if (group == HANDLE_INITIALIZATION) return FALSE;
-        if (group != HANDLE_SCRIPTING_METHOD_CALL) return FALSE;
+        if (group == HANDLE_INITIALIZATION)
+            return FALSE;
+        if (group != HANDLE_SCRIPTING_METHOD_CALL)
+            return FALSE;
         auto* p = static_cast<SCRIPTING_METHOD_PARAMS*>(prms);
         if (std::string(p->name) == "open_frame" && p->argc == 3 && self->second) {
             self->second->Load("<script>var p = null; var opened = 'yes';</script>");
@@ -64,9 +67,13 @@ struct Lifecycle {
     int attach = 0, detach = 0;
     static BOOL CALLBACK Proc(LPVOID tag, HELEMENT, UINT group, LPVOID prms)
     {
-        if (group != HANDLE_INITIALIZATION) return FALSE;
+        if (group != HANDLE_INITIALIZATION)
+            return FALSE;
         auto* self = static_cast<Lifecycle*>(tag);
-        if (static_cast<INITIALIZATION_PARAMS*>(prms)->cmd == BEHAVIOR_ATTACH) ++self->attach; else ++self->detach;
+        if (static_cast<INITIALIZATION_PARAMS*>(prms)->cmd == BEHAVIOR_ATTACH)
+            ++self->attach;
+        else
+            ++self->detach;
         return FALSE;
     }
 };
@@ -123,7 +130,8 @@ TEST(EngineHost, AsyncDataRefreshesAPicture)
     view.Render();
     EXPECT_EQ(view.Pixel(5, 5) & 0xFFFFFF, 0x0000FFu);
     // "clear": one byte that is no picture leaves the box empty.
-    EXPECT_TRUE(view.api->SciterDataReadyAsync(view.hwnd, L"file://test/p.png", reinterpret_cast<LPCBYTE>("1"), 1, reinterpret_cast<LPVOID>(1)));
+    EXPECT_TRUE(view.api->SciterDataReadyAsync(view.hwnd, L"file://test/p.png", reinterpret_cast<LPCBYTE>("1"), 1,
+                                               reinterpret_cast<LPVOID>(1)));
     view.Render();
     EXPECT_EQ(view.Pixel(5, 5) & 0xFFFFFF, 0xFFFFFFu);
 }
@@ -131,9 +139,10 @@ TEST(EngineHost, AsyncDataRefreshesAPicture)
 TEST(EngineHost, HoverAndFocusStylesFollowTheMouse)
 {
     TestView view(200, 100, 0, true);
-    view.Load("<style>#b { position:absolute; left:0; top:0; width:50px; height:50px; background:#ff0000 }"
-              "#b:hover { background:#00ff00 } input:focus { background:#0000ff }</style>"
-              "<div id=b></div><input id=i style='position:absolute;left:100px;top:0;width:50px;height:20px;border:0'>");
+    view.Load(
+        "<style>#b { position:absolute; left:0; top:0; width:50px; height:50px; background:#ff0000 }"
+        "#b:hover { background:#00ff00 } input:focus { background:#0000ff }</style>"
+        "<div id=b></div><input id=i style='position:absolute;left:100px;top:0;width:50px;height:20px;border:0'>");
     view.Render();
     EXPECT_EQ(view.Pixel(25, 25) & 0xFFFFFF, 0xFF0000u);
     SendMessageW(view.hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(25, 25));
@@ -151,14 +160,17 @@ TEST(EngineHost, HoverAndFocusStylesFollowTheMouse)
 TEST(EngineHost, TallContentScrollsWithTheWheelAndFromScripts)
 {
     TestView view(200, 200, 0, true);
-    view.Load("<body style='margin:0'><div id=pane style='position:absolute;left:0;top:0;width:150px;height:100px;overflow:auto;"
-              "line-height:20px'><div style='height:40px;background:#ff0000'></div><div style='height:200px;background:#0000ff'></div>"
-              "</div><script>var scrolled = 0; document.getElementById('pane').addEventListener('scroll', function(){ scrolled++; });"
+    view.Load("<body style='margin:0'><div id=pane "
+              "style='position:absolute;left:0;top:0;width:150px;height:100px;overflow:auto;"
+              "line-height:20px'><div style='height:40px;background:#ff0000'></div><div "
+              "style='height:200px;background:#0000ff'></div>"
+              "</div><script>var scrolled = 0; document.getElementById('pane').addEventListener('scroll', function(){ "
+              "scrolled++; });"
               "</script></body>");
     view.Render();
     EXPECT_EQ(view.Pixel(20, 20) & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(view.EvalInt("document.getElementById('pane').scrollHeight"), 240);
-    POINT pt{20, 20};
+    POINT pt {20, 20};
     ClientToScreen(view.hwnd, &pt);
     SendMessageW(view.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(pt.x, pt.y));
     view.Render();

@@ -16,7 +16,8 @@ struct Page {
     explicit Page(const std::wstring& html, const std::wstring& css = L"")
     {
         ParseHtml(doc, html);
-        if (!css.empty()) styles.AddSheet(css, L"file://app/installer/css/a.css");
+        if (!css.empty())
+            styles.AddSheet(css, L"file://app/installer/css/a.css");
         styles.ComputeAll(doc.root.get(), L"file://app/installer/page.htm");
     }
     Element* Id(const wchar_t* id) { return doc.GetElementById(id); }
@@ -52,7 +53,10 @@ TEST(HtmlParser, BuildsATreeFromForgivingMarkup)
     std::vector<Element*> all;
     doc.root->CollectElements(all);
     for (Element* e : all)
-        if (e->tag == "script") { sawScript = true; EXPECT_EQ(e->TextContent(), L"if (a < b && c > d) {}"); }
+        if (e->tag == "script") {
+            sawScript = true;
+            EXPECT_EQ(e->TextContent(), L"if (a < b && c > d) {}");
+        }
     EXPECT_TRUE(sawScript);
 }
 
@@ -76,8 +80,11 @@ TEST(Selectors, MatchTypeClassIdDescendantChildAndStates)
            L"<li id=two class=item></li></ul><input id=box type=checkbox><button id=btn disabled>b</button></div>");
     auto match = [&](const wchar_t* sel, const wchar_t* id) {
         std::vector<Selector> s;
-        if (!ParseSelectorGroup(sel, s)) return false;
-        for (auto& one : s) if (Matches(one, p.Id(id))) return true;
+        if (!ParseSelectorGroup(sel, s))
+            return false;
+        for (auto& one : s)
+            if (Matches(one, p.Id(id)))
+                return true;
         return false;
     };
     EXPECT_TRUE(match(L"li", L"one"));
@@ -111,10 +118,12 @@ TEST(ComputedStyle, CascadesInheritsAndIgnoresWhatItDoesNotKnow)
     Page p(L"<div id=outer class=o style='color:#123456'><span id=in class=s>t</span><p id=para>x</p>"
            L"<div id=abs></div></div>",
            L"div { font-size: 20px; font-family: 'Microsoft YaHei', Arial; margin: 4px 8px }\n"
-           L".o { padding: 1px 2px 3px 4px; border: 2px solid red; border-radius: 6px; background: #00ff00 url(../res/bg.png) no-repeat right bottom }\n"
+           L".o { padding: 1px 2px 3px 4px; border: 2px solid red; border-radius: 6px; background: #00ff00 "
+           L"url(../res/bg.png) no-repeat right bottom }\n"
            L"#outer { color: blue; frobnicate: 12; line-height: 1.5 }\n"
            L"span.s { font-weight: bold; opacity: 0.5; cursor: pointer; text-decoration: underline }\n"
-           L"#abs { position: absolute; left: 10%; top: 5px; z-index: 3; overflow: hidden; visibility: hidden; display: block }\n"
+           L"#abs { position: absolute; left: 10%; top: 5px; z-index: 3; overflow: hidden; visibility: hidden; "
+           L"display: block }\n"
            L"broken { color: ; } p { color: red !important } #para { color: green }\n"
            L"@media screen { #para { text-align: center } }");
     const ComputedStyle& o = p.Id(L"outer")->style;
@@ -157,7 +166,8 @@ TEST(ComputedStyle, CascadesInheritsAndIgnoresWhatItDoesNotKnow)
 TEST(HtmlParser, CapsNestingDepthSoNoPageCanExhaustTheStack)
 {
     std::wstring html;
-    for (int i = 0; i < 20000; ++i) html += L"<div>";
+    for (int i = 0; i < 20000; ++i)
+        html += L"<div>";
     html += L"deep";
     Document doc;
     ParseHtml(doc, html);
@@ -168,12 +178,12 @@ TEST(HtmlParser, CapsNestingDepthSoNoPageCanExhaustTheStack)
     styles.ComputeAll(doc.root.get(), L"");
 }
 
-
 TEST(Urls, ResolveAgainstThePageTheWayThePackageNamesThem)
 {
     const std::wstring page = L"file://app/installer/install.htm";
     EXPECT_EQ(ResolveUrl(page, L"res/rotate11_en_US.png"), L"file://app/installer/res/rotate11_en_US.png");
-    EXPECT_EQ(ResolveUrl(page, L"../../common/language/language_en_US.js"), L"file://common/language/language_en_US.js");
+    EXPECT_EQ(ResolveUrl(page, L"../../common/language/language_en_US.js"),
+              L"file://common/language/language_en_US.js");
     EXPECT_EQ(ResolveUrl(page, L"/sdk/movable.js"), L"file://sdk/movable.js");
     EXPECT_EQ(ResolveUrl(page, L"./css\\page.css"), L"file://app/installer/css/page.css");
     EXPECT_EQ(ResolveUrl(page, L"res:shadow.png"), L"res:shadow.png");
@@ -223,7 +233,8 @@ TEST(CssSyntax, InvalidDeclarationsLeaveTheEarlierValue)
 
 TEST(CssSyntax, AbsurdNumbersAreClampedAndUnitlessZeroIsALength)
 {
-    Page p(L"<div id=a></div><div id=b></div>", L"#a { width: 1e308px; margin-left: -1e308px; } #b { width: 0; height: 00.0e0; }");
+    Page p(L"<div id=a></div><div id=b></div>",
+           L"#a { width: 1e308px; margin-left: -1e308px; } #b { width: 0; height: 00.0e0; }");
     const ComputedStyle& a = p.Id(L"a")->style;
     EXPECT_TRUE(std::isfinite(a.width.value));
     EXPECT_LE(a.width.value, 1e7f);
@@ -236,17 +247,20 @@ TEST(CssSyntax, BracesCommentsMarkupCommentsAndEscapes)
 {
     StyleSheet sheet;
     unsigned order = 0;
-    ParseStyleSheet(L"<!-- #a { color: red } --> #b { color: red; } } #c { color: red } "
-                    L"#d { colour: red; back/**/ground: red; c\\6f lor: red } .\\31 x { color: red }"
-                    L"@unknown { #e { color: red } } @charset 'x'; #f, $bad { color: red } #g { color: \"a;b\"; width: 1px }"
-                    L"#h { color: red",
-                    L"", sheet, order);
+    ParseStyleSheet(
+        L"<!-- #a { color: red } --> #b { color: red; } } #c { color: red } "
+        L"#d { colour: red; back/**/ground: red; c\\6f lor: red } .\\31 x { color: red }"
+        L"@unknown { #e { color: red } } @charset 'x'; #f, $bad { color: red } #g { color: \"a;b\"; width: 1px }"
+        L"#h { color: red",
+        L"", sheet, order);
     auto selectorOf = [](const Rule& r) { return r.selectors.empty() ? std::wstring() : r.selectors[0].parts[0].id; };
     std::vector<std::wstring> ids;
-    for (auto& r : sheet.rules) ids.push_back(selectorOf(r).empty() && !r.selectors[0].parts[0].classes.empty()
-                                                ? L"." + r.selectors[0].parts[0].classes[0] : selectorOf(r));
+    for (auto& r : sheet.rules)
+        ids.push_back(selectorOf(r).empty() && !r.selectors[0].parts[0].classes.empty()
+                          ? L"." + r.selectors[0].parts[0].classes[0]
+                          : selectorOf(r));
     // #c follows a stray brace and is dropped with it; #e sits in an unknown at-rule; "$bad" spoils #f.
-    EXPECT_EQ(ids, (std::vector<std::wstring>{L"a", L"b", L"d", L".1x", L"g", L"h"}));
+    EXPECT_EQ(ids, (std::vector<std::wstring> {L"a", L"b", L"d", L".1x", L"g", L"h"}));
     const Rule& d = sheet.rules[2];
     ASSERT_EQ(d.declarations.size(), 2u);  // "back ground" is not a property name
     EXPECT_EQ(d.declarations[0].property, "colour");
@@ -267,7 +281,8 @@ TEST(CssSyntax, ImportantNeedsTheWholeKeyword)
 TEST(ComputedStyle, BordersNeedAStyleAndDefaultToTheTextColour)
 {
     Page p(L"<div id=a></div><div id=b></div><div id=c></div><span id=d></span>",
-           L"#a { border-width: 4px; } #b { color: #0000ff; border: 2px dashed; } #c { border: 6px double red; border-style: none; }"
+           L"#a { border-width: 4px; } #b { color: #0000ff; border: 2px dashed; } #c { border: 6px double red; "
+           L"border-style: none; }"
            L"#d { float: left; line-height: 1.5; font-size: 20px; }");
     EXPECT_FLOAT_EQ(p.Id(L"a")->style.borderWidth[0], 0);
     const ComputedStyle& b = p.Id(L"b")->style;
@@ -283,7 +298,8 @@ TEST(ComputedStyle, BordersNeedAStyleAndDefaultToTheTextColour)
 TEST(ComputedStyle, FlexPropertiesAndTheirShorthands)
 {
     Page p(L"<div id=c><div id=a></div><div id=b></div></div>",
-           L"#c { display: flex; flex-flow: column-reverse wrap; justify-content: space-between; align-items: center; gap: 4px 6px; }"
+           L"#c { display: flex; flex-flow: column-reverse wrap; justify-content: space-between; align-items: center; "
+           L"gap: 4px 6px; }"
            L"#a { flex: 2 3 10%; order: -2; align-self: flex-end; } #b { flex: 1; flex-grow: -1; order: 1.5; }");
     const ComputedStyle& c = p.Id(L"c")->style;
     EXPECT_EQ(c.display, Display::Flex);
@@ -313,7 +329,8 @@ TEST(CssSyntax, HostileSheetsAndColoursAreBounded)
     ParseStyleSheet(L"@media screen { @media screen { #a { color: red } } }", L"", shallow, order);
     ASSERT_EQ(shallow.rules.size(), 1u);
     std::wstring deep;
-    for (int i = 0; i < 100000; ++i) deep += L"@media screen {";
+    for (int i = 0; i < 100000; ++i)
+        deep += L"@media screen {";
     deep += L"#b { color: red }";
     deep += std::wstring(100000, L'}');
     StyleSheet hostile;

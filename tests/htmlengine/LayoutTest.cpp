@@ -23,7 +23,8 @@ struct Laid {
         ctx.viewportWidth = w;
         ctx.viewportHeight = h;
         ctx.imageSize = [](const std::wstring& url, int& iw, int& ih) {
-            if (url.find(L"pic.png") == std::wstring::npos) return false;
+            if (url.find(L"pic.png") == std::wstring::npos)
+                return false;
             iw = 40;
             ih = 30;
             return true;
@@ -41,29 +42,45 @@ TEST(Layout, StacksBlocksWithMarginsPaddingAndBorders)
            L"body{margin:0} #a{height:20px;margin:10px} #b{height:30px;margin-top:5px;padding:4px;border:1px solid}"
            L"#c{width:200px;margin:0 auto;padding-left:10px} #d{height:7px}");
     RectF a = l.Box(L"a"), b = l.Box(L"b"), c = l.Box(L"c"), d = l.Box(L"d");
-    EXPECT_EQ(a.x, 10); EXPECT_EQ(a.y, 10); EXPECT_EQ(a.w, 380); EXPECT_EQ(a.h, 20);
+    EXPECT_EQ(a.x, 10);
+    EXPECT_EQ(a.y, 10);
+    EXPECT_EQ(a.w, 380);
+    EXPECT_EQ(a.h, 20);
     // Adjacent margins collapse to the larger one.
-    EXPECT_EQ(b.y, 40); EXPECT_EQ(b.w, 400); EXPECT_EQ(b.h, 40);
-    EXPECT_EQ(c.w, 210); EXPECT_EQ(c.x, 95);  // centred by auto margins
-    EXPECT_EQ(d.x, 105); EXPECT_EQ(d.w, 200); EXPECT_EQ(c.h, 7);
+    EXPECT_EQ(b.y, 40);
+    EXPECT_EQ(b.w, 400);
+    EXPECT_EQ(b.h, 40);
+    EXPECT_EQ(c.w, 210);
+    EXPECT_EQ(c.x, 95);  // centred by auto margins
+    EXPECT_EQ(d.x, 105);
+    EXPECT_EQ(d.w, 200);
+    EXPECT_EQ(c.h, 7);
 }
 
 TEST(Layout, PositionsAbsoluteBoxesAgainstTheirContainingBlock)
 {
-    Laid l(L"<div id=frame><div id=tl></div><div id=br></div><div id=stretch></div><div id=rel></div></div><div id=fixed></div>",
+    Laid l(L"<div id=frame><div id=tl></div><div id=br></div><div id=stretch></div><div id=rel></div></div><div "
+           L"id=fixed></div>",
            L"body{margin:0} #frame{position:relative;left:5px;top:6px;width:300px;height:200px;border:2px solid}"
            L"#tl{position:absolute;left:10px;top:20px;width:30px;height:40px}"
            L"#br{position:absolute;right:0;bottom:0;width:50px;height:10px}"
            L"#stretch{position:absolute;left:10px;right:10px;top:0;bottom:0}"
            L"#rel{position:relative;left:3px;top:4px;height:5px}"
            L"#fixed{position:fixed;right:10px;top:10px;width:20px;height:20px}");
-    RectF f = l.Box(L"frame"), tl = l.Box(L"tl"), br = l.Box(L"br"), st = l.Box(L"stretch"), rel = l.Box(L"rel"), fx = l.Box(L"fixed");
-    EXPECT_EQ(f.x, 5); EXPECT_EQ(f.y, 6);
-    EXPECT_EQ(tl.x, 5 + 2 + 10); EXPECT_EQ(tl.y, 6 + 2 + 20);
-    EXPECT_EQ(br.x + br.w, 5 + 2 + 300); EXPECT_EQ(br.y + br.h, 6 + 2 + 200);
-    EXPECT_EQ(st.w, 280); EXPECT_EQ(st.h, 200);
-    EXPECT_EQ(rel.x, 5 + 2 + 3); EXPECT_EQ(rel.y, 6 + 2 + 4);
-    EXPECT_EQ(fx.x, 370); EXPECT_EQ(fx.y, 10);
+    RectF f = l.Box(L"frame"), tl = l.Box(L"tl"), br = l.Box(L"br"), st = l.Box(L"stretch"), rel = l.Box(L"rel"),
+          fx = l.Box(L"fixed");
+    EXPECT_EQ(f.x, 5);
+    EXPECT_EQ(f.y, 6);
+    EXPECT_EQ(tl.x, 5 + 2 + 10);
+    EXPECT_EQ(tl.y, 6 + 2 + 20);
+    EXPECT_EQ(br.x + br.w, 5 + 2 + 300);
+    EXPECT_EQ(br.y + br.h, 6 + 2 + 200);
+    EXPECT_EQ(st.w, 280);
+    EXPECT_EQ(st.h, 200);
+    EXPECT_EQ(rel.x, 5 + 2 + 3);
+    EXPECT_EQ(rel.y, 6 + 2 + 4);
+    EXPECT_EQ(fx.x, 370);
+    EXPECT_EQ(fx.y, 10);
     // Hit testing finds the topmost box: the later sibling covers the earlier one.
     EXPECT_EQ(HitTest(l.doc.root.get(), 20, 30), l.doc.GetElementById(L"stretch"));
     EXPECT_EQ(HitTest(l.doc.root.get(), 10, 100), l.doc.GetElementById(L"frame"));
@@ -81,13 +98,15 @@ TEST(Layout, FlowsInlineContentIntoLinesAndPlacesImages)
     std::set<float> lineTops;
     for (auto& f : narrow->lines) {
         lineTops.insert(f.y);
-        EXPECT_LE(f.x + f.w, 80.5f) << std::string(f.text.begin(), f.text.end()) << " x=" << f.x << " w=" << f.w << " y=" << f.y;
+        EXPECT_LE(f.x + f.w, 80.5f) << std::string(f.text.begin(), f.text.end()) << " x=" << f.x << " w=" << f.w
+                                    << " y=" << f.y;
     }
     EXPECT_GE(lineTops.size(), 3u);  // wrapped into several lines
     EXPECT_EQ(narrow->border.h, 20.0f * lineTops.size());
     EXPECT_EQ(l.Box(L"wide").h, 20);
     RectF pic = l.Box(L"pic"), gone = l.Box(L"gone"), chip = l.Box(L"chip");
-    EXPECT_EQ(pic.w, 40); EXPECT_EQ(pic.h, 30);
+    EXPECT_EQ(pic.w, 40);
+    EXPECT_EQ(pic.h, 30);
     EXPECT_EQ(gone.w, 0);
     EXPECT_EQ(chip.x, 45);
     EXPECT_EQ(chip.w, 50);
@@ -110,13 +129,14 @@ TEST(Layout, LinesOfInlineBlocksAreAsTallAsTheBlocksWhenLineHeightIsZero)
     EXPECT_EQ(l.Box(L"c").h, 40);
 }
 
-
 TEST(Layout, DeeplyNestedFlexAndFloatsStayFinite)
 {
     std::wstring html;
-    for (int i = 0; i < 300; ++i) html += i % 3 == 2 ? L"<div style='float:left'>" : L"<div style='display:flex;flex-wrap:wrap'>";
+    for (int i = 0; i < 300; ++i)
+        html += i % 3 == 2 ? L"<div style='float:left'>" : L"<div style='display:flex;flex-wrap:wrap'>";
     html += L"<span id=leaf>x</span>";
-    for (int i = 0; i < 300; ++i) html += L"</div>";
+    for (int i = 0; i < 300; ++i)
+        html += L"</div>";
     Laid l(html, L"div { padding: 1px; margin: -1e308px 1e308px; min-width: 1e308px; flex: 1e308 1e308 1e308px; }");
     Element* leaf = l.doc.GetElementById(L"leaf");
     ASSERT_NE(leaf, nullptr);

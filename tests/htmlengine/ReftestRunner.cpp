@@ -27,11 +27,15 @@ struct Pair {
 std::string Narrow(const std::wstring& w)
 {
     std::string out;
-    for (wchar_t c : w) out += static_cast<char>(c < 128 ? c : '_');
+    for (wchar_t c : w)
+        out += static_cast<char>(c < 128 ? c : '_');
     return out;
 }
 
-void PrintTo(const Pair& p, std::ostream* os) { *os << Narrow(p.area + L"/" + p.name); }
+void PrintTo(const Pair& p, std::ostream* os)
+{
+    *os << Narrow(p.area + L"/" + p.name);
+}
 
 std::vector<Pair> FindPairs()
 {
@@ -39,25 +43,29 @@ std::vector<Pair> FindPairs()
     std::wstring root = TestExeDirectory() + L"reftests\\";
     WIN32_FIND_DATAW area;
     HANDLE a = FindFirstFileW((root + L"*").c_str(), &area);
-    if (a == INVALID_HANDLE_VALUE) return out;
+    if (a == INVALID_HANDLE_VALUE)
+        return out;
     do {
-        if (!(area.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || area.cFileName[0] == L'.') continue;
+        if (!(area.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || area.cFileName[0] == L'.')
+            continue;
         WIN32_FIND_DATAW page;
         HANDLE p = FindFirstFileW((root + area.cFileName + L"\\*.htm").c_str(), &page);
-        if (p == INVALID_HANDLE_VALUE) continue;
+        if (p == INVALID_HANDLE_VALUE)
+            continue;
         do {
             std::wstring n = page.cFileName;
-            if (n.size() < 4 || n.compare(n.size() - 4, 4, L".htm") != 0) continue;
+            if (n.size() < 4 || n.compare(n.size() - 4, 4, L".htm") != 0)
+                continue;
             n.resize(n.size() - 4);
-            if (n.size() >= 4 && n.compare(n.size() - 4, 4, L"-ref") == 0) continue;
+            if (n.size() >= 4 && n.compare(n.size() - 4, 4, L"-ref") == 0)
+                continue;
             out.push_back({area.cFileName, n});
         } while (FindNextFileW(p, &page));
         FindClose(p);
     } while (FindNextFileW(a, &area));
     FindClose(a);
-    std::sort(out.begin(), out.end(), [](const Pair& x, const Pair& y) {
-        return x.area != y.area ? x.area < y.area : x.name < y.name;
-    });
+    std::sort(out.begin(), out.end(),
+              [](const Pair& x, const Pair& y) { return x.area != y.area ? x.area < y.area : x.name < y.name; });
     return out;
 }
 
@@ -65,13 +73,15 @@ std::vector<Pair> FindPairs()
 bool RenderPage(const std::wstring& relative, std::vector<uint32_t>& pixels)
 {
     std::string html = ReadTestFile(relative);
-    if (html.empty()) return false;
+    if (html.empty())
+        return false;
     TestView view(kWidth, kHeight);
     std::wstring url = L"file://reftest/" + relative;
     std::replace(url.begin(), url.end(), L'\\', L'/');
     view.Load(html, url);
     view.Render();
-    if (view.width != kWidth || view.height != kHeight) return false;
+    if (view.width != kWidth || view.height != kHeight)
+        return false;
     pixels = view.pixels;
     return true;
 }
@@ -80,12 +90,16 @@ int EncoderClsid(const wchar_t* mime, CLSID* clsid)
 {
     UINT num = 0, size = 0;
     Gdiplus::GetImageEncodersSize(&num, &size);
-    if (!size) return -1;
+    if (!size)
+        return -1;
     std::vector<BYTE> buf(size);
     auto* info = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
     Gdiplus::GetImageEncoders(num, size, info);
     for (UINT i = 0; i < num; ++i)
-        if (wcscmp(info[i].MimeType, mime) == 0) { *clsid = info[i].Clsid; return static_cast<int>(i); }
+        if (wcscmp(info[i].MimeType, mime) == 0) {
+            *clsid = info[i].Clsid;
+            return static_cast<int>(i);
+        }
     return -1;
 }
 
@@ -101,7 +115,8 @@ void SavePicture(const std::vector<uint32_t>& pixels, const std::wstring& path)
     }
     Gdiplus::Bitmap bmp(kWidth, kHeight, kWidth * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(opaque.data()));
     CLSID png;
-    if (EncoderClsid(L"image/png", &png) >= 0) bmp.Save(path.c_str(), &png, nullptr);
+    if (EncoderClsid(L"image/png", &png) >= 0)
+        bmp.Save(path.c_str(), &png, nullptr);
 }
 
 // Number of pixels that differ; `diff` marks them red on a faded copy of `a`.
@@ -122,7 +137,7 @@ size_t Compare(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, s
     return n;
 }
 
-class Reftest : public ::testing::TestWithParam<Pair> {};
+class Reftest : public ::testing::TestWithParam<Pair> { };
 
 TEST_P(Reftest, MatchesReference)
 {
@@ -141,7 +156,8 @@ TEST_P(Reftest, MatchesReference)
         SavePicture(test, dir + p.area + L"-" + p.name + L".png");
         SavePicture(ref, dir + p.area + L"-" + p.name + L"-ref.png");
     }
-    if (bad == 0 && !blank) return;
+    if (bad == 0 && !blank)
+        return;
     std::wstring dir = TestExeDirectory() + L"reftest-failures\\";
     CreateDirectoryW(dir.c_str(), nullptr);
     std::wstring stem = dir + p.area + L"-" + p.name;
@@ -155,7 +171,9 @@ TEST_P(Reftest, MatchesReference)
 std::string PairName(const ::testing::TestParamInfo<Pair>& info)
 {
     std::string n = Narrow(info.param.area + L"_" + info.param.name);
-    for (char& c : n) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    for (char& c : n)
+        if (!isalnum(static_cast<unsigned char>(c)))
+            c = '_';
     return n;
 }
 

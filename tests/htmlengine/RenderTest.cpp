@@ -13,7 +13,8 @@ int DarkPixels(const TestView& v, int x0, int y0, int x1, int y1)
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) {
             uint32_t p = v.Pixel(x, y);
-            if (Red(p) < 128 && Green(p) < 128 && Blue(p) < 128) ++n;
+            if (Red(p) < 128 && Green(p) < 128 && Blue(p) < 128)
+                ++n;
         }
     return n;
 }
@@ -25,29 +26,32 @@ TEST(Render, PaintsBoxesBordersImagesAndOpacity)
     TestView view(320, 200);
     view.files[L"file://test/half.png"] = MakePng(20, 20, 0x800000FF);  // blue at half alpha
     view.files[L"file://test/solid.png"] = MakePng(10, 10, 0xFF00FF00);
-    view.Load("<html><body style='margin:0;background:#ffffff'>"
-              "<div style='position:absolute;left:0;top:0;width:100px;height:50px;background:#ff0000'></div>"
-              "<img src='half.png' style='position:absolute;left:10px;top:10px'>"
-              "<div style='position:absolute;left:120px;top:0;width:60px;height:60px;border:5px solid #000;background:#ffff00;border-radius:20px'></div>"
-              "<div style='position:absolute;left:200px;top:0;width:50px;height:50px;background:#000;opacity:0.5'></div>"
-              "<div style='position:absolute;left:260px;top:0;width:40px;height:40px;background:url(solid.png) no-repeat 10px 10px'></div>"
-              "<div style='position:absolute;left:0;top:100px;width:30px;height:30px;overflow:hidden'>"
-              "<div style='width:90px;height:90px;background:#0000ff'></div></div>"
-              "<div style='position:absolute;left:100px;top:100px;width:40px;height:40px;background:#00ff00;z-index:2'></div>"
-              "<div style='position:absolute;left:110px;top:110px;width:40px;height:40px;background:#ff00ff;z-index:1'></div>"
-              "<img src='missing.png' style='position:absolute;left:200px;top:100px;width:30px;height:30px'>"
-              "</body></html>");
+    view.Load(
+        "<html><body style='margin:0;background:#ffffff'>"
+        "<div style='position:absolute;left:0;top:0;width:100px;height:50px;background:#ff0000'></div>"
+        "<img src='half.png' style='position:absolute;left:10px;top:10px'>"
+        "<div style='position:absolute;left:120px;top:0;width:60px;height:60px;border:5px solid "
+        "#000;background:#ffff00;border-radius:20px'></div>"
+        "<div style='position:absolute;left:200px;top:0;width:50px;height:50px;background:#000;opacity:0.5'></div>"
+        "<div style='position:absolute;left:260px;top:0;width:40px;height:40px;background:url(solid.png) no-repeat "
+        "10px 10px'></div>"
+        "<div style='position:absolute;left:0;top:100px;width:30px;height:30px;overflow:hidden'>"
+        "<div style='width:90px;height:90px;background:#0000ff'></div></div>"
+        "<div style='position:absolute;left:100px;top:100px;width:40px;height:40px;background:#00ff00;z-index:2'></div>"
+        "<div style='position:absolute;left:110px;top:110px;width:40px;height:40px;background:#ff00ff;z-index:1'></div>"
+        "<img src='missing.png' style='position:absolute;left:200px;top:100px;width:30px;height:30px'>"
+        "</body></html>");
     view.Render();
     view.SavePng(L"render_boxes.png");
     EXPECT_EQ(view.Pixel(50, 40) & 0xFFFFFF, 0xFF0000u);
     uint32_t blended = view.Pixel(20, 20);  // half blue over red
     EXPECT_NEAR(Red(blended), 127, 3);
     EXPECT_NEAR(Blue(blended), 128, 3);
-    EXPECT_EQ(view.Pixel(122, 35) & 0xFFFFFF, 0x000000u);   // border
-    EXPECT_EQ(view.Pixel(150, 35) & 0xFFFFFF, 0xFFFF00u);   // inside
-    EXPECT_EQ(view.Pixel(121, 1) & 0xFFFFFF, 0xFFFFFFu);    // rounded corner stays page colour
-    EXPECT_NEAR(Red(view.Pixel(225, 25)), 128, 3);           // black at half opacity over white
-    EXPECT_EQ(view.Pixel(275, 15) & 0xFFFFFF, 0x00FF00u);   // background image at its position
+    EXPECT_EQ(view.Pixel(122, 35) & 0xFFFFFF, 0x000000u);  // border
+    EXPECT_EQ(view.Pixel(150, 35) & 0xFFFFFF, 0xFFFF00u);  // inside
+    EXPECT_EQ(view.Pixel(121, 1) & 0xFFFFFF, 0xFFFFFFu);   // rounded corner stays page colour
+    EXPECT_NEAR(Red(view.Pixel(225, 25)), 128, 3);         // black at half opacity over white
+    EXPECT_EQ(view.Pixel(275, 15) & 0xFFFFFF, 0x00FF00u);  // background image at its position
     EXPECT_EQ(view.Pixel(265, 5) & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(view.Pixel(20, 120) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(view.Pixel(50, 120) & 0xFFFFFF, 0xFFFFFFu);   // clipped by overflow:hidden
@@ -71,14 +75,16 @@ TEST(Render, DrawsLatinAndChineseTextAntiAliased)
     for (int x = 0; x < 150; ++x)
         for (int y = 0; y < 30; ++y) {
             int r = Red(view.Pixel(x, y));
-            if (r > 40 && r < 215) ++grey;
+            if (r > 40 && r < 215)
+                ++grey;
         }
     EXPECT_GT(grey, 20);  // anti-aliased edges
     int red = 0;
     for (int x = 40; x < 120; ++x)
         for (int y = 80; y < 110; ++y) {
             uint32_t p = view.Pixel(x, y);
-            if (Red(p) > 200 && Green(p) < 80) ++red;
+            if (Red(p) > 200 && Green(p) < 80)
+                ++red;
         }
     EXPECT_GT(red, 30);
     EXPECT_GT(view.EvalInt("document.getElementById('cjk').offsetWidth"), 60);
@@ -88,7 +94,9 @@ TEST(Render, TransparentPagesKeepTheirAlpha)
 {
     TestView view(100, 100, WS_EX_LAYERED);
     view.Load("<html style='background:transparent'><body style='margin:0'>"
-              "<div style='margin:10px;width:80px;height:80px;border-radius:10px;background:rgba(0,128,0,0.5)'></div></body></html>");
+              "<div "
+              "style='margin:10px;width:80px;height:80px;border-radius:10px;background:rgba(0,128,0,0.5)'></div></"
+              "body></html>");
     view.Render();
     EXPECT_EQ(Alpha(view.Pixel(2, 2)), 0);
     EXPECT_NEAR(Alpha(view.Pixel(50, 50)), 128, 2);
@@ -114,9 +122,10 @@ void CtrlKey(HWND hwnd, UINT vk)
 TEST(TextField, TypingSelectionClipboardAndUndo)
 {
     TestView view(300, 100, 0, true);
-    view.Load("<body style='margin:0'><input id=f style='position:absolute;left:10px;top:10px;width:200px' value='ab'>"
-              "<script>var changes = 0; document.getElementById('f').addEventListener('input', function(){ changes++; });"
-              "var f = document.getElementById('f');</script></body>");
+    view.Load(
+        "<body style='margin:0'><input id=f style='position:absolute;left:10px;top:10px;width:200px' value='ab'>"
+        "<script>var changes = 0; document.getElementById('f').addEventListener('input', function(){ changes++; });"
+        "var f = document.getElementById('f');</script></body>");
     view.Eval("f.focus()");
     for (wchar_t c : std::wstring(L"c 中"))
         SendMessageW(view.hwnd, WM_CHAR, c, 0);
@@ -152,8 +161,9 @@ TEST(TextField, TypingSelectionClipboardAndUndo)
     CtrlKey(view.hwnd, 'Z');
     EXPECT_EQ(view.EvalString("f.value"), L"bc bc ");
     // A page may swallow keys.
-    view.Eval("f.addEventListener('keydown', function(e){ if (e.keyCode == 13 || e.keyCode == 9) e.preventDefault(); });"
-              "f.addEventListener('keypress', function(e){ if (e.charCode == 63) e.preventDefault(); });");
+    view.Eval(
+        "f.addEventListener('keydown', function(e){ if (e.keyCode == 13 || e.keyCode == 9) e.preventDefault(); });"
+        "f.addEventListener('keypress', function(e){ if (e.charCode == 63) e.preventDefault(); });");
     SendMessageW(view.hwnd, WM_CHAR, L'?', 0);
     EXPECT_EQ(view.EvalString("f.value"), L"bc bc ");
     view.Render();
@@ -164,8 +174,9 @@ TEST(TextField, TypingSelectionClipboardAndUndo)
 TEST(TextField, MultiLineFieldsWrapAndMoveBetweenLines)
 {
     TestView view(300, 200, 0, true);
-    view.Load("<body style='margin:0'><textarea id=t style='position:absolute;left:10px;top:10px;width:120px;height:60px;"
-              "font-size:13px;line-height:16px'></textarea><script>var t = document.getElementById('t');</script></body>");
+    view.Load(
+        "<body style='margin:0'><textarea id=t style='position:absolute;left:10px;top:10px;width:120px;height:60px;"
+        "font-size:13px;line-height:16px'></textarea><script>var t = document.getElementById('t');</script></body>");
     view.Eval("t.focus()");
     for (wchar_t c : std::wstring(L"first line\rsecond one that is long enough to wrap\rthird"))
         SendMessageW(view.hwnd, WM_CHAR, c, 0);

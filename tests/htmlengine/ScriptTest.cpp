@@ -17,7 +17,8 @@ struct HostHandler {
     static BOOL CALLBACK Proc(LPVOID tag, HELEMENT, UINT group, LPVOID prms)
     {
         auto* self = static_cast<HostHandler*>(tag);
-        if (group != HANDLE_SCRIPTING_METHOD_CALL) return FALSE;
+        if (group != HANDLE_SCRIPTING_METHOD_CALL)
+            return FALSE;
         auto* p = static_cast<SCRIPTING_METHOD_PARAMS*>(prms);
         std::string name = p->name;
         self->calls.push_back(name);
@@ -48,20 +49,23 @@ TEST(Script, DomOperationsWork)
 {
     TestView view(400, 300);
     view.Load("<body><div id=list class='a b'><p>one</p></div><input id=field value=start></body>");
-    EXPECT_EQ(view.EvalString(
-                  "var l = document.getElementById('list');"
-                  "var n = document.createElement('span'); n.textContent = 'two'; n.setAttribute('data-x', '5');"
-                  "l.appendChild(n); l.classList.add('c'); l.classList.remove('a');"
-                  "[l.children.length, l.className, document.querySelectorAll('#list > *').length,"
-                  " document.querySelector('span[data-x]').textContent, l.classList.contains('b')].join('|')"),
-              L"2|b c|2|two|true");
+    EXPECT_EQ(
+        view.EvalString("var l = document.getElementById('list');"
+                        "var n = document.createElement('span'); n.textContent = 'two'; n.setAttribute('data-x', '5');"
+                        "l.appendChild(n); l.classList.add('c'); l.classList.remove('a');"
+                        "[l.children.length, l.className, document.querySelectorAll('#list > *').length,"
+                        " document.querySelector('span[data-x]').textContent, l.classList.contains('b')].join('|')"),
+        L"2|b c|2|two|true");
     EXPECT_EQ(view.EvalString("l.innerHTML = '<b>x</b> &amp; <i>y</i>'; l.textContent + '|' + l.innerHTML"),
               L"x & y|<b>x</b> &amp; <i>y</i>");
-    EXPECT_EQ(view.EvalString("l.removeChild(l.firstChild); l.children.length + ':' + l.firstChild.nodeName"), L"1:#text");
-    EXPECT_EQ(view.EvalString("var f = document.getElementById('field'); var was = f.value; f.value = 'C:\\\\Orbisoft'; was + '>' + f.value"),
+    EXPECT_EQ(view.EvalString("l.removeChild(l.firstChild); l.children.length + ':' + l.firstChild.nodeName"),
+              L"1:#text");
+    EXPECT_EQ(view.EvalString("var f = document.getElementById('field'); var was = f.value; f.value = "
+                              "'C:\\\\Orbisoft'; was + '>' + f.value"),
               L"start>C:\\Orbisoft");
     EXPECT_EQ(view.EvalString("f.disabled = true; f.disabled + ',' + f.hasAttribute('disabled')"), L"true,true");
-    EXPECT_EQ(view.EvalString("l.style.width = '120px'; l.style.backgroundColor = 'red'; l.style.width + ';' + l.style.cssText"),
+    EXPECT_EQ(view.EvalString(
+                  "l.style.width = '120px'; l.style.backgroundColor = 'red'; l.style.width + ';' + l.style.cssText"),
               L"120px;width: 120px; background-color: red;");
     EXPECT_EQ(view.EvalInt("l.offsetWidth"), 120);
     // DOM misuse throws inside the script, never in the host.
@@ -69,8 +73,9 @@ TEST(Script, DomOperationsWork)
     EXPECT_EQ(view.EvalString("try { document.querySelector('>>') } catch (e) { e.name }"), L"SyntaxError");
     EXPECT_EQ(view.EvalString("try { l.appendChild(document.body); 'no' } catch (e) { 'threw' }"), L"threw");
     // A script cannot build a tree deeper than the engine lays out.
-    EXPECT_EQ(view.EvalString("var p = document.body; try { for (var i = 0; i < 5000; ++i) { var d = document.createElement('div');"
-                              " p.appendChild(d); p = d; } 'no' } catch (e) { e.name }"),
+    EXPECT_EQ(view.EvalString(
+                  "var p = document.body; try { for (var i = 0; i < 5000; ++i) { var d = document.createElement('div');"
+                  " p.appendChild(d); p = d; } 'no' } catch (e) { e.name }"),
               L"RangeError");
     view.Render();
 }
@@ -78,16 +83,19 @@ TEST(Script, DomOperationsWork)
 TEST(Script, EventsBubbleAndCanBePrevented)
 {
     TestView view(400, 300);
-    view.Load("<body style='margin:0'><div id=outer style='width:200px;height:100px'>"
-              "<button id=btn style='width:80px;height:30px' onclick='window.inline = (window.inline||0) + 1'>go</button></div>"
-              "<input id=cb type=checkbox style='position:absolute;left:300px;top:10px'>"
-              "<script>var log = [];"
-              "document.getElementById('outer').addEventListener('click', function(e){ log.push('outer:' + e.target.id); });"
-              "document.getElementById('btn').onclick = function(e){ log.push('btn'); };"
-              "document.addEventListener('click', function(){ log.push('doc'); });"
-              "document.getElementById('cb').addEventListener('click', function(e){ if (window.block) e.preventDefault(); });"
-              "document.getElementById('cb').addEventListener('change', function(e){ log.push('change:' + e.target.checked); });"
-              "</script></body>");
+    view.Load(
+        "<body style='margin:0'><div id=outer style='width:200px;height:100px'>"
+        "<button id=btn style='width:80px;height:30px' onclick='window.inline = (window.inline||0) + "
+        "1'>go</button></div>"
+        "<input id=cb type=checkbox style='position:absolute;left:300px;top:10px'>"
+        "<script>var log = [];"
+        "document.getElementById('outer').addEventListener('click', function(e){ log.push('outer:' + e.target.id); });"
+        "document.getElementById('btn').onclick = function(e){ log.push('btn'); };"
+        "document.addEventListener('click', function(){ log.push('doc'); });"
+        "document.getElementById('cb').addEventListener('click', function(e){ if (window.block) e.preventDefault(); });"
+        "document.getElementById('cb').addEventListener('change', function(e){ log.push('change:' + e.target.checked); "
+        "});"
+        "</script></body>");
     view.Click(20, 10);
     EXPECT_EQ(view.EvalString("log.join(',')"), L"btn,outer:btn,doc");
     EXPECT_EQ(view.EvalInt("window.inline || 0"), 0);  // a script property replaces the attribute handler
@@ -96,7 +104,8 @@ TEST(Script, EventsBubbleAndCanBePrevented)
     view.Eval("window.block = true");
     view.Click(306, 16);
     EXPECT_TRUE(view.EvalBool("document.getElementById('cb').checked"));  // prevented: stays checked
-    EXPECT_EQ(view.EvalString("document.getElementById('btn').dispatchEvent(new Event('click', {bubbles: true})) + ''"), L"true");
+    EXPECT_EQ(view.EvalString("document.getElementById('btn').dispatchEvent(new Event('click', {bubbles: true})) + ''"),
+              L"true");
 }
 
 TEST(Script, ExceptionsAreLoggedWithFileAndLineAndThePageGoesOn)
@@ -110,9 +119,12 @@ TEST(Script, ExceptionsAreLoggedWithFileAndLineAndThePageGoesOn)
     view.Eval("document.getElementById('x').click()");
     bool sawFile = false, sawBoom = false, sawHandler = false;
     for (auto& line : capture.Lines()) {
-        if (line.find(L"sciter32.dll=>script error: file://test/bad.js(3): ReferenceError") == 0) sawFile = true;
-        if (line.find(L"script error: file://test/page.htm(1): Error: boom") != std::wstring::npos) sawBoom = true;
-        if (line.find(L"undefinedThing") != std::wstring::npos) sawHandler = true;
+        if (line.find(L"sciter32.dll=>script error: file://test/bad.js(3): ReferenceError") == 0)
+            sawFile = true;
+        if (line.find(L"script error: file://test/page.htm(1): Error: boom") != std::wstring::npos)
+            sawBoom = true;
+        if (line.find(L"undefinedThing") != std::wstring::npos)
+            sawHandler = true;
     }
     EXPECT_TRUE(sawFile);
     EXPECT_TRUE(sawBoom);
@@ -144,7 +156,7 @@ TEST(Script, ViewCallsReachTheHostFirstThenTheEngine)
     EXPECT_EQ(view.EvalString("view.call('keep', {a: 1}) + ''"), L"true");
     // Not handled by the host: the engine's own window functions.
     view.Eval("view.move(100, 120, 250, 150)");
-    RECT wr{};
+    RECT wr {};
     GetWindowRect(view.hwnd, &wr);
     EXPECT_EQ(wr.left, 100);
     EXPECT_EQ(wr.right - wr.left, 250);
@@ -190,7 +202,8 @@ TEST(Script, ValuesPassBetweenWindowsAndFunctionsCanBeInvoked)
     EXPECT_EQ(he::ValueText(json.get()), L"{\"pThis\":{\"hello\":\"Hallo\"},\"n\":3}");
     // A function that throws reports an error code, not a crash.
     b.Eval("var bad = function(){ throw new Error('x') }; view.call('keep', bad)");
-    EXPECT_EQ(ValueInvoke(host.stored.get(), nullptr, 0, nullptr, result.get(), L"t"), static_cast<UINT>(HV_SCRIPT_ERROR));
+    EXPECT_EQ(ValueInvoke(host.stored.get(), nullptr, 0, nullptr, result.get(), L"t"),
+              static_cast<UINT>(HV_SCRIPT_ERROR));
 }
 
 TEST(Script, CloseRequestsCanBeRefused)

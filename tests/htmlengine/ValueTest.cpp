@@ -13,7 +13,8 @@ std::wstring Str(const VALUE* v)
 {
     LPCWSTR chars = nullptr;
     UINT n = 0;
-    if (ValueStringData(v, &chars, &n) != HV_OK) return L"<not a string>";
+    if (ValueStringData(v, &chars, &n) != HV_OK)
+        return L"<not a string>";
     return std::wstring(chars, n);
 }
 
@@ -131,7 +132,8 @@ TEST(Value, ArraysAndMapsCopyOnWrite)
 
 TEST(Value, JsonTextRoundTrips)
 {
-    const std::wstring text = L"{\"path\":\"C:\\\\Program Files\\\\Orbisoft\",\"n\":[1,2.5,true,null,\"\\u4e2d\"],\"e\":{}}";
+    const std::wstring text =
+        L"{\"path\":\"C:\\\\Program Files\\\\Orbisoft\",\"n\":[1,2.5,true,null,\"\\u4e2d\"],\"e\":{}}";
     Value v;
     ASSERT_EQ(ValueFromString(v.get(), text.c_str(), static_cast<UINT>(text.size()), CVT_JSON_LITERAL), 0u);
     UINT t = 0;
@@ -148,7 +150,8 @@ TEST(Value, JsonTextRoundTrips)
     const std::wstring bad[] = {L"{\"a\":", L"[1,2", L"{\"a\" 1}", L"nul", L"\"open"};
     for (auto& b : bad) {
         Value w;
-        EXPECT_NE(ValueFromString(w.get(), b.c_str(), static_cast<UINT>(b.size()), CVT_JSON_LITERAL), 0u) << std::string(b.begin(), b.end());
+        EXPECT_NE(ValueFromString(w.get(), b.c_str(), static_cast<UINT>(b.size()), CVT_JSON_LITERAL), 0u)
+            << std::string(b.begin(), b.end());
     }
     Value simple;
     SetFloat(simple.get(), 0.1);

@@ -17,8 +17,8 @@ std::wstring RemoverCopy(const ScratchFolder& scratch)
 
 bool WaitGone(const std::wstring& path, int tenths = 100)
 {
-    return WaitUntil([&path] { return !FileSystem::PathExists(path.c_str()); },
-                     std::chrono::milliseconds(100 * tenths), std::chrono::milliseconds(100));
+    return WaitUntil([&path] { return !FileSystem::PathExists(path.c_str()); }, std::chrono::milliseconds(100 * tenths),
+                     std::chrono::milliseconds(100));
 }
 
 }  // namespace

@@ -64,8 +64,9 @@ TEST(SampleProduct, ServicePassesQuitToTheApplicationAndStopsOnItsOwnQuit)
     EXPECT_TRUE(mutex);
     mutex.reset();
 
-    std::string message = std::string("{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_class_name\":\"") +
-                          "Larkspur_MainWindow_Class\",\"protocol_content\":{\"op_type\":\"quit\"}}";
+    std::string message =
+        std::string("{\"protocol_type\":\"framework\",\"pass_message\":true,\"target_class_name\":\"") +
+        "Larkspur_MainWindow_Class\",\"protocol_content\":{\"op_type\":\"quit\"}}";
     SendFramework(proxy, message);
     EXPECT_EQ(::WaitForSingleObject(app.get(), 10000), WAIT_OBJECT_0);
     EXPECT_NE(ReadLog(L"app").find("copydata " + message), std::string::npos);
@@ -75,8 +76,9 @@ TEST(SampleProduct, ServicePassesQuitToTheApplicationAndStopsOnItsOwnQuit)
     std::string service = ReadLog(L"service");
     EXPECT_NE(service.find("installed"), std::string::npos);
     EXPECT_NE(service.find("removed"), std::string::npos);
-    EXPECT_NE(service.find("copydata 999 {\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}"),
-              std::string::npos);
+    EXPECT_NE(
+        service.find("copydata 999 {\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}"),
+        std::string::npos);
 }
 
 TEST(SampleProduct, ApplicationQuitsOnClose)

@@ -56,8 +56,8 @@ TEST(SfxExtract, WritesNestedFoldersEmptyFilesAndContents)
     Sandbox box;
     ASSERT_EQ(RunIn(Archive(L"nested"), box.work), 0);
     std::set<std::wstring> expected = {
-        L"top.txt", L"a\\", L"a\\empty.bin", L"a\\big.txt", L"a\\b\\", L"a\\b\\zero.dat", L"a\\b\\c\\",
-        L"a\\b\\c\\deep.txt", L"a\\b\\emptier\\", L"emptydir\\",
+        L"top.txt",        L"a\\",       L"a\\empty.bin",      L"a\\big.txt",      L"a\\b\\",
+        L"a\\b\\zero.dat", L"a\\b\\c\\", L"a\\b\\c\\deep.txt", L"a\\b\\emptier\\", L"emptydir\\",
     };
     EXPECT_EQ(Tree(box.work), expected);
     EXPECT_EQ(FileSystem::ReadFileToString(box.work + L"top.txt", true), "top level\r\n");
@@ -99,8 +99,8 @@ TEST(SfxExtract, CorruptedDataFailsAndStaysInsideTheFolder)
 
 TEST(SfxExtract, HostileNamesAreRefusedBeforeAnythingIsWritten)
 {
-    for (const wchar_t* name : {L"parent", L"mixed", L"absolute", L"backslash", L"drive", L"driverel", L"stream",
-                                L"device", L"deepparent"}) {
+    for (const wchar_t* name :
+         {L"parent", L"mixed", L"absolute", L"backslash", L"drive", L"driverel", L"stream", L"device", L"deepparent"}) {
         Sandbox box;
         EXPECT_EQ(RunIn(Archive(name), box.work), 2) << NarrowAscii(name);
         EXPECT_TRUE(Tree(box.work).empty()) << NarrowAscii(name);
@@ -111,11 +111,11 @@ TEST(SfxExtract, HostileNamesAreRefusedBeforeAnythingIsWritten)
 
 TEST(SfxExtract, FindsTheArchiveAfterTheImageOnly)
 {
-    UniqueHandle file(::CreateFileW(Archive(L"nested").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+    UniqueHandle file(
+        ::CreateFileW(Archive(L"nested").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
-    UniqueHandle stub(::CreateFileW(Archive(L"bare").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+    UniqueHandle stub(
+        ::CreateFileW(Archive(L"bare").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(stub);
     LARGE_INTEGER stubSize;
     ASSERT_TRUE(::GetFileSizeEx(stub.get(), &stubSize));

@@ -13,9 +13,9 @@ const wchar_t kParent[] = L"Software\\LarkspurTest";
 
 ScopedRegistryKey::ScopedRegistryKey(HKEY root) : m_root(root)
 {
-    static std::atomic<unsigned> counter{0};
-    m_path = std::wstring(kParent) + L"\\k" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-             std::to_wstring(counter++);
+    static std::atomic<unsigned> counter {0};
+    m_path =
+        std::wstring(kParent) + L"\\k" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(counter++);
     ::RegDeleteTreeW(m_root, m_path.c_str());
 }
 

@@ -5,7 +5,7 @@
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 
-DebugCapture::DebugCapture() : m_previous(SetDebugSink(this)) {}
+DebugCapture::DebugCapture() : m_previous(SetDebugSink(this)) { }
 
 DebugCapture::~DebugCapture()
 {
@@ -42,7 +42,7 @@ bool DebugCapture::Contains(const std::wstring& line) const
 
 ScratchFolder::ScratchFolder()
 {
-    static std::atomic<unsigned> counter{0};
+    static std::atomic<unsigned> counter {0};
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     m_path = std::wstring(temp) + L"lkt" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
@@ -156,9 +156,10 @@ std::string HostPath(const std::wstring& path)
 {
     using UnixNameFn = char*(CDECL*)(const wchar_t*);
     HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    auto unixName = kernel ? reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
-                                 ::GetProcAddress(kernel, "wine_get_unix_file_name")))
-                           : nullptr;
+    auto unixName =
+        kernel
+            ? reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "wine_get_unix_file_name")))
+            : nullptr;
     if (!unixName)
         return std::string();
     char* name = unixName(path.c_str());

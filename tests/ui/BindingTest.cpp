@@ -5,7 +5,10 @@
 
 namespace {
 
-bool Copy(const std::wstring& from, const std::wstring& to) { return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE; }
+bool Copy(const std::wstring& from, const std::wstring& to)
+{
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
 
 }  // namespace
 
@@ -26,7 +29,7 @@ TEST(SciterBinding, LoadsByFullPathAndFreesADllWithoutTheExport)
     std::wstring noExport = TestExeDirectory() + L"noexport\\";
     EXPECT_EQ(CSciterBinding::LoadFrom(noExport), nullptr);
     EXPECT_EQ(GetModuleHandleW((noExport + L"sciter32.dll").c_str()), nullptr);  // freed again
-    EXPECT_FALSE(CSciterBinding::OpenInspector(nullptr));  // nothing bound yet
+    EXPECT_FALSE(CSciterBinding::OpenInspector(nullptr));                        // nothing bound yet
     ISciterAPI* api = CSciterBinding::LoadFrom(TestExeDirectory());
     ASSERT_NE(api, nullptr);
     EXPECT_EQ(CSciterBinding::Api(), api);

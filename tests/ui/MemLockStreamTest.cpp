@@ -29,7 +29,7 @@ TEST(MemLockStream, ReadsCountShortReadsAndTheEnd)
     EXPECT_EQ(read, 2u);
     EXPECT_EQ(buffer[1], 5);
     EXPECT_EQ(stream->Read(buffer, 1, &read), E_FAIL);
-    ULARGE_INTEGER pos{};
+    ULARGE_INTEGER pos {};
     EXPECT_EQ(stream->Seek(Offset(0), STREAM_SEEK_END, &pos), S_OK);
     EXPECT_EQ(pos.QuadPart, 5u);
     EXPECT_EQ(stream->Read(buffer, 1, &read), E_FAIL);
@@ -56,7 +56,7 @@ TEST(MemLockStream, EmptyOrMissingDataFailsAndInterfacesAreCounted)
     CMemLockStream* none = CMemLockStream::Create(nullptr, 0);
     BYTE buffer[1];
     ULONG read = 0;
-    ULARGE_INTEGER pos{};
+    ULARGE_INTEGER pos {};
     EXPECT_EQ(none->Read(buffer, 1, &read), E_ACCESSDENIED);
     EXPECT_EQ(none->Seek(Offset(0), STREAM_SEEK_SET, &pos), E_FAIL);
     const BYTE one = 7;

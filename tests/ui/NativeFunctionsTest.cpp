@@ -16,9 +16,9 @@ protected:
         LoadFakeLog();
         TakeLogRecords();
     }
-    void TearDown() override { g_engineSettings = EngineSettings{}; }
+    void TearDown() override { g_engineSettings = EngineSettings {}; }
     RecordingUi ui;
-    SciterView view{::GetModuleHandleW(nullptr), &ui};
+    SciterView view {::GetModuleHandleW(nullptr), &ui};
 };
 
 Json::Value ParseResult(const std::string& text)
@@ -43,13 +43,13 @@ TEST_F(NativeFunctions, TheTableHoldsTheFourteenFunctionsAndUnknownNamesSayError
 TEST_F(NativeFunctions, UnparsableArgumentsReportTheirLineAndReturnNothing)
 {
     const char* bad = "[\"unterminated";
-    const std::pair<const char*, int> rows[] = {{"showwin", 158},      {"GetSystemPath", 210}, {"DecisionPath", 247},
-                                                {"PostSetupLog", 280}, {"ShellExecute", 292},  {"OnDetail", 310},
+    const std::pair<const char*, int> rows[] = {{"showwin", 158},         {"GetSystemPath", 210}, {"DecisionPath", 247},
+                                                {"PostSetupLog", 280},    {"ShellExecute", 292},  {"OnDetail", 310},
                                                 {"OnInstallFinish", 325}, {"SetLanguage", 341}};
     for (const auto& row : rows) {
         EXPECT_EQ(view.invoke(row.first, bad), "") << row.first;
-        EXPECT_EQ(TakeAssertions(), std::vector<std::wstring>{L"Json::Reader().parse(args,jv,false) @ SciterView(" +
-                                                              std::to_wstring(row.second) + L")"})
+        EXPECT_EQ(TakeAssertions(), std::vector<std::wstring> {L"Json::Reader().parse(args,jv,false) @ SciterView(" +
+                                                               std::to_wstring(row.second) + L")"})
             << row.first;
     }
     // These have no assertion: a bad text is simply no message.
@@ -66,8 +66,8 @@ TEST_F(NativeFunctions, SendSignalPassesObjectsOnlyToTheEngine)
     EXPECT_EQ(view.invoke("SendSignal", "{\"type\":\"installparameter\",\"action\":\"install\"}"), "true");
     EXPECT_EQ(view.invoke("OnInstallFinish", "[\"runnow\"]"), "true");
     EXPECT_EQ(view.invoke("OnInstallFinish", "{}"), "true");  // no argument: an empty action
-    EXPECT_EQ(ui.Sent(), (std::vector<std::string>{"installparameter:install", "installcontrol:runnow",
-                                                    "installcontrol:"}));
+    EXPECT_EQ(ui.Sent(),
+              (std::vector<std::string> {"installparameter:install", "installcontrol:runnow", "installcontrol:"}));
 }
 
 TEST_F(NativeFunctions, OnDetailSetsTheVerdictOnlyForTheTextTrue)
@@ -101,8 +101,8 @@ TEST_F(NativeFunctions, SetLanguageAndSystemPathAndLogLines)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], L"stagehand.exe=>EventOutputDebugStringAAHandler:not json %s %d");
     // The full-width colon arrives as its two code-page bytes, widened one by one.
-    EXPECT_EQ(lines[1], std::wstring(L"stagehand.exe=>SciterView::log:page") + wchar_t(0xA3) + wchar_t(0xBA) +
-                            L"hello\r\n");
+    EXPECT_EQ(lines[1],
+              std::wstring(L"stagehand.exe=>SciterView::log:page") + wchar_t(0xA3) + wchar_t(0xBA) + L"hello\r\n");
 }
 
 TEST_F(NativeFunctions, DecisionPathAppendsTheCompanyFolderOnceWithoutDoubleBackslashes)

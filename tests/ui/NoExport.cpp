@@ -1,4 +1,7 @@
 // A DLL named like the engine but without its export.
 #include <windows.h>
 
-extern "C" __declspec(dllexport) int WINAPI SomethingElse(void) { return 1; }
+extern "C" __declspec(dllexport) int WINAPI SomethingElse(void)
+{
+    return 1;
+}

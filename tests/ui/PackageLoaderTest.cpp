@@ -51,7 +51,8 @@ TEST(MemFiles, HostileIndexesAreRefusedWholeAndNeverReadOutsideTheImage)
     EXPECT_EQ(files.GetFile("/a.htm"), "");
     // Name or data past the end, and offsets whose sum wraps around 32 bits.
     const uint32_t base = 4 + 16 * 2;
-    EXPECT_FALSE(files.Parse(RawPackage(2, {{base, 6, base + 6, 4}, {base + 10, 6, base + 16, 100}}, "/a.htmaaaa/b.htmbbbb")));
+    EXPECT_FALSE(
+        files.Parse(RawPackage(2, {{base, 6, base + 6, 4}, {base + 10, 6, base + 16, 100}}, "/a.htmaaaa/b.htmbbbb")));
     EXPECT_FALSE(files.Parse(RawPackage(1, {{20, 0xFFFFFFF0u, 20, 1}}, "/a.htmaaaa")));
     EXPECT_FALSE(files.Parse(RawPackage(1, {{20, 6, 0xFFFFFFFFu, 2}}, "/a.htmaaaa")));
     EXPECT_EQ(files.Count(), 0u);

@@ -68,12 +68,15 @@ BOOL CALLBACK CountTitled(HWND window, LPARAM param)
 
 int CountWindowsTitled(const wchar_t* title)
 {
-    TitleCount count{title, 0};
+    TitleCount count {title, 0};
     ::EnumThreadWindows(::GetCurrentThreadId(), &CountTitled, reinterpret_cast<LPARAM>(&count));
     return count.n;
 }
 
-HWND FindPageWindow(const wchar_t* title) { return ::FindWindowW(L"DeskTopInstall", title); }
+HWND FindPageWindow(const wchar_t* title)
+{
+    return ::FindWindowW(L"DeskTopInstall", title);
+}
 
 }  // namespace
 
@@ -87,8 +90,8 @@ TEST(MessagePath, WorkerMessagesReachEachPageWhoseTriggerListHoldsTheTypeInOrder
         ASSERT_NE(g_root_hwnd, nullptr);
         EXPECT_FALSE(::IsWindowVisible(g_root_hwnd));  // "install" waits for its page to show it
         std::thread worker([ui] {
-            const char* types[] = {"path", "processlist", "waitforpath", "setinstallpath", "nousemsg", "path",
-                                   "changestatus"};
+            const char* types[] = {"path",     "processlist", "waitforpath", "setinstallpath",
+                                   "nousemsg", "path",        "changestatus"};
             int n = 0;
             for (const char* type : types) {
                 MessagePtr m = MakeMessage(type);
@@ -100,12 +103,12 @@ TEST(MessagePath, WorkerMessagesReachEachPageWhoseTriggerListHoldsTheTypeInOrder
         ui->Run();
         EXPECT_EQ(g_view, nullptr);
         const auto lines = PageLines(capture);
-        EXPECT_EQ(WithPrefix(lines, L"opened:"), std::vector<std::wstring>{L"opened:true"});
+        EXPECT_EQ(WithPrefix(lines, L"opened:"), std::vector<std::wstring> {L"opened:true"});
         EXPECT_EQ(WithPrefix(lines, L"install:"),
-                  (std::vector<std::wstring>{L"install:path:1", L"install:waitforpath:3", L"install:path:6",
-                                             L"install:changestatus:7"}));
+                  (std::vector<std::wstring> {L"install:path:1", L"install:waitforpath:3", L"install:path:6",
+                                              L"install:changestatus:7"}));
         EXPECT_EQ(WithPrefix(lines, L"second:"),
-                  (std::vector<std::wstring>{L"second:path:1", L"second:processlist:2", L"second:path:6"}));
+                  (std::vector<std::wstring> {L"second:path:1", L"second:processlist:2", L"second:path:6"}));
 
         // After the view has gone, a message is dropped and its record freed.
         ui->OnEngineMessage(MakeMessage("changestatus"));
@@ -132,7 +135,7 @@ TEST(MessagePath, NoticePagesShowAtOnceWithTheLanguageAndPostsToAGoneRootAreFree
         ui->OnEngineMessage(MakeMessage("processlist"));
         EXPECT_EQ(velui::LiveMessageRecords(), before);
         EXPECT_EQ(TakeAssertions(),
-                  std::vector<std::wstring>{L"PostMessage(g_root_hwnd, sMsg, 0 ,(long)m) @ SciterSetUpUi(175)"});
+                  std::vector<std::wstring> {L"PostMessage(g_root_hwnd, sMsg, 0 ,(long)m) @ SciterSetUpUi(175)"});
     }
     EXPECT_EQ(g_view, nullptr);
 }
@@ -160,10 +163,9 @@ protected:
     std::wstring Open(const std::string& name, const std::string& page, const std::string& mode)
     {
         DebugCapture capture;
-        frame->on_buss_message("open",
-                               "{\"name\":\"" + name + "\",\"url\":\"file://app/installer/" + page + "\",\"mode\":" +
-                                   mode + "}",
-                               false);
+        frame->on_buss_message(
+            "open", "{\"name\":\"" + name + "\",\"url\":\"file://app/installer/" + page + "\",\"mode\":" + mode + "}",
+            false);
         auto lines = WithPrefix(PageLines(capture), L"result:");
         return lines.empty() ? L"<no result>" : lines.back().substr(7);
     }
@@ -257,10 +259,10 @@ TEST_F(OpenFrame, ClosedFramesLeaveTheRegistryAndLateMessagesAreFreed)
     ASSERT_TRUE(closing);
     closing->m_strTriggerList = "processlist";
     const size_t frames = g_view->frame_count();
-    g_view->broadcast("processlist", "{}");   // queued for the window
-    ::DestroyWindow(late);                     // ... which goes first
+    g_view->broadcast("processlist", "{}");  // queued for the window
+    ::DestroyWindow(late);                   // ... which goes first
     EXPECT_EQ(g_view->frame_count(), frames - 1);
-    g_view->broadcast("processlist", "{}");   // no frame of that window is left to post
+    g_view->broadcast("processlist", "{}");  // no frame of that window is left to post
     PumpFor(50);
     EXPECT_EQ(velui::LiveMessageRecords(), before);
 }
@@ -271,7 +273,7 @@ TEST(Flash, StartsAtMostOncePerOneAndAHalfSeconds)
     HWND window = ::CreateWindowExW(0, L"DeskTopInstall", L"shaky", WS_POPUP | WS_VISIBLE, 100, 100, 120, 80, nullptr,
                                     nullptr, ::GetModuleHandleW(nullptr), nullptr);
     auto f = g_view->create_frame(L"file://app/installer/plain.htm", window, "shaky");
-    std::atomic<DWORD> now{10000};
+    std::atomic<DWORD> now {10000};
     f->m_clock = [&now] { return now.load(); };
     auto settle = [&] {
         for (int i = 0; i < 400 && f->is_flashing(); ++i)
@@ -290,7 +292,7 @@ TEST(Flash, StartsAtMostOncePerOneAndAHalfSeconds)
     settle();
     PumpFor(100);  // the last move back follows the end of the flash
     EXPECT_EQ(f->flashes_started(), 2);
-    RECT r{};
+    RECT r {};
     ::GetWindowRect(window, &r);
     EXPECT_EQ(r.left, 100);  // back where it was
     EXPECT_EQ(r.top, 100);

@@ -62,7 +62,10 @@ Json::Value ParseJson(const std::string& text)
     return v;
 }
 
-std::string Narrow(const std::wstring& text) { return CCodeChange::StringUTF16toUTF8(text); }
+std::string Narrow(const std::wstring& text)
+{
+    return CCodeChange::StringUTF16toUTF8(text);
+}
 
 PageSession::PageSession()
 {
@@ -74,9 +77,9 @@ PageSession::PageSession()
         r["path"] = args[0].asString() + "\\Larkspur";
         return Json::FastWriter().write(r);
     };
-    const char* names[] = {"showwin",    "GetSystemPath", "SendSignal",  "SelectFolderPostion", "DecisionPath",
-                           "GetLicense", "DestroyWindow", "PostSetupLog", "ShellExecute",       "OnDetail",
-                           "OnInstallFinish", "SetLanguage", "ExitProcess", "OutputDebugStringAA"};
+    const char* names[] = {"showwin",         "GetSystemPath", "SendSignal",   "SelectFolderPostion", "DecisionPath",
+                           "GetLicense",      "DestroyWindow", "PostSetupLog", "ShellExecute",        "OnDetail",
+                           "OnInstallFinish", "SetLanguage",   "ExitProcess",  "OutputDebugStringAA"};
     for (const char* name : names) {
         g_view->m_functions[name] = [this](const std::string& fn, const std::string& args) -> std::string {
             Json::Value parsed = ParseJson(args);
@@ -132,7 +135,10 @@ std::wstring PageSession::Text(const std::string& id, HWND window)
     return Eval("document.getElementById('" + id + "').textContent", window);
 }
 
-void PageSession::Pump(int ms) { PumpFor(ms); }
+void PageSession::Pump(int ms)
+{
+    PumpFor(ms);
+}
 
 std::vector<NativeCall> PageSession::Take(const std::string& name)
 {
@@ -144,9 +150,15 @@ std::vector<NativeCall> PageSession::Take(const std::string& name)
     return out;
 }
 
-HWND PageSession::Root() const { return g_root_hwnd; }
+HWND PageSession::Root() const
+{
+    return g_root_hwnd;
+}
 
-HWND PageSession::Dialog() { return ::FindWindowW(velui::kWindowClassName, kDialogTitle); }
+HWND PageSession::Dialog()
+{
+    return ::FindWindowW(velui::kWindowClassName, kDialogTitle);
+}
 
 int PageSession::DialogCount()
 {

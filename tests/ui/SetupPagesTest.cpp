@@ -9,7 +9,10 @@
 
 namespace {
 
-Json::Value Obj(const std::string& text) { return ParseJson(text); }
+Json::Value Obj(const std::string& text)
+{
+    return ParseJson(text);
+}
 
 // The first argument of each recorded call.
 std::vector<std::string> FirstArgs(const std::vector<NativeCall>& calls)
@@ -51,7 +54,7 @@ TEST_F(InstallPage, ProgressIsScaledThenNinetyNineCountsUpAndFinishesOnce)
     EXPECT_EQ(s.Text("percent"), L"99%");
     const auto finish = s.Take("OnInstallFinish");
     ASSERT_EQ(finish.size(), 1u);
-    EXPECT_EQ(FirstArgs(finish), std::vector<std::string>{"run"});
+    EXPECT_EQ(FirstArgs(finish), std::vector<std::string> {"run"});
     EXPECT_EQ(s.Eval("view.progress_num"), L"99");
     // Later progress does not overwrite the finished count.
     s.Send("processlist", Obj(R"({"progress":50})"));
@@ -102,15 +105,14 @@ TEST_F(InstallPage, ARefusedFolderDisablesInstallUntilTheFieldChanges)
     Click("install");
     EXPECT_EQ(s.Text("error"), L"Insufficient Disk Space. Please select a different destination!");
     EXPECT_EQ(s.Eval("$('install').disabled"), L"true");
-    Click("install");  // disabled: nothing is checked or sent
+    Click("install");                                      // disabled: nothing is checked or sent
     EXPECT_TRUE(s.Take("DecisionPath").empty() == false);  // only the first press reached the check
     EXPECT_TRUE(s.Take("SendSignal").empty());
     // The agreement cannot re-enable the button while the error shows, but it
     // gives back the path row, which is the way out of the error.
     Click("agree");
     Click("agree");
-    EXPECT_EQ(s.Eval("[$('install').disabled, $('path').disabled, $('browse').disabled].join()"),
-              L"true,false,false");
+    EXPECT_EQ(s.Eval("[$('install').disabled, $('path').disabled, $('browse').disabled].join()"), L"true,false,false");
     // An unknown code reads as a wrong path; switching the mode clears the line.
     s.decisionPath = [](const Json::Value&) { return std::string(R"({"statue":false,"error_code":"weird"})"); };
     s.Eval("$('path').dispatchEvent(new Event('input')); 1");
@@ -140,7 +142,7 @@ TEST_F(InstallPage, UncheckingTheAgreementDisablesInstallPathAndCustomLink)
               L"true,true,true");
     Click("custom");
     EXPECT_EQ(s.Text("install"), L"Quick Install");  // the link is off
-    Click("agree_text");                              // the text toggles the box too
+    Click("agree_text");                             // the text toggles the box too
     EXPECT_EQ(s.Eval("[$('install').disabled, $('path').disabled, $('custom').classList.contains('disabled')].join()"),
               L"false,false,false");
 }
@@ -155,7 +157,7 @@ TEST_F(InstallPage, SystemCloseAsksAndConfirmingEndsTheUiWithoutCancel)
     std::vector<std::string> names;
     for (const auto& c : calls)
         names.push_back(c.name);
-    EXPECT_EQ(names, std::vector<std::string>{"DestroyWindow"});
+    EXPECT_EQ(names, std::vector<std::string> {"DestroyWindow"});
     EXPECT_EQ(PageSession::DialogCount(), 0);
 }
 
@@ -181,14 +183,14 @@ TEST_F(InstallPage, AfterTheCloseButtonConfirmingSendsCancelEvenAfterACancelledD
 TEST_F(InstallPage, StopDialogIsSingleAndItsButtonsStopOrEndTheProcess)
 {
     s.Send("waitforstopservice");
-    EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string>{"hide"});
+    EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string> {"hide"});
     HWND first = PageSession::Dialog();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(Narrow(s.Text("dialog_text", first)), "Larkspur is still running. Larkspur will be closed to continue.");
     EXPECT_EQ(s.Text("left", first), L"OK");
-    EXPECT_EQ(s.Eval("[$('left').classList.contains('primary'), $('right').classList.contains('primary')].join()",
-                     first),
-              L"true,false");
+    EXPECT_EQ(
+        s.Eval("[$('left').classList.contains('primary'), $('right').classList.contains('primary')].join()", first),
+        L"true,false");
 
     // Another window on top; a second request brings the dialog back over it.
     HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
@@ -199,8 +201,12 @@ TEST_F(InstallPage, StopDialogIsSingleAndItsButtonsStopOrEndTheProcess)
     EXPECT_EQ(PageSession::Dialog(), first);
     bool dialogAbove = false;
     for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
-        if (w == first) { dialogAbove = true; break; }
-        if (w == other) break;
+        if (w == first) {
+            dialogAbove = true;
+            break;
+        }
+        if (w == other)
+            break;
     }
     EXPECT_TRUE(dialogAbove);
     ::DestroyWindow(other);
@@ -240,10 +246,11 @@ TEST_F(InstallPage, DialogsSitBesideTheOpenerClampedToTheScreenOrCentred)
     };
     for (const auto& row : rows) {
         s.Eval("open_dialog({id:'stopapp', content:'Confirm_running', button1:'Continue_install', button2:'Cancel',"
-               " pThis: window, rect:" + row.rect + "}, {}); 1");
+               " pThis: window, rect:" +
+               row.rect + "}, {}); 1");
         HWND dialog = PageSession::Dialog();
         ASSERT_NE(dialog, nullptr) << row.rect;
-        RECT wr{};
+        RECT wr {};
         ::GetWindowRect(dialog, &wr);
         EXPECT_EQ(wr.left, row.left) << row.rect;
         EXPECT_EQ(wr.top, row.top) << row.rect;
@@ -261,7 +268,7 @@ TEST(NoticePages, ShowTheTranslatedHintAndEndTheProcessOnClose)
     s.Pump(50);
     EXPECT_EQ(Narrow(s.Text("notice_text")), "ตัวช่วยติดตั้ง Larkspur ยังทำงานอยู่ โปรดปิดแล้วลองอีกครั้ง");
     EXPECT_EQ(Narrow(s.Text("close")), "ปิด");
-    RECT wr{};
+    RECT wr {};
     ::GetWindowRect(s.Root(), &wr);
     EXPECT_EQ(wr.right - wr.left, 419);
     EXPECT_EQ(wr.bottom - wr.top, 203);
@@ -315,7 +322,7 @@ protected:
         s.Show(L"uninstall");
         s.Send("setlanguage", Obj(R"({"lan":"en_US"})"));
         s.Send("waitforuninstall");
-        EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string>{"show"});
+        EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string> {"show"});
         s.Take();
     }
     Json::Value Uninstall()
@@ -395,7 +402,7 @@ TEST_F(UninstallPage, ProgressIsUnscaledAndTheWindowThenRefusesToClose)
     const auto calls = s.Take();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].name, "OnDetail");
-    EXPECT_EQ(FirstArgs({calls[0]}), std::vector<std::string>{"true"});
+    EXPECT_EQ(FirstArgs({calls[0]}), std::vector<std::string> {"true"});
     EXPECT_EQ(calls[1].name, "DestroyWindow");
     s.Pump(30);
     EXPECT_FALSE(::IsWindow(s.Root()));

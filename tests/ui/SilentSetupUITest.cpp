@@ -61,11 +61,11 @@ TEST(SilentSetupUITest, AnswersEveryQuestionWithItsDefault)
     ASSERT_EQ(invalid.answers.size(), 1u);
     EXPECT_EQ(invalid.answers[0], Parse(R"({"type":"installparameter","action":"cancel"})"));
 
-    for (const char* silent : {R"({"type":"waitforpath","action":"ask"})", R"({"type":"waitforpath","action":"skip"})",
-                               R"({"type":"waitforpath","action":"Invalid"})", R"({"type":"waitforpath"})",
-                               R"({"type":"processlist","progress":40})", R"({"type":"setlanguage","lan":"en_US"})",
-                               R"({"type":"setinstallpath","path":"C:\\x"})", R"({"action":"invalid"})",
-                               R"({"type":7})", R"([1])"}) {
+    for (const char* silent :
+         {R"({"type":"waitforpath","action":"ask"})", R"({"type":"waitforpath","action":"skip"})",
+          R"({"type":"waitforpath","action":"Invalid"})", R"({"type":"waitforpath"})",
+          R"({"type":"processlist","progress":40})", R"({"type":"setlanguage","lan":"en_US"})",
+          R"({"type":"setinstallpath","path":"C:\\x"})", R"({"action":"invalid"})", R"({"type":7})", R"([1])"}) {
         Reaction none = React(silent);
         EXPECT_TRUE(none.answers.empty()) << silent;
         EXPECT_FALSE(none.finished) << silent;
@@ -78,8 +78,8 @@ TEST(SilentSetupUITest, FinalStatusesFinishTheRun)
         const char* status;
         bool result;
         bool finished;
-    } cases[] = {{"install_success", true, true},   {"uninstall_success", true, true},
-                 {"install_error", false, true},    {"uninstall_error", false, true},
+    } cases[] = {{"install_success", true, true},     {"uninstall_success", true, true},
+                 {"install_error", false, true},      {"uninstall_error", false, true},
                  {"install_uninstall", false, false}, {"install_processlist", false, false},
                  {"Install_success", false, false}};
     for (const Case& c : cases) {

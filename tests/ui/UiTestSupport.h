@@ -10,9 +10,9 @@
 class RecordingUi : public iSetupUI {
 public:
     RecordingUi();
-    void Run() override {}
-    void OnEngineMessage(MessagePtr) override {}
-    void ShowPage(const std::wstring&, const std::wstring&) override {}
+    void Run() override { }
+    void OnEngineMessage(MessagePtr) override { }
+    void ShowPage(const std::wstring&, const std::wstring&) override { }
     std::vector<std::string> Sent();  // "type" or "type:action" of each message
 
 private:

@@ -90,7 +90,7 @@ int main(int argc, char** argv)
             return Fail("cannot read " + relative);
         if (data.empty())
             return Fail("empty file (a file of length 0 cannot be served): " + relative);
-        entries.push_back(Entry{name, std::move(data)});
+        entries.push_back(Entry {name, std::move(data)});
     }
     if (ec)
         return Fail("cannot list " + source.string() + ": " + ec.message());
@@ -122,7 +122,7 @@ int main(int argc, char** argv)
     fs::rename(temp, output, ec);
     if (ec)
         return Fail("cannot write " + output.string() + ": " + ec.message());
-    std::printf("uipack: %zu files, %llu bytes -> %s\n", entries.size(),
-                static_cast<unsigned long long>(offset), output.string().c_str());
+    std::printf("uipack: %zu files, %llu bytes -> %s\n", entries.size(), static_cast<unsigned long long>(offset),
+                output.string().c_str());
     return 0;
 }

@@ -15,9 +15,9 @@ typedef void* HSARCHIVE;
 // A script value held by the host. Initialise with ValueInit, release with
 // ValueClear. Strings, arrays, maps and script objects live behind `data`.
 typedef struct VALUE {
-    UINT t;       // VALUE_TYPE
-    UINT u;       // units: see below
-    UINT64 d;     // integer / bool / double bits, or the payload pointer
+    UINT t;    // VALUE_TYPE
+    UINT u;    // units: see below
+    UINT64 d;  // integer / bool / double bits, or the payload pointer
 } VALUE;
 
 enum VALUE_TYPE {
@@ -27,9 +27,9 @@ enum VALUE_TYPE {
     T_INT = 3,
     T_FLOAT = 4,
     T_STRING = 5,
-    T_ARRAY = 9,     // array built by the host (elements copied)
-    T_MAP = 10,      // key/value map built by the host (keys in order)
-    T_OBJECT = 13,   // reference to a live script object, see OBJECT_UNITS
+    T_ARRAY = 9,    // array built by the host (elements copied)
+    T_MAP = 10,     // key/value map built by the host (keys in order)
+    T_OBJECT = 13,  // reference to a live script object, see OBJECT_UNITS
 };
 
 enum OBJECT_UNITS {
@@ -78,12 +78,12 @@ enum RESOURCE_TYPE {
 };
 
 typedef struct SCN_LOAD_DATA {
-    UINT code;          // SC_LOAD_DATA
+    UINT code;  // SC_LOAD_DATA
     HWND hwnd;
-    LPCWSTR uri;        // absolute URL
-    LPCBYTE outData;    // the host may set these instead of calling SciterDataReady
+    LPCWSTR uri;      // absolute URL
+    LPCBYTE outData;  // the host may set these instead of calling SciterDataReady
     UINT outDataSize;
-    UINT dataType;      // RESOURCE_TYPE
+    UINT dataType;  // RESOURCE_TYPE
     LPVOID requestId;
     HELEMENT principal;
 } SCN_LOAD_DATA;
@@ -91,7 +91,7 @@ typedef struct SCN_LOAD_DATA {
 typedef BOOL(CALLBACK* ElementEventProc)(LPVOID tag, HELEMENT he, UINT evtg, LPVOID prms);
 
 typedef struct SCN_ATTACH_BEHAVIOR {
-    UINT code;          // SC_ATTACH_BEHAVIOR
+    UINT code;  // SC_ATTACH_BEHAVIOR
     HWND hwnd;
     HELEMENT element;
     LPCSTR behaviorName;
@@ -103,31 +103,41 @@ typedef UINT(CALLBACK* SciterHostCallback)(SCITER_CALLBACK_NOTIFICATION* pns, LP
 
 // ---- Event handlers --------------------------------------------------------
 enum EVENT_GROUPS {
-    HANDLE_INITIALIZATION = 0x0000,     // INITIALIZATION_PARAMS, always delivered
-    HANDLE_MOUSE = 0x0001,              // MOUSE_PARAMS
-    HANDLE_KEY = 0x0002,                // KEY_PARAMS
-    HANDLE_FOCUS = 0x0004,              // FOCUS_PARAMS
+    HANDLE_INITIALIZATION = 0x0000,         // INITIALIZATION_PARAMS, always delivered
+    HANDLE_MOUSE = 0x0001,                  // MOUSE_PARAMS
+    HANDLE_KEY = 0x0002,                    // KEY_PARAMS
+    HANDLE_FOCUS = 0x0004,                  // FOCUS_PARAMS
     HANDLE_SCRIPTING_METHOD_CALL = 0x0100,  // SCRIPTING_METHOD_PARAMS
     HANDLE_ALL = 0xFFFF,
 };
 
 enum INITIALIZATION_EVENTS { BEHAVIOR_DETACH = 0, BEHAVIOR_ATTACH = 1 };
-typedef struct INITIALIZATION_PARAMS { UINT cmd; } INITIALIZATION_PARAMS;
+typedef struct INITIALIZATION_PARAMS {
+    UINT cmd;
+} INITIALIZATION_PARAMS;
 
 enum MOUSE_EVENTS { MOUSE_ENTER = 0, MOUSE_LEAVE = 1, MOUSE_MOVE = 2, MOUSE_UP = 3, MOUSE_DOWN = 4, MOUSE_CLICK = 5 };
 typedef struct MOUSE_PARAMS {
     UINT cmd;
     HELEMENT target;
-    POINT pos;           // window client coordinates
-    UINT buttons;        // 1 main, 2 secondary
-    UINT altState;       // 1 ctrl, 2 shift, 4 alt
+    POINT pos;      // window client coordinates
+    UINT buttons;   // 1 main, 2 secondary
+    UINT altState;  // 1 ctrl, 2 shift, 4 alt
 } MOUSE_PARAMS;
 
 enum KEY_EVENTS { KEY_DOWN = 0, KEY_UP = 1, KEY_CHAR = 2 };
-typedef struct KEY_PARAMS { UINT cmd; HELEMENT target; UINT keyCode; UINT altState; } KEY_PARAMS;
+typedef struct KEY_PARAMS {
+    UINT cmd;
+    HELEMENT target;
+    UINT keyCode;
+    UINT altState;
+} KEY_PARAMS;
 
 enum FOCUS_EVENTS { FOCUS_LOST = 0, FOCUS_GOT = 1 };
-typedef struct FOCUS_PARAMS { UINT cmd; HELEMENT target; } FOCUS_PARAMS;
+typedef struct FOCUS_PARAMS {
+    UINT cmd;
+    HELEMENT target;
+} FOCUS_PARAMS;
 
 // A script call on `view` (or on an element with a native behaviour). The
 // handler sets `result` (initialised to undefined) and returns TRUE when it
@@ -198,7 +208,8 @@ typedef struct ISciterAPI {
     UINT(WINAPI* ValueGetValueOfKey)(const VALUE* pval, const VALUE* pKey, VALUE* pRetval);
     UINT(WINAPI* ValueToString)(VALUE* pval, UINT how);
     UINT(WINAPI* ValueFromString)(VALUE* pval, LPCWSTR str, UINT strLength, UINT how);
-    UINT(WINAPI* ValueInvoke)(const VALUE* pval, VALUE* pThis, UINT argc, const VALUE* argv, VALUE* pRetval, LPCWSTR url);
+    UINT(WINAPI* ValueInvoke)
+    (const VALUE* pval, VALUE* pThis, UINT argc, const VALUE* argv, VALUE* pRetval, LPCWSTR url);
 
     // The script interface of the engine; called once by the host.
     LPVOID(WINAPI* TIScriptAPI)(void);
