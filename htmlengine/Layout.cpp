@@ -386,6 +386,9 @@ private:
                 contentHeight = LayoutChildren(e, abs, atBorder && CollapsesTop(e), bottom);
         }
         float height = definite >= 0 ? definite : ClampHeight(s, contentHeight, cbh);
+        // A button taller than its label centres the label vertically.
+        if (e->tag == "button" && !s.IsFlex() && height > contentHeight + 0.5f)
+            CentreContent(e, (height - contentHeight) / 2);
         e->content.h = height;
         e->border.h = height + bt + bb + pt + pb;
         if (s.overflowScroll)
@@ -1126,6 +1129,23 @@ private:
                 // Fixed boxes stay where the viewport put them.
                 if (ce->laidOut && ce->style.position != Position::Fixed)
                     Offset(ce, dx, dy);
+            }
+    }
+
+    // Moves the in-flow content of `e` down by `dy`, the box itself staying.
+    static void CentreContent(Element* e, float dy)
+    {
+        for (auto& f : e->lines) {
+            f.y += dy;
+            f.baseline += dy;
+            if (f.atom)
+                Offset(f.atom, 0, dy);
+        }
+        for (auto& c : e->children)
+            if (c->IsElement()) {
+                Element* ce = static_cast<Element*>(c.get());
+                if (ce->laidOut && !ce->style.IsOutOfFlow() && !IsInlineLevel(ce))
+                    Offset(ce, 0, dy);
             }
     }
 

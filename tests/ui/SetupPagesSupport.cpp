@@ -89,7 +89,7 @@ PageSession::PageSession()
             if (fn == "SelectFolderPostion")
                 return selectFolder;
             if (fn == "GetLicense")
-                return "<p id=\"licence\">Licence text</p>";
+                return licence;
             return "true";
         };
     }

@@ -41,6 +41,8 @@ public:
     // Answers of "DecisionPath" and "SelectFolderPostion" (argument text in, result text out).
     std::function<std::string(const Json::Value&)> decisionPath;
     std::string selectFolder;
+    // What "GetLicense" answers (HTML).
+    std::string licence = "<p id=\"licence\">Licence text</p>";
 
     HWND Root() const;
     // The dialog page's window, or null.
