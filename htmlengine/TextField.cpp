@@ -381,7 +381,8 @@ void EngineWindow::FieldScrollToCaret(Element* e)
 
 void EngineWindow::FieldContextMenu(Element* e, POINT screen)
 {
-    // Labels: the page may give its own ("Undo|Cut|Copy|Paste|Delete|Select all") on the field or an ancestor.
+    // Labels: the page may give its own ("Undo|Cut|Copy|Paste|Delete|Select all") on the field or an ancestor;
+    // "-" leaves a command out.
     std::wstring labels[6] = {L"Undo\tCtrl+Z",  L"Cut\tCtrl+X", L"Copy\tCtrl+C",
                               L"Paste\tCtrl+V", L"Delete\tDel", L"Select all\tCtrl+A"};
     for (Element* p = e; p; p = p->parent) {
@@ -404,15 +405,21 @@ void EngineWindow::FieldContextMenu(Element* e, POINT screen)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    AppendMenuW(menu, MF_STRING | (f.undo.empty() || ro ? MF_GRAYED : 0), CMD_UNDO, labels[0].c_str());
+    // A label "-" leaves its command out of the menu.
+    auto add = [&](bool grayed, UINT cmd, const std::wstring& label) {
+        if (label != L"-")
+            AppendMenuW(menu, MF_STRING | (grayed ? MF_GRAYED : 0), cmd, label.c_str());
+    };
+    add(f.undo.empty() || ro, CMD_UNDO, labels[0]);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING | (!sel || ro || pw ? MF_GRAYED : 0), CMD_CUT, labels[1].c_str());
-    AppendMenuW(menu, MF_STRING | (!sel || pw ? MF_GRAYED : 0), CMD_COPY, labels[2].c_str());
-    AppendMenuW(menu, MF_STRING | (ro || !IsClipboardFormatAvailable(CF_UNICODETEXT) ? MF_GRAYED : 0), CMD_PASTE,
-                labels[3].c_str());
-    AppendMenuW(menu, MF_STRING | (!sel || ro ? MF_GRAYED : 0), CMD_DELETE, labels[4].c_str());
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING | (f.value.empty() ? MF_GRAYED : 0), CMD_SELECT_ALL, labels[5].c_str());
+    add(!sel || ro || pw, CMD_CUT, labels[1]);
+    add(!sel || pw, CMD_COPY, labels[2]);
+    add(ro || !IsClipboardFormatAvailable(CF_UNICODETEXT), CMD_PASTE, labels[3]);
+    add(!sel || ro, CMD_DELETE, labels[4]);
+    if (labels[5] != L"-") {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        add(f.value.empty(), CMD_SELECT_ALL, labels[5]);
+    }
     auto keep = RefOf(e);
     int cmd =
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, m_hwnd, nullptr);

@@ -6,6 +6,7 @@
 #include "engine/model/MessageSignal.h"
 #include "framework/velui_framework/view.h"
 #include "htmlengine/Api.h"
+#include "htmlengine/Dom.h"
 #include "htmlengine/EngineWindow.h"
 #include "htmlengine/Script.h"
 #include "htmlengine/Value.h"
@@ -138,6 +139,62 @@ std::wstring PageSession::Text(const std::string& id, HWND window)
 void PageSession::Pump(int ms)
 {
     PumpFor(ms);
+}
+
+bool PageSession::Shown(const std::string& id, HWND window)
+{
+    he::EngineWindow* w = he::EngineWindow::Find(window ? window : Root(), false);
+    if (!w || !w->Doc())
+        return false;
+    w->UpdateLayout();
+    const he::Element* e = w->Doc()->GetElementById(CCodeChange::StringUTF8toUTF16(id));
+    if (!e)
+        return false;
+    for (; e; e = e->parent)
+        if (e->style.display == he::Display::None)
+            return false;
+    return true;
+}
+
+namespace {
+
+std::vector<std::wstring> g_menuLabels;
+
+// Reads the open popup menu's items and closes it.
+void CALLBACK ReadMenuTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND popup = ::FindWindowW(L"#32768", nullptr);
+    if (!popup)
+        return;  // not open yet: the timer fires again
+    ::KillTimer(nullptr, id);
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+    for (int i = 0, n = menu ? ::GetMenuItemCount(menu) : 0; i < n; ++i) {
+        wchar_t text[128] = {};
+        if (::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION) > 0)
+            g_menuLabels.push_back(text);
+    }
+    ::EndMenu();
+}
+
+}  // namespace
+
+std::vector<std::wstring> PageSession::ContextMenu(const std::string& id)
+{
+    he::EngineWindow* w = he::EngineWindow::Find(Root(), false);
+    if (!w || !w->Doc())
+        return {};
+    w->UpdateLayout();
+    const he::Element* e = w->Doc()->GetElementById(CCodeChange::StringUTF8toUTF16(id));
+    if (!e)
+        return {};
+    const LPARAM at =
+        MAKELPARAM(static_cast<int>(e->border.x + e->border.w / 2), static_cast<int>(e->border.y + e->border.h / 2));
+    g_menuLabels.clear();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ReadMenuTick);
+    ::SendMessageW(Root(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+    ::SendMessageW(Root(), WM_RBUTTONUP, 0, at);  // returns when the menu has closed
+    ::KillTimer(nullptr, timer);
+    return g_menuLabels;
 }
 
 std::vector<NativeCall> PageSession::Take(const std::string& name)

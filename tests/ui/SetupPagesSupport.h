@@ -35,6 +35,11 @@ public:
     std::wstring Eval(const std::string& js, HWND window = nullptr);
     std::wstring Text(const std::string& id, HWND window = nullptr);
     void Pump(int ms);
+    // Whether the element and its ancestors are displayed (styles applied).
+    bool Shown(const std::string& id, HWND window = nullptr);
+    // The labels of the context menu that a right click on the text field
+    // `id` opens (separators left out); the menu is closed again unchosen.
+    std::vector<std::wstring> ContextMenu(const std::string& id);
 
     // Calls recorded since the last Take, optionally of one name only.
     std::vector<NativeCall> Take(const std::string& name = "");

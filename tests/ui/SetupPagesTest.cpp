@@ -64,6 +64,7 @@ TEST_F(InstallPage, ProgressIsScaledThenNinetyNineCountsUpAndFinishesOnce)
 TEST_F(InstallPage, QuickAndCustomInstallSendTheCommandWithTheCheckedFolder)
 {
     EXPECT_EQ(s.Text("install"), L"Quick Install");
+    EXPECT_FALSE(s.Shown("path_row"));
     Click("install");
     auto checked = s.Take("DecisionPath");
     ASSERT_EQ(checked.size(), 1u);
@@ -82,7 +83,7 @@ TEST_F(InstallPage, QuickAndCustomInstallSendTheCommandWithTheCheckedFolder)
     Click("custom");
     EXPECT_EQ(s.Text("install"), L"Start");
     EXPECT_EQ(s.Text("custom"), L"Quick Install>");
-    EXPECT_EQ(s.Eval("$('path_row').classList.contains('hidden')"), L"false");
+    EXPECT_TRUE(s.Shown("path_row"));
     s.Eval("$('path').value = 'D:\\\\Apps'; $('path').dispatchEvent(new Event('input')); 1");
     Click("install");
     all = s.Take();
@@ -95,7 +96,7 @@ TEST_F(InstallPage, QuickAndCustomInstallSendTheCommandWithTheCheckedFolder)
     Click("custom");
     EXPECT_EQ(s.Text("install"), L"Quick Install");
     EXPECT_EQ(s.Text("custom"), L"Custom install>");
-    EXPECT_EQ(s.Eval("$('path_row').classList.contains('hidden')"), L"true");
+    EXPECT_FALSE(s.Shown("path_row"));
 }
 
 TEST_F(InstallPage, ARefusedFolderDisablesInstallUntilTheFieldChanges)
@@ -261,6 +262,110 @@ TEST_F(InstallPage, DialogsSitBesideTheOpenerClampedToTheScreenOrCentred)
     }
 }
 
+TEST_F(InstallPage, AFolderFromTheDialogThatFailsTheCheckDisablesInstallUntilTheFieldChanges)
+{
+    Click("custom");
+    s.selectFolder = R"({"statue":false,"pos":"C:\\Windows\\System32","error_code":"toolong"})";
+    Click("browse");
+    EXPECT_EQ(s.Eval("$('path').value"), L"C:\\Windows\\System32");
+    EXPECT_EQ(s.Text("error"), L"The specified path is too long. Please select a different destination!");
+    EXPECT_EQ(s.Eval("$('install').disabled"), L"true");
+    Click("install");
+    EXPECT_TRUE(s.Take("SendSignal").empty());
+    s.Eval("$('path').value = 'D:\\\\Apps'; $('path').dispatchEvent(new Event('input')); 1");
+    EXPECT_EQ(s.Text("error"), L"");
+    EXPECT_EQ(s.Eval("$('install').disabled"), L"false");
+    // An answer that is not JSON changes nothing.
+    s.selectFolder = "not json";
+    Click("browse");
+    EXPECT_EQ(s.Eval("$('path').value"), L"D:\\Apps");
+}
+
+TEST_F(InstallPage, TheLicenceTakesThePlaceOfThePathAreaUntilConfirmed)
+{
+    Click("protocol");
+    EXPECT_EQ(s.Take("GetLicense").size(), 1u);
+    EXPECT_EQ(s.Eval("$('licence') ? $('licence').textContent : ''"), L"Licence text");
+    EXPECT_TRUE(s.Shown("license_pane"));
+    EXPECT_FALSE(s.Shown("action_area"));
+    EXPECT_FALSE(s.Shown("hero"));
+    Click("license_ok");
+    EXPECT_FALSE(s.Shown("license_pane"));
+    EXPECT_TRUE(s.Shown("action_area"));
+    EXPECT_TRUE(s.Shown("install"));
+}
+
+TEST_F(InstallPage, TextFieldMenusOfferTheFourEditCommandsInThePageLanguage)
+{
+    Click("custom");
+    std::vector<std::string> labels;
+    for (const auto& l : s.ContextMenu("path"))
+        labels.push_back(Narrow(l));
+    EXPECT_EQ(labels, (std::vector<std::string> {"Undo\tCtrl+Z", "Cut\tCtrl+X", "Copy\tCtrl+C", "Paste\tCtrl+V"}));
+    s.Send("setlanguage", Obj(R"({"lan":"zh_CN"})"));
+    labels.clear();
+    for (const auto& l : s.ContextMenu("path"))
+        labels.push_back(Narrow(l));
+    EXPECT_EQ(labels, (std::vector<std::string> {"撤销\tCtrl+Z", "剪切\tCtrl+X", "复制\tCtrl+C", "黏贴\tCtrl+V"}));
+}
+
+// The engine's statuses before and after the preparation pane.
+TEST(InstallPageStatuses, ProgressBeforeAnyPaneThenSkipRunNowAndSuccess)
+{
+    PageSession s;
+    s.Show(L"install");
+    s.Send("setlanguage", Obj(R"({"lan":"en_US"})"));
+    // 99 before any pane is shown, twice: one finish count, one report.
+    s.Send("processlist", Obj(R"({"progress":99})"));
+    s.Send("processlist", Obj(R"({"progress":99})"));
+    s.Pump(800);
+    EXPECT_EQ(s.Take("OnInstallFinish").size(), 1u);
+    EXPECT_EQ(s.Text("percent"), L"99%");
+
+    s.Send("waitforpath", Obj(R"({"action":"invalid"})"));
+    EXPECT_TRUE(s.Take().empty());
+    s.Send("waitforpath", Obj(R"({"action":"skip"})"));
+    EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string> {"show"});
+    EXPECT_TRUE(s.Shown("progress_pane"));
+    EXPECT_FALSE(s.Shown("prepare"));
+    EXPECT_EQ(s.Eval("[view.bClose, view.canClose, $('progress_close').disabled].join()"), L"true,false,true");
+    // Now the user cannot close the window, and is not asked either.
+    ::SendMessageW(s.Root(), WM_CLOSE, 0, 0);
+    s.Pump(50);
+    EXPECT_TRUE(::IsWindow(s.Root()));
+    EXPECT_EQ(PageSession::DialogCount(), 0);
+    EXPECT_TRUE(s.Take().empty());
+
+    s.Send("waitforrunnow");
+    auto sent = s.Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Json::FastWriter().write(sent[0].args), "{\"runnow\":true,\"type\":\"runnow\"}\n");
+    s.Send("changestatus", Obj(R"({"new":"install_running"})"));  // other statuses: nothing
+    EXPECT_TRUE(s.Take().empty());
+    s.Send("changestatus", Obj(R"({"new":"install_success"})"));
+    const auto calls = s.Take();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].name, "OnDetail");
+    EXPECT_EQ(FirstArgs({calls[0]}), std::vector<std::string> {"true"});
+    EXPECT_EQ(calls[1].name, "DestroyWindow");
+    s.Pump(30);
+    EXPECT_FALSE(::IsWindow(s.Root()));
+}
+
+TEST_F(InstallPage, AnInstallAfterTheUninstallOfTheOldVersionShowsProgressAndAnErrorEndsWithoutSuccess)
+{
+    s.Send("changestatus", Obj(R"({"new":"install_uninstall"})"));
+    EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string> {"show"});
+    EXPECT_TRUE(s.Shown("progress_pane"));
+    EXPECT_FALSE(s.Shown("prepare"));
+    s.Send("changestatus", Obj(R"({"new":"install_error"})"));
+    const auto calls = s.Take();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].name, "DestroyWindow");
+    s.Pump(30);
+    EXPECT_FALSE(::IsWindow(s.Root()));
+}
+
 TEST(NoticePages, ShowTheTranslatedHintAndEndTheProcessOnClose)
 {
     PageSession s;
@@ -393,7 +498,9 @@ TEST_F(UninstallPage, ProgressIsUnscaledAndTheWindowThenRefusesToClose)
     ::SendMessageW(s.Root(), WM_NULL, 0, 0);
     s.Send("processlist", Obj(R"({"progress":42})"));
     EXPECT_EQ(s.Text("percent"), L"42%");
-    EXPECT_EQ(s.Eval("$('progress_pane').classList.contains('hidden')"), L"false");
+    EXPECT_TRUE(s.Shown("progress_pane"));
+    EXPECT_FALSE(s.Shown("questionnaire"));
+    EXPECT_FALSE(s.Shown("uninstall_buttons"));
     ::SendMessageW(s.Root(), WM_CLOSE, 0, 0);
     s.Pump(50);
     EXPECT_TRUE(::IsWindow(s.Root()));
@@ -416,4 +523,46 @@ TEST_F(UninstallPage, ACloseRequestBeforeTheProgressEndsThePageWithoutSending)
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].name, "DestroyWindow");
     EXPECT_FALSE(::IsWindow(s.Root()));
+}
+
+TEST_F(UninstallPage, TheStopDialogStopsTheProductOrEndsTheProcessAndAnErrorEndsWithoutSuccess)
+{
+    s.Send("waitforstopservice");
+    EXPECT_EQ(FirstArgs(s.Take("showwin")), std::vector<std::string> {"hide"});
+    HWND dialog = PageSession::Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(s.Text("dialog_text", dialog), L"Larkspur is still running. Larkspur will be closed to continue.");
+    EXPECT_EQ(s.Eval("[$('left').textContent, $('right').classList.contains('primary')].join()", dialog), L"OK,true");
+    s.Eval("$('left').click(); 1", dialog);
+    s.Pump(50);
+    auto sent = s.Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Json::FastWriter().write(sent[0].args), "{\"stop\":\"stop\",\"type\":\"stopservice\"}\n");
+    EXPECT_EQ(PageSession::DialogCount(), 0);
+
+    s.Send("waitforstopservice");
+    s.Take();
+    s.Eval("$('right').click(); 1", PageSession::Dialog());
+    s.Pump(50);
+    sent = s.Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].name, "ExitProcess");
+
+    s.Send("changestatus", Obj(R"({"new":"uninstall_error"})"));
+    const auto calls = s.Take();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].name, "DestroyWindow");
+}
+
+TEST_F(UninstallPage, SuccessWithoutDeletionReportsFalseAndTheSuggestionFieldHasTheEditMenu)
+{
+    std::vector<std::string> labels;
+    for (const auto& l : s.ContextMenu("suggestion"))
+        labels.push_back(Narrow(l));
+    EXPECT_EQ(labels, (std::vector<std::string> {"Undo\tCtrl+Z", "Cut\tCtrl+X", "Copy\tCtrl+C", "Paste\tCtrl+V"}));
+    s.Send("changestatus", Obj(R"({"new":"uninstall_success","delete":false})"));
+    const auto calls = s.Take();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(FirstArgs({calls[0]}), std::vector<std::string> {"false"});
+    EXPECT_EQ(calls[1].name, "DestroyWindow");
 }
