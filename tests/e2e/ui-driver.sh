@@ -1,7 +1,8 @@
 # Drives the setup windows on the X display with real input (sourced by the
 # end-to-end scenarios, scripts/screenshots and the interactive demo).
 # Windows are found by title; points are given from a window's top-left
-# corner, in the pages' own layout. Needs DISPLAY and xdotool.
+# corner, in the pages' own layout. Needs DISPLAY and xdotool. UI_PACE
+# (seconds) slows every click and key down for someone watching.
 
 ui_window() {  # ui_window TITLE_REGEX -> id of the first visible window
     xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1
@@ -26,12 +27,14 @@ ui_click() {  # ui_click TITLE_REGEX X Y: a click at that point of the window
     local g x y
     g="$(ui_geometry "$1")" || return 1
     read -r x y _ _ <<<"$g"
-    xdotool mousemove $((x + $2)) $((y + $3)) sleep 0.15 click 1 sleep 0.15
+    xdotool mousemove $((x + $2)) $((y + $3)) sleep "${UI_PACE:-0}" sleep 0.15 click 1 sleep 0.15
 }
 ui_type() {  # ui_type TEXT: typed into the focused field
+    sleep "${UI_PACE:-0}"
     xdotool type --delay 30 -- "$1"
 }
 ui_keys() {  # ui_keys KEY...: e.g. ctrl+a BackSpace
+    sleep "${UI_PACE:-0}"
     xdotool key --delay 60 "$@"
 }
 ui_shot() {  # ui_shot FILE [TITLE_REGEX]: the screen, or one window with a margin
