@@ -178,17 +178,30 @@ void CALLBACK ReadMenuTick(HWND, UINT, UINT_PTR id, DWORD)
 
 }  // namespace
 
-std::vector<std::wstring> PageSession::ContextMenu(const std::string& id)
+POINT PageSession::Centre(const std::string& id)
 {
     he::EngineWindow* w = he::EngineWindow::Find(Root(), false);
     if (!w || !w->Doc())
-        return {};
+        return {-1, -1};
     w->UpdateLayout();
     const he::Element* e = w->Doc()->GetElementById(CCodeChange::StringUTF8toUTF16(id));
     if (!e)
+        return {-1, -1};
+    return {static_cast<LONG>(e->border.x + e->border.w / 2), static_cast<LONG>(e->border.y + e->border.h / 2)};
+}
+
+void PageSession::Mouse(UINT message, WPARAM keys, POINT screen)
+{
+    ::ScreenToClient(Root(), &screen);
+    ::SendMessageW(Root(), message, keys, MAKELPARAM(screen.x, screen.y));
+}
+
+std::vector<std::wstring> PageSession::ContextMenu(const std::string& id)
+{
+    const POINT c = Centre(id);
+    if (c.x < 0)
         return {};
-    const LPARAM at =
-        MAKELPARAM(static_cast<int>(e->border.x + e->border.w / 2), static_cast<int>(e->border.y + e->border.h / 2));
+    const LPARAM at = MAKELPARAM(c.x, c.y);
     g_menuLabels.clear();
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ReadMenuTick);
     ::SendMessageW(Root(), WM_RBUTTONDOWN, MK_RBUTTON, at);

@@ -40,6 +40,10 @@ public:
     // The labels of the context menu that a right click on the text field
     // `id` opens (separators left out); the menu is closed again unchosen.
     std::vector<std::wstring> ContextMenu(const std::string& id);
+    // The middle of the element's box in client coordinates of the root window.
+    POINT Centre(const std::string& id);
+    // Mouse input to the root window at a screen point, as the system sends it.
+    void Mouse(UINT message, WPARAM keys, POINT screen);
 
     // Calls recorded since the last Take, optionally of one name only.
     std::vector<NativeCall> Take(const std::string& name = "");

@@ -309,6 +309,38 @@ TEST_F(InstallPage, TextFieldMenusOfferTheFourEditCommandsInThePageLanguage)
     EXPECT_EQ(labels, (std::vector<std::string> {"撤销\tCtrl+Z", "剪切\tCtrl+X", "复制\tCtrl+C", "黏贴\tCtrl+V"}));
 }
 
+TEST_F(InstallPage, PressAndMoveOnThePageDragsTheWindowAPressWithoutMoveIsAClick)
+{
+    RECT before {};
+    ::GetWindowRect(s.Root(), &before);
+    const POINT hero = s.Centre("hero");
+    POINT p {before.left + hero.x, before.top + hero.y};
+    s.Mouse(WM_LBUTTONDOWN, MK_LBUTTON, p);
+    s.Mouse(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 40, p.y + 30});
+    s.Mouse(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 65, p.y - 20});
+    s.Mouse(WM_LBUTTONUP, 0, {p.x + 65, p.y - 20});
+    RECT after {};
+    ::GetWindowRect(s.Root(), &after);
+    EXPECT_EQ(after.left - before.left, 65);  // the pressed point stays under the pointer
+    EXPECT_EQ(after.top - before.top, -20);
+    EXPECT_EQ(after.right - after.left, 599);
+    // Moves without a pressed button move nothing.
+    s.Mouse(WM_MOUSEMOVE, 0, {p.x + 200, p.y + 200});
+    RECT still {};
+    ::GetWindowRect(s.Root(), &still);
+    EXPECT_EQ(still.left, after.left);
+
+    // Press and release on the custom link without a move: a click.
+    const POINT link = s.Centre("custom");
+    p = {after.left + link.x, after.top + link.y};
+    s.Mouse(WM_LBUTTONDOWN, MK_LBUTTON, p);
+    s.Mouse(WM_LBUTTONUP, 0, p);
+    ::GetWindowRect(s.Root(), &still);
+    EXPECT_EQ(still.left, after.left);
+    EXPECT_EQ(still.top, after.top);
+    EXPECT_EQ(s.Text("install"), L"Start");
+}
+
 // The engine's statuses before and after the preparation pane.
 TEST(InstallPageStatuses, ProgressBeforeAnyPaneThenSkipRunNowAndSuccess)
 {
