@@ -224,9 +224,19 @@ TEST_F(InstallPage, StopDialogIsSingleAndItsButtonsStopOrEndTheProcess)
     s.Take();
     s.Eval("$('right').click(); 1", PageSession::Dialog());
     s.Pump(50);
-    const auto exits = s.Take();
+    auto exits = s.Take();
     ASSERT_EQ(exits.size(), 1u);
     EXPECT_EQ(exits[0].name, "ExitProcess");
+
+    // The title bar's close button ends the process too.
+    s.Send("waitforstopservice");
+    s.Take();
+    s.Eval("$('dialog_close').click(); 1", PageSession::Dialog());
+    s.Pump(50);
+    exits = s.Take();
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_EQ(exits[0].name, "ExitProcess");
+    EXPECT_EQ(PageSession::DialogCount(), 0);
 }
 
 TEST_F(InstallPage, DialogsSitBesideTheOpenerClampedToTheScreenOrCentred)
@@ -339,6 +349,41 @@ TEST_F(InstallPage, PressAndMoveOnThePageDragsTheWindowAPressWithoutMoveIsAClick
     EXPECT_EQ(still.left, after.left);
     EXPECT_EQ(still.top, after.top);
     EXPECT_EQ(s.Text("install"), L"Start");
+}
+
+TEST_F(InstallPage, CarouselEasesInStaysCrossFadingFadesOutAndStopsAfterTheLastProgress)
+{
+    s.Send("changestatus", Obj(R"({"new":"install_uninstall"})"));
+    // Driven tick by tick: the page's own timer is stopped.
+    s.Eval("clearInterval(carousel.timer); carousel.show_slide(0); 1");
+    EXPECT_EQ(s.Eval("$('slide1').querySelector('.pic1').getAttribute('src')"), L"res/rotate11_en_US.png");
+    EXPECT_EQ(s.Eval("$('slide3').querySelector('.pic1').getAttribute('src')"), L"res/rotate31_en_US.png");
+    EXPECT_EQ(s.Eval("$('slide1').querySelector('.pic1').style.left"), L"300px");
+    // q(t) = 1 - (1 - t)^4 with t = 0.04 per tick: after 5 ticks 300 * 0.8^4.
+    EXPECT_EQ(
+        s.Eval("for (var i = 0; i < 5; ++i) carousel.tick();"
+               "[$('slide1').querySelector('.pic1').style.left, $('slide1').querySelector('.pic2').style.left].join()"),
+        L"123px,82px");
+    EXPECT_EQ(s.Eval("for (var i = 5; i < 25; ++i) carousel.tick();"
+                     "[carousel.phase, $('slide1').querySelector('.pic1').style.left].join()"),
+              L"stay,0px");
+    EXPECT_EQ(
+        s.Eval("for (var i = 0; i < 25; ++i) carousel.tick();"
+               "[$('slide1').querySelector('.pic2').style.opacity, $('slide1').querySelector('.pic3').style.opacity]"
+               ".join()"),
+        L"0.5,0.5");
+    EXPECT_EQ(s.Eval("for (var i = 25; i < 50; ++i) carousel.tick(); carousel.phase"), L"fade");
+    EXPECT_EQ(s.Eval("for (var i = 0; i < 5; ++i) carousel.tick(); $('slide1').style.opacity"), L"0.5");
+    EXPECT_EQ(s.Eval("for (var i = 5; i < 10; ++i) carousel.tick();"
+                     "[carousel.slide, carousel.phase, $('slide1').style.display, $('slide2').style.display].join()"),
+              L"1,enter,none,block");
+    // After progress 99 the current slide ends its stay and the carousel stops there.
+    s.Send("processlist", Obj(R"({"progress":99})"));
+    EXPECT_EQ(s.Eval("for (var i = 0; i < 74; ++i) carousel.tick(); carousel.phase"), L"stay");
+    EXPECT_EQ(s.Eval("carousel.tick(); carousel.tick(); [carousel.phase, carousel.slide].join()"), L"stopped,1");
+    // A language without pictures of its own shows the Chinese ones.
+    EXPECT_EQ(s.Eval("carousel.set_language('xx_XX'); $('slide2').querySelector('.pic1').getAttribute('src')"),
+              L"res/rotate21_zh_CN.png");
 }
 
 // The engine's statuses before and after the preparation pane.
