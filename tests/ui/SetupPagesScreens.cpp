@@ -174,23 +174,6 @@ std::vector<std::string> LayoutProblems(HWND window, const std::string& shot)
     return problems;
 }
 
-// Runs `fn` from the message loop after `ms` milliseconds (while a modal
-// dialog blocks the caller).
-std::function<void()> g_later;
-void CALLBACK LaterTick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    ::KillTimer(nullptr, id);
-    auto fn = std::move(g_later);
-    g_later = nullptr;
-    if (fn)
-        fn();
-}
-void RunLater(std::function<void()> fn, int ms)
-{
-    g_later = std::move(fn);
-    ::SetTimer(nullptr, 0, static_cast<UINT>(ms), &LaterTick);
-}
-
 Json::Value Obj(const std::string& text)
 {
     return ParseJson(text);

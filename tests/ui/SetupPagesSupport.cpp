@@ -243,6 +243,27 @@ void PressDialogButtonLater(const std::string& id, int ms)
     ::SetTimer(nullptr, 0, static_cast<UINT>(ms), &PressTick);
 }
 
+namespace {
+
+std::function<void()> g_later;
+
+void CALLBACK LaterTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    auto fn = std::move(g_later);
+    g_later = nullptr;
+    if (fn)
+        fn();
+}
+
+}  // namespace
+
+void RunLater(std::function<void()> fn, int ms)
+{
+    g_later = std::move(fn);
+    ::SetTimer(nullptr, 0, static_cast<UINT>(ms), &LaterTick);
+}
+
 std::vector<std::wstring> PageSession::ScriptErrors() const
 {
     std::vector<std::wstring> out;

@@ -70,6 +70,8 @@ private:
 // Presses a button of the dialog page after `ms` milliseconds, from the message
 // loop (the dialog may be modal, so the caller is blocked until then).
 void PressDialogButtonLater(const std::string& id, int ms);
+// Runs `fn` from the message loop after `ms` milliseconds (one at a time).
+void RunLater(std::function<void()> fn, int ms);
 // A JSON text as a value (null when it does not parse).
 Json::Value ParseJson(const std::string& text);
 std::string Narrow(const std::wstring& text);

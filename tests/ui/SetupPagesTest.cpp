@@ -239,6 +239,30 @@ TEST_F(InstallPage, StopDialogIsSingleAndItsButtonsStopOrEndTheProcess)
     EXPECT_EQ(PageSession::DialogCount(), 0);
 }
 
+TEST_F(InstallPage, MinimisedThenClosedTheWindowAsksInADialogCentredOnTheMonitor)
+{
+    Click("prepare_min");
+    EXPECT_TRUE(::IsIconic(s.Root()));
+    const std::wstring screen = s.Eval("view.get_screen().join()");
+    int l = 0, t = 0, r = 0, b = 0;
+    ASSERT_EQ(swscanf(screen.c_str(), L"%d,%d,%d,%d", &l, &t, &r, &b), 4);
+    RECT at {-1, -1, -1, -1};
+    RunLater(
+        [&] {
+            if (HWND d = PageSession::Dialog()) {
+                ::GetWindowRect(d, &at);
+                s.Eval("$('right').click(); 1", d);
+            }
+        },
+        300);
+    ::SendMessageW(s.Root(), WM_CLOSE, 0, 0);
+    s.Pump(800);
+    EXPECT_EQ(at.left, (r - l - 439) / 2);
+    EXPECT_EQ(at.top, (b - t - 226) / 2);
+    EXPECT_TRUE(::IsWindow(s.Root()));  // "Cancel": the page stays
+    EXPECT_TRUE(s.Take().empty());
+}
+
 TEST_F(InstallPage, DialogsSitBesideTheOpenerClampedToTheScreenOrCentred)
 {
     const std::wstring screen = s.Eval("view.get_screen().join()");
