@@ -410,6 +410,31 @@ TEST_F(InstallPage, CarouselEasesInStaysCrossFadingFadesOutAndStopsAfterTheLastP
               L"res/rotate21_zh_CN.png");
 }
 
+TEST_F(InstallPage, ThePathFieldSwallowsEnterAndTabAndTypingClearsAnError)
+{
+    s.decisionPath = [](const Json::Value&) { return std::string(R"({"statue":false,"error_code":"toolong"})"); };
+    Click("custom");
+    Click("install");
+    ASSERT_EQ(s.Eval("$('install').disabled"), L"true");
+    s.Take();
+    s.Eval("$('path').focus(); 1");
+    for (WPARAM key : {VK_TAB, VK_RETURN}) {
+        ::SendMessageW(s.Root(), WM_KEYDOWN, key, 0);
+        ::SendMessageW(s.Root(), WM_KEYUP, key, 0);
+    }
+    EXPECT_EQ(s.Eval("document.activeElement.id"), L"path");
+    EXPECT_TRUE(s.Take().empty());
+    EXPECT_EQ(s.Eval("$('install').disabled"), L"true");
+    // A typed character changes the value: the error goes, the button comes back.
+    ::SendMessageW(s.Root(), WM_KEYDOWN, 'X', 0);
+    ::SendMessageW(s.Root(), WM_CHAR, 'x', 0);
+    ::SendMessageW(s.Root(), WM_KEYUP, 'X', 0);
+    s.Pump(20);
+    EXPECT_EQ(s.Eval("$('path').value"), L"C:\\Program Filesx");
+    EXPECT_EQ(s.Text("error"), L"");
+    EXPECT_EQ(s.Eval("$('install').disabled"), L"false");
+}
+
 // The engine's statuses before and after the preparation pane.
 TEST(InstallPageStatuses, ProgressBeforeAnyPaneThenSkipRunNowAndSuccess)
 {
