@@ -494,21 +494,36 @@ TEST_F(InstallPage, AnInstallAfterTheUninstallOfTheOldVersionShowsProgressAndAnE
 
 TEST(NoticePages, ShowTheTranslatedHintAndEndTheProcessOnClose)
 {
-    PageSession s;
-    s.Show(L"existmutex", L"th_TH");
-    s.Pump(50);
-    EXPECT_EQ(Narrow(s.Text("notice_text")), "ตัวช่วยติดตั้ง Larkspur ยังทำงานอยู่ โปรดปิดแล้วลองอีกครั้ง");
-    EXPECT_EQ(Narrow(s.Text("close")), "ปิด");
-    RECT wr {};
-    ::GetWindowRect(s.Root(), &wr);
-    EXPECT_EQ(wr.right - wr.left, 419);
-    EXPECT_EQ(wr.bottom - wr.top, 203);
-    s.Take();
-    s.Eval("$('close').click(); 1");
-    s.Pump(30);
-    const auto calls = s.Take();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].name, "ExitProcess");
+    {
+        PageSession s;
+        s.Show(L"existmutex", L"th_TH");
+        s.Pump(50);
+        EXPECT_EQ(Narrow(s.Text("notice_text")), "ตัวช่วยติดตั้ง Larkspur ยังทำงานอยู่ โปรดปิดแล้วลองอีกครั้ง");
+        EXPECT_EQ(Narrow(s.Text("close")), "ปิด");
+        RECT wr {};
+        ::GetWindowRect(s.Root(), &wr);
+        EXPECT_EQ(wr.right - wr.left, 419);
+        EXPECT_EQ(wr.bottom - wr.top, 203);
+        s.Take();
+        s.Eval("$('close').click(); 1");
+        s.Pump(30);
+        const auto calls = s.Take();
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].name, "ExitProcess");
+        EXPECT_FALSE(::IsWindow(s.Root()));
+    }
+    // The other notice, closed from its title bar.
+    PageSession other;
+    other.Show(L"noini", L"id_ID");
+    other.Pump(50);
+    EXPECT_EQ(other.Text("notice_text"), L"File ini yang diperlukan tidak ditemukan.");
+    other.Take();
+    other.Eval("$('notice_close').click(); 1");
+    other.Pump(30);
+    const auto closed = other.Take();
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0].name, "ExitProcess");
+    EXPECT_FALSE(::IsWindow(other.Root()));
 }
 
 TEST(Languages, UnknownCodesFallBackToChineseAndMissingKeysLeaveTheText)
