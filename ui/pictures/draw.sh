@@ -3,9 +3,10 @@
 # Needs ImageMagick and the fonts named below (Debian: fonts-dejavu-core,
 # fonts-wqy-microhei, fonts-tlwg-loma). The output is committed; run this
 # again after changing it. Same input, same bytes: no time stamps are stored.
+#   ui/pictures/draw.sh [OUTPUT_DIR]   (default: the package's res folder)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-out="$here/../package/app/installer/res"
+out="${1:-$here/../package/app/installer/res}"
 mkdir -p "$out"
 latin=DejaVu-Sans-Bold
 cjk="WenQuanYi-Micro-Hei"
