@@ -110,10 +110,12 @@ private:
             Field(component, at, key, true);
         Field(component, at, "order", false);
         const Json::Value& version = JsonMember(component, "version");
-        if (version.isString() && !IsFourPartVersion(version.asString()))
-            Warning(at + ".version",
-                    "\"" + version.asString() +
-                        "\" is not four dot-separated numbers; version comparisons treat it as lowest");
+        if (version.isString() && !IsFourPartVersion(version.asString())) {
+            std::string message = "\"";
+            message += version.asString();
+            message += "\" is not four dot-separated numbers; version comparisons treat it as lowest";
+            Warning(at + ".version", message);
+        }
 
         const Json::Value& installDir = JsonMember(component, "installDir");
         const Json::Value& runlist = JsonMember(component, "runlist");
