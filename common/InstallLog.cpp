@@ -37,10 +37,17 @@ std::string InstallLogSink::FormatLine(const std::string& utf8Text, unsigned lon
 void InstallLogSink::Append(const std::string& utf8Text)
 {
     const std::string line = FormatLine(utf8Text, ::GetCurrentThreadId());
+    std::lock_guard<std::mutex> guard(m_lock);
+    // Appends through several handles (setup.exe and the engine) are not
+    // atomic everywhere: a lock on a byte far past any log's end orders them.
+    OVERLAPPED range = {};
+    range.Offset = 0xFFFFFFF0;
+    range.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = ::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range) != FALSE;
     DWORD written = 0;
-    // FILE_APPEND_DATA makes each call one append at the file's current end,
-    // so lines of several threads and processes never overlap.
     ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (locked)
+        ::UnlockFileEx(m_file.get(), 0, 1, 0, &range);
 }
 
 void InstallLogSink::WriteWide(const std::wstring& line)
@@ -65,8 +72,9 @@ void InstallLogSink::WriteNarrow(const std::string& line)
 
 bool StartInstallLog(const std::wstring& path, const wchar_t* linePrefix)
 {
-    UniqueHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
         DebugLine(std::wstring(linePrefix) + L"install log: cannot open \"" + path + L"\", error " +

@@ -3,6 +3,8 @@
 // appended to a file, as UTF-8, one line per debug line, with a timestamp and
 // the writing thread's id. Each line is written by one WriteFile call and
 // reaches the file before the call returns, so a killed run leaves its log.
+// The file handle needs read and append access (the lock needs read).
+#include <mutex>
 #include <string>
 
 #include "common/DebugOutput.h"
@@ -23,6 +25,7 @@ public:
 private:
     void Append(const std::string& utf8Text);
 
+    std::mutex m_lock;
     UniqueHandle m_file;
     iDebugSink* m_next;
 };

@@ -206,12 +206,11 @@ TEST(ListCheckTest, EachPlantedFaultIsReportedAtItsLocationAndNothingElseIsAnErr
          "installs[0].actions[10]", "unknown to the uninstall executor"},
         {"misspelt verb", K::Install, [](Json::Value& r) { r["installs"][0]["actions"][2]["action"] = "mkdri"; },
          L::Error, "installs[0].actions[2]", "\"mkdri\" is unknown"},
-        {"missing dirname", K::Install,
-         [](Json::Value& r) { r["installs"][0]["actions"][2].removeMember("dirname"); }, L::Error,
-         "installs[0].actions[2]", "needs the key \"dirname\""},
+        {"missing dirname", K::Install, [](Json::Value& r) { r["installs"][0]["actions"][2].removeMember("dirname"); },
+         L::Error, "installs[0].actions[2]", "needs the key \"dirname\""},
         {"missing KEY of delregkeyex", K::Uninstall,
-         [](Json::Value& r) { r["installs"][1]["actions"][5].removeMember("KEY"); }, L::Error,
-         "installs[1].actions[5]", "needs the key \"KEY\""},
+         [](Json::Value& r) { r["installs"][1]["actions"][5].removeMember("KEY"); }, L::Error, "installs[1].actions[5]",
+         "needs the key \"KEY\""},
         {"dst as an array", K::Install,
          [](Json::Value& r) { r["installs"][0]["actions"][3]["dst"] = Json::Value(Json::arrayValue); }, L::Error,
          "installs[0].actions[3].dst", "fails the action"},
@@ -233,18 +232,17 @@ TEST(ListCheckTest, EachPlantedFaultIsReportedAtItsLocationAndNothingElseIsAnErr
         {"disable_mode in an uninstall list", K::Uninstall,
          [](Json::Value& r) { r["installs"][0]["actions"][0]["disable_mode"][0] = "silent"; }, L::Warning,
          "installs[0].actions[0].disable_mode", "never skips"},
-        {"three-part version", K::Install, [](Json::Value& r) { r["installs"][0]["version"] = "1.0.17"; },
-         L::Warning, "installs[0].version", "four dot-separated"},
+        {"three-part version", K::Install, [](Json::Value& r) { r["installs"][0]["version"] = "1.0.17"; }, L::Warning,
+         "installs[0].version", "four dot-separated"},
     };
     for (const PlantedFault& fault : faults) {
         Json::Value root = ShippedList(fault.kind == ExecutorKind::Install ? L"setup.ini" : L"uninst.ini");
         fault.plant(root);
         const ListFindings findings = Check(root, fault.kind);
-        EXPECT_TRUE(Has(findings, fault.level, fault.location, fault.message))
-            << fault.name << ":\n"
-            << Describe(findings);
+        EXPECT_TRUE(Has(findings, fault.level, fault.location, fault.message)) << fault.name << ":\n"
+                                                                               << Describe(findings);
         EXPECT_EQ(CountErrors(findings), fault.level == FindingLevel::Error ? 1u : 0u) << fault.name << ":\n"
-                                                                                         << Describe(findings);
+                                                                                       << Describe(findings);
     }
 }
 
