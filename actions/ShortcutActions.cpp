@@ -3,7 +3,6 @@
 
 #include "actions/ActionFields.h"
 #include "actions/Installer.h"
-#include "actions/Placeholders.h"
 #include "actions/ShortcutPaths.h"
 #include "actions/Uninstaller.h"
 #include "common/DebugOutput.h"
@@ -68,8 +67,7 @@ bool Uninstaller::DeleteMyDesktop(std::shared_ptr<Json::Value> action, std::stri
 
 bool Uninstaller::Unpin(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    std::wstring path = ExpandedText(*action, "unpin", "path");
     std::wstring verb = ActionText(*action, "option");
     // Without a verb the shell would open the file, starting the program.
     if (!verb.empty() && !path.empty())
