@@ -2,6 +2,7 @@
 // whether the uninstall list takes away what the install list puts in place.
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -62,6 +63,7 @@ struct ListAction {
     std::string location;
     const VerbSpec* spec;
     PlaceholderValues values;
+    int32_t order;  // the component's, for the run order
 };
 
 // Every action of the list with symbolic placeholder values: folders are
@@ -104,7 +106,7 @@ std::vector<ListAction> Walk(const Json::Value& root, ExecutorKind kind)
             if (!spec)
                 continue;
             out.push_back({verb, &action, "installs[" + std::to_string(c) + "].actions[" + std::to_string(a) + "]",
-                           spec, values});
+                           spec, values, JsonInt(component, "order")});
         }
     }
     return out;
@@ -134,6 +136,23 @@ bool UnderOrSame(const std::wstring& path, const std::wstring& folder)
 {
     return path == folder ||
            (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == L'\\');
+}
+
+// Where a copy puts its files: the destination folder, and the file's name
+// for a single-file copy ("" when it copies a whole folder).
+void CopyTarget(const ListAction& item, std::wstring& folder, std::wstring& file)
+{
+    const std::wstring src = Utf16(JsonString(*item.action, "src"));
+    std::wstring dst = Expanded(item, "dst");
+    const bool wholeFolder = src.find(L"*.*") != std::wstring::npos;
+    if (!dst.empty() && dst.back() == L'\\') {
+        folder = dst;
+        file = wholeFolder ? std::wstring() : src.substr(src.find_last_of(L"\\/") + 1);
+    } else {
+        const size_t slash = dst.find_last_of(L"\\/");
+        folder = slash == std::wstring::npos ? std::wstring() : dst.substr(0, slash);
+        file = slash == std::wstring::npos ? dst : dst.substr(slash + 1);
+    }
 }
 
 }  // namespace
@@ -174,6 +193,78 @@ void CheckCopySources(const Json::Value& setupRoot, const std::wstring& productF
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             findings.push_back({FindingLevel::Error, label, item.location + ".src",
                                 "the product folder has no file \"" + Utf8(relative) + "\""});
+    }
+}
+
+// "deldir" removes only an empty folder: the files copied into a folder must
+// be deleted, and a folder's files and subfolders before the folder itself.
+void CheckRemovalOrder(const Json::Value& setupRoot, const Json::Value& uninstRoot, const std::string& uninstLabel,
+                       ListFindings& findings)
+{
+    struct Removal {
+        std::wstring id;
+        bool files;  // "delfile" of a folder's files (or of one file), else "deldir"
+        std::string location;
+        size_t step;
+    };
+    std::vector<ListAction> run = Walk(uninstRoot, ExecutorKind::Uninstall);
+    std::stable_sort(run.begin(), run.end(),
+                     [](const ListAction& a, const ListAction& b) { return a.order < b.order; });
+    std::vector<Removal> removals;
+    for (size_t step = 0; step < run.size(); ++step) {
+        const ListAction& item = run[step];
+        if (item.verb != "delfile" && item.verb != "deldir")
+            continue;
+        std::wstring path = Expanded(item, "path");
+        const size_t wildcard = path.find(L"*.*");
+        if (wildcard != std::wstring::npos)
+            path.erase(wildcard, 3);
+        removals.push_back({NormalPath(path), item.verb == "delfile", item.location, step});
+    }
+    auto removedFiles = [&](const std::wstring& folder, const std::wstring& file) {
+        for (const Removal& removal : removals) {
+            if (removal.files && (removal.id == folder || (!file.empty() && removal.id == folder + L"\\" + file)))
+                return true;
+        }
+        return false;
+    };
+    std::map<std::wstring, bool> reported;
+    for (const ListAction& item : Walk(setupRoot, ExecutorKind::Install)) {
+        if (item.verb != "copyfile" && item.verb != "aesencode")
+            continue;
+        std::wstring folder, file;
+        if (item.verb == "copyfile") {
+            CopyTarget(item, folder, file);
+        } else {
+            const std::wstring dst = Expanded(item, "dst");
+            const size_t slash = dst.find_last_of(L"\\/");
+            folder = slash == std::wstring::npos ? std::wstring() : dst.substr(0, slash);
+            file = slash == std::wstring::npos ? dst : dst.substr(slash + 1);
+        }
+        const std::wstring id = NormalPath(folder);
+        if (id.empty() || removedFiles(id, Lower(file)) || reported[id])
+            continue;
+        reported[id] = true;
+        while (!folder.empty() && folder.back() == L'\\')
+            folder.pop_back();
+        findings.push_back({FindingLevel::Warning, uninstLabel, "",
+                            "does not delete the files that the install list copies into \"" + Utf8(folder) + "\" at " +
+                                item.location + " (\"delfile\" with \"" + Utf8(folder) +
+                                "\\*.*\"); \"deldir\" leaves a folder that holds files"});
+    }
+    for (const Removal& folder : removals) {
+        if (folder.files)
+            continue;
+        for (const Removal& later : removals) {
+            if (later.step <= folder.step || !UnderOrSame(later.id, folder.id) ||
+                (!later.files && later.id == folder.id))
+                continue;
+            findings.push_back({FindingLevel::Warning, uninstLabel, folder.location,
+                                std::string("\"deldir\" runs before the ") +
+                                    (later.files ? "\"delfile\"" : "\"deldir\" of a subfolder") + " at " +
+                                    later.location + "; it removes only an empty folder, so the folder stays"});
+            break;
+        }
     }
 }
 
@@ -285,4 +376,6 @@ void CheckUninstallCovers(const Json::Value& setupRoot, const Json::Value& unins
                                 "does not take away the " + item.what + " \"" + Utf8(item.shown) +
                                     "\" that the install list puts in place at " + item.location});
     }
+
+    CheckRemovalOrder(setupRoot, uninstRoot, uninstLabel, findings);
 }

@@ -289,6 +289,11 @@ TEST(ListCheckTest, UninstallListThatLeavesSomethingBehindIsWarnedAbout)
         {0, 8, "file association \".ipa\""},
         {1, 0, "service \"<Service folder>\\service\\LarkspurService.exe\""},
         {1, 1, "firewall exception \"<Service folder>\\service\\LarkspurService.exe\""},
+        // "deldir" removes only an empty folder.
+        {0, 9,
+         "does not delete the files that the install list copies into \"<Larkspur folder>\\Larkspur\" at "
+         "installs[1].actions[3]"},
+        {1, 3, "copies into \"<Service folder>\\service\""},
     };
     const Json::Value setup = ShippedList(L"setup.ini");
     for (const Gap& gap : gaps) {
@@ -311,4 +316,39 @@ TEST(ListCheckTest, UninstallListThatLeavesSomethingBehindIsWarnedAbout)
     CheckUninstallCovers(setup, uninst, "uninst.ini", findings);
     EXPECT_EQ(findings.size(), 2u) << Describe(findings);
     EXPECT_TRUE(Has(findings, FindingLevel::Warning, "", "start-menu link \"<start menu>\\Larkspur\\Larkspur.lnk\""));
+}
+
+TEST(ListCheckTest, FolderRemovedBeforeItsFilesOrSubfoldersIsWarnedAbout)
+{
+    const Json::Value setup = ShippedList(L"setup.ini");
+    Json::Value uninst = ShippedList(L"uninst.ini");
+    Json::Value& actions = uninst["installs"][0]["actions"];
+    std::swap(actions[9], actions[10]);  // "deldir" before "delfile"
+    ListFindings findings;
+    CheckUninstallCovers(setup, uninst, "uninst.ini", findings);
+    ASSERT_EQ(findings.size(), 1u) << Describe(findings);
+    EXPECT_TRUE(Has(findings, FindingLevel::Warning, "installs[0].actions[9]",
+                    "runs before the \"delfile\" at installs[0].actions[10]"));
+
+    // The company folder removed last, after its application subfolder: fine.
+    uninst = ShippedList(L"uninst.ini");
+    Json::Value parent;
+    parent["action"] = "deldir";
+    parent["path"] = "$PROGRAMDIR$";
+    uninst["installs"][0]["actions"].append(parent);
+    findings.clear();
+    CheckUninstallCovers(setup, uninst, "uninst.ini", findings);
+    EXPECT_TRUE(findings.empty()) << Describe(findings);
+    // A subfolder removed after both its parents: both stay.
+    Json::Value child;
+    child["action"] = "deldir";
+    child["path"] = "$PROGRAMDIR$\\Larkspur\\plugins";
+    uninst["installs"][0]["actions"].append(child);
+    findings.clear();
+    CheckUninstallCovers(setup, uninst, "uninst.ini", findings);
+    ASSERT_EQ(findings.size(), 2u) << Describe(findings);
+    EXPECT_TRUE(Has(findings, FindingLevel::Warning, "installs[0].actions[10]",
+                    "runs before the \"deldir\" of a subfolder at installs[0].actions[17]"));
+    EXPECT_TRUE(Has(findings, FindingLevel::Warning, "installs[0].actions[16]",
+                    "runs before the \"deldir\" of a subfolder at installs[0].actions[17]"));
 }
