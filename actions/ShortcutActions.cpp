@@ -47,7 +47,9 @@ bool Installer::CreateMyDesktop(std::shared_ptr<Json::Value> action, std::string
         DebugLineA("stagehand.exe=>desktop SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    ShortcutPaths::LinkFields link = ShortcutPaths::ReadLinkFields(*action, ComponentDir());
+    ShortcutPaths::LinkFields link = ShortcutPaths::ReadLinkFields(*action, [&](const char* key, std::wstring text) {
+        return ExpandKey(*action, "desktop", key, std::move(text));
+    });
     if (!CreateFileShortcut(link.path, desktop.path.c_str(), link.name + L".lnk", link.icon, link.params))
         DebugLineA("stagehand.exe=>desktop CreateFileShortcut error,key=%s", (ActionStyled(*action) + "\n").c_str());
     return true;

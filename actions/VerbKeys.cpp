@@ -21,6 +21,13 @@ VerbKey Key(const char* name, KeyReader reader, bool required, std::vector<KeyEx
     return VerbKey {name, reader, required, std::move(expansions)};
 }
 
+VerbKey FolderPartKey(const char* name, KeyReader reader, bool required, std::vector<KeyExpansion> expansions)
+{
+    VerbKey key = Key(name, reader, required, std::move(expansions));
+    key.folderPartOnly = true;
+    return key;
+}
+
 std::vector<VerbSpec> InstallSpecs()
 {
     const std::vector<VerbKey> regWrite = {
@@ -82,7 +89,7 @@ std::vector<VerbSpec> InstallSpecs()
         {"quickstart", "CreateQuickstart", quick},
         {"menu",
          "CreateMenuSC",
-         {Key("path", R::Text, true, {kStartMenuFirst}), Key("dst", R::Text, true, {kProgramDirFirst}),
+         {FolderPartKey("path", R::Text, true, {kStartMenuFirst}), Key("dst", R::Text, true, {kProgramDirFirst}),
           Key("params", R::TextIfString, false), Key("icon", R::TextIfString, false, {kProgramDirFirst}),
           Key("pin", R::Text, false), Key("checklist", R::TextIfString, false, {kStartMenuFirst})}},
         {"deletedesktop", "DeleteDesktop", {Key("name", R::Text, true)}},
@@ -176,6 +183,14 @@ const std::vector<std::wstring>& KnownPlaceholders()
 std::wstring ExpandVerbKey(const VerbKey& key, std::wstring text, const Json::Value& action,
                            const PlaceholderValues& values)
 {
+    if (key.folderPartOnly) {
+        const size_t slash = text.rfind(L'\\');
+        if (slash == std::wstring::npos)
+            return text;
+        VerbKey whole = key;
+        whole.folderPartOnly = false;
+        return ExpandVerbKey(whole, text.substr(0, slash), action, values) + text.substr(slash);
+    }
     const bool myDocument = JsonString(action, "location") == "MyDocument";
     for (const KeyExpansion& expansion : key.expansions) {
         if ((expansion.when == ExpansionWhen::LocationIsMyDocument && !myDocument) ||

@@ -50,6 +50,9 @@ struct VerbKey {
     KeyReader reader;
     bool required;
     std::vector<KeyExpansion> expansions;
+    // The expansions apply to the text before the last backslash only (an
+    // install "menu" path: folder, then the link's name).
+    bool folderPartOnly = false;
 };
 
 struct VerbSpec {
