@@ -3,6 +3,7 @@
 // plan. It hands out the components and answers; reports and stop checks
 // do nothing.
 #include "actions/InstallerHost.h"
+#include "actions/VerbKeys.h"
 
 class PlanHost : public iInstallerHost {
 public:
