@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "actions/CreateInstaller.h"
+#include "actions/Placeholders.h"
 #include "common/CodeChange.h"
 #include "engine/listcheck/PlanHost.h"
 #include "engine/model/FolderName.h"
@@ -86,6 +87,40 @@ std::string Shown(const Json::Value& value)
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
     return Json::writeString(builder, value);
+}
+
+// The programs a successful install starts, as the install's last step
+// finds them: first "$PROGRAMDIR$" and "$SERVICEDIR$" expanded.
+void WriteRunList(const Json::Value& root, const PlanHost& host, std::string& out)
+{
+    std::string lines;
+    for (const SetupListPtr& record : host.components) {
+        for (const Json::Value& component : JsonMember(root, "installs")) {
+            if (!component.isObject() || JsonString(component, "name") != record->strName)
+                continue;
+            const Json::Value& runlist = JsonMember(component, "runlist");
+            if (!runlist.isArray())
+                break;
+            for (const Json::Value& entry : runlist) {
+                if (!entry.isObject())
+                    continue;
+                std::wstring path = Utf16(JsonString(entry, "path"));
+                ReplaceFirst(path, Placeholder::kProgramDir, Utf16(record->strInstallDir));
+                ReplaceFirst(path, Placeholder::kServiceDir, Utf16(host.installParam->strServiceDir));
+                const Json::Value& runnow = JsonMember(entry, "runnow");
+                const bool always = runnow.isIntegral() && !runnow.isBool() && runnow.asInt64() == 1;
+                const std::string level = JsonString(entry, "integrity_level");
+                lines += "  start \"" + Utf8(path) + "\"";
+                if (JsonMember(entry, "para").isString())
+                    lines += " para=\"" + JsonString(entry, "para") + "\"";
+                lines += " integrity " + (level.empty() ? std::string("high") : level) +
+                         (always ? "" : ", not with -verysilent or -nostart") + "\n";
+            }
+            break;
+        }
+    }
+    if (!lines.empty())
+        out += "Then, when the files are there and the user agrees to start:\n" + lines;
 }
 
 }  // namespace
@@ -196,5 +231,7 @@ bool WritePlan(const Json::Value& root, const PlanOptions& options, std::string&
     }
     if (ran)
         out += "Progress closes at 99%.\n";
+    if (!host->uninstall)
+        WriteRunList(root, *host, out);
     return true;
 }

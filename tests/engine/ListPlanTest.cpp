@@ -35,10 +35,10 @@ const char kInstallList[] = R"({
       {"action": "desktop", "name": "App", "path": "$PROGRAMDIR$\\app.exe", "disable_mode": ["silent"]},
       {"action": "copyfile", "src": "$CURRENTPATH$app.exe", "dst": "$SERVICEDIR$\\"},
       {"action": "menu", "path": "$STARTMENU$\\App\\App.lnk", "dst": "$PROGRAMDIR$\\app.exe", "bogus": 1}
-    ]},
+    ], "runlist": [{"path": "$PROGRAMDIR$\\app.exe", "runnow": 0, "integrity_level": "medium"}]},
     {"name": "Service", "order": 1, "version": "1.0.0.1", "regkey": "SOFTWARE\\Co\\Service", "actions": [
       {"action": "instservice", "path": "$SERVICEDIR$\\svc.exe", "bWait": true}
-    ]}
+    ], "runlist": [{"path": "$PROGRAMDIR$\\svc.exe", "runnow": 1, "para": "-run"}]}
   ]
 })";
 
@@ -63,7 +63,11 @@ TEST(ListPlanTest, ActionsComeInRunOrderExpandedAsTheOperationsExpandThem)
         "  6. [93%] menu -> CreateMenuSC "
         "path=\"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\App\\App.lnk\" "
         "dst=\"D:\\Apps\\Orbisoft\\app.exe\"\n"
-        "Progress closes at 99%.\n";
+        "Progress closes at 99%.\n"
+        // In component order, each with its own folder.
+        "Then, when the files are there and the user agrees to start:\n"
+        "  start \"C:\\Program Files\\Orbisoft\\svc.exe\" para=\"-run\" integrity high\n"
+        "  start \"D:\\Apps\\Orbisoft\\app.exe\" integrity medium, not with -verysilent or -nostart\n";
     EXPECT_EQ(plan, expected);
 }
 
