@@ -28,7 +28,7 @@ VerbKey FolderPartKey(const char* name, KeyReader reader, bool required, std::ve
     return key;
 }
 
-std::vector<VerbSpec> InstallSpecs()
+std::vector<VerbEntry> InstallEntries()
 {
     const std::vector<VerbKey> regWrite = {
         Key("CLASS", R::Text, true),   Key("KEY", R::Text, true, {kRegKeyAll}),
@@ -106,7 +106,7 @@ std::vector<VerbSpec> InstallSpecs()
     };
 }
 
-std::vector<VerbSpec> UninstallSpecs()
+std::vector<VerbEntry> UninstallEntries()
 {
     const std::vector<VerbKey> regKey = {Key("CLASS", R::Text, true), Key("KEY", R::Text, true, {kRegKeyAll})};
     std::vector<VerbKey> regValue = regKey;
@@ -149,18 +149,18 @@ std::vector<VerbSpec> UninstallSpecs()
 
 }  // namespace
 
-const std::vector<VerbSpec>& VerbSpecs(ExecutorKind kind)
+const std::vector<VerbEntry>& VerbEntries(ExecutorKind kind)
 {
-    static const std::vector<VerbSpec> install = InstallSpecs();
-    static const std::vector<VerbSpec> uninstall = UninstallSpecs();
+    static const std::vector<VerbEntry> install = InstallEntries();
+    static const std::vector<VerbEntry> uninstall = UninstallEntries();
     return kind == ExecutorKind::Install ? install : uninstall;
 }
 
-const VerbSpec* FindVerbSpec(ExecutorKind kind, const std::string& verb)
+const VerbEntry* FindVerbEntry(ExecutorKind kind, const std::string& verb)
 {
-    for (const VerbSpec& spec : VerbSpecs(kind)) {
-        if (verb == spec.verb)
-            return &spec;
+    for (const VerbEntry& verbEntry : VerbEntries(kind)) {
+        if (verb == verbEntry.verb)
+            return &verbEntry;
     }
     return nullptr;
 }

@@ -55,16 +55,16 @@ struct VerbKey {
     bool folderPartOnly = false;
 };
 
-struct VerbSpec {
+struct VerbEntry {
     const char* verb;
     const char* operation;  // the executor's operation bound to the verb
     std::vector<VerbKey> keys;
 };
 
 // Every verb of the executor, in the order its table registers them.
-const std::vector<VerbSpec>& VerbSpecs(ExecutorKind kind);
+const std::vector<VerbEntry>& VerbEntries(ExecutorKind kind);
 // The verb's entry, or nullptr when the executor does not know it.
-const VerbSpec* FindVerbSpec(ExecutorKind kind, const std::string& verb);
+const VerbEntry* FindVerbEntry(ExecutorKind kind, const std::string& verb);
 // Keys every action may carry besides its verb's: "action" and (install
 // only) "disable_mode".
 const std::vector<VerbKey>& CommonActionKeys(ExecutorKind kind);

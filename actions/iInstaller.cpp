@@ -46,10 +46,10 @@ PlaceholderValues iInstaller::Placeholders() const
 std::wstring iInstaller::ExpandKey(const Json::Value& action, const char* verb, const char* key, std::wstring text,
                                    const PlaceholderValues& extra) const
 {
-    const VerbSpec* spec = FindVerbSpec(Kind(), verb);
-    if (!spec)
+    const VerbEntry* verbEntry = FindVerbEntry(Kind(), verb);
+    if (!verbEntry)
         return text;
-    for (const VerbKey& entry : spec->keys) {
+    for (const VerbKey& entry : verbEntry->keys) {
         if (std::string(entry.name) != key)
             continue;
         PlaceholderValues values = Placeholders();

@@ -238,8 +238,8 @@ private:
             Error(at, message);
             return;
         }
-        const VerbSpec* spec = FindVerbSpec(m_kind, verb);
-        if (!spec) {
+        const VerbEntry* verbEntry = FindVerbEntry(m_kind, verb);
+        if (!verbEntry) {
             Error(at, "verb \"" + verb + "\" has no key description (a fault of the checker's table)");
             return;
         }
@@ -249,7 +249,7 @@ private:
             if (std::string(key.name) != "action")
                 Key(action, key, at, verb);
         }
-        for (const VerbKey& key : spec->keys) {
+        for (const VerbKey& key : verbEntry->keys) {
             known.insert(key.name);
             Key(action, key, at, verb);
         }

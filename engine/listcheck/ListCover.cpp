@@ -61,7 +61,7 @@ struct ListAction {
     std::string verb;
     const Json::Value* action;
     std::string location;
-    const VerbSpec* spec;
+    const VerbEntry* verbEntry;
     PlaceholderValues values;
     int32_t order;  // the component's, for the run order
 };
@@ -102,11 +102,11 @@ std::vector<ListAction> Walk(const Json::Value& root, ExecutorKind kind)
         for (Json::ArrayIndex a = 0; a < actions.size(); ++a) {
             const Json::Value& action = actions[a];
             const std::string verb = JsonString(action, "action");
-            const VerbSpec* spec = FindVerbSpec(kind, verb);
-            if (!spec)
+            const VerbEntry* verbEntry = FindVerbEntry(kind, verb);
+            if (!verbEntry)
                 continue;
             out.push_back({verb, &action, "installs[" + std::to_string(c) + "].actions[" + std::to_string(a) + "]",
-                           spec, values, JsonInt(component, "order")});
+                           verbEntry, values, JsonInt(component, "order")});
         }
     }
     return out;
@@ -118,7 +118,7 @@ std::wstring Expanded(const ListAction& item, const char* keyName)
     const Json::Value& value = JsonMember(*item.action, keyName);
     if (!value.isString())
         return std::wstring();
-    for (const VerbKey& key : item.spec->keys) {
+    for (const VerbKey& key : item.verbEntry->keys) {
         if (std::string(key.name) == keyName)
             return ExpandVerbKey(key, Utf16(value.asString()), *item.action, item.values);
     }

@@ -211,10 +211,11 @@ bool WritePlan(const Json::Value& root, const PlanOptions& options, std::string&
                 }
             }
             const unsigned progress = (c * 70) / componentCount + 30 + ((a * 70) / componentCount) / actionCount;
-            const VerbSpec* spec = FindVerbSpec(kind, verb);
-            out += number + "[" + std::to_string(progress) + "%] " + verb + " -> " + (spec ? spec->operation : "?");
-            if (spec) {
-                for (const VerbKey& key : spec->keys) {
+            const VerbEntry* verbEntry = FindVerbEntry(kind, verb);
+            out += number + "[" + std::to_string(progress) + "%] " + verb + " -> " +
+                   (verbEntry ? verbEntry->operation : "?");
+            if (verbEntry) {
+                for (const VerbKey& key : verbEntry->keys) {
                     const Json::Value& value = JsonMember(action, key.name);
                     if (value.isNull())
                         continue;

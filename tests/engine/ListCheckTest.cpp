@@ -69,8 +69,8 @@ public:
 std::set<std::string> TableVerbs(ExecutorKind kind)
 {
     std::set<std::string> verbs;
-    for (const VerbSpec& spec : VerbSpecs(kind))
-        verbs.insert(spec.verb);
+    for (const VerbEntry& verbEntry : VerbEntries(kind))
+        verbs.insert(verbEntry.verb);
     return verbs;
 }
 
