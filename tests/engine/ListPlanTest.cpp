@@ -108,3 +108,22 @@ TEST(ListPlanTest, UnknownVerbEndsThePlanWhereTheRunWouldStop)
     EXPECT_EQ(plan.find("\\y"), std::string::npos) << plan;
     EXPECT_EQ(plan.find("Progress closes"), std::string::npos) << plan;
 }
+
+TEST(ListPlanTest, InstallMenuPathExpandsOnlyItsFolderPartUninstallMenuPathAsAWhole)
+{
+    const char* list = R"({"installs": [{"name": "App", "actions": [
+        {"action": "menu", "path": "$STARTMENU$\\$STARTMENU$.lnk", "dst": "$PROGRAMDIR$\\a.exe"},
+        {"action": "menu", "path": "$STARTMENU$.lnk", "dst": "$PROGRAMDIR$\\a.exe"}]}]})";
+    const std::string install = Plan(Parse(list), ExecutorKind::Install, "7");
+    EXPECT_NE(install.find("path=\"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$STARTMENU$.lnk\""),
+              std::string::npos)
+        << install;
+    EXPECT_NE(install.find("path=\"$STARTMENU$.lnk\""), std::string::npos) << install;
+
+    const char* uninstallList = R"({"installs": [{"name": "App", "actions": [
+        {"action": "menu", "path": "$STARTMENU$.lnk"}]}]})";
+    const std::string uninstall = Plan(Parse(uninstallList), ExecutorKind::Uninstall, "7");
+    EXPECT_NE(uninstall.find("path=\"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs.lnk\""),
+              std::string::npos)
+        << uninstall;
+}
