@@ -7,7 +7,6 @@
 #include "actions/ActionFields.h"
 #include "actions/ChannelDefaults.h"
 #include "actions/Installer.h"
-#include "actions/Placeholders.h"
 #include "actions/RegistryRoot.h"
 #include "actions/RegistryValue.h"
 #include "actions/Uninstaller.h"
@@ -28,9 +27,8 @@ bool Installer::WriteChannel(std::shared_ptr<Json::Value> action, std::string&)
         return true;
     if (subkey.empty())
         subkey = kChannelValueName;
-    auto component = CurrentComponent();
-    ReplaceAll(value, Placeholder::kProgramDir, ComponentDir());
-    ReplaceAll(key, Placeholder::kRegKey, component ? Utf16(component->strRegKey) : L"");
+    value = ExpandKey(*action, "channel", "value", value);
+    key = ExpandKey(*action, "channel", "KEY", key);
 
     HKEY root = RootKeyFromClass(cls);
     LONG error = ERROR_INVALID_HANDLE;

@@ -18,8 +18,14 @@ std::string WindowsVersionText()
 
 std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<iInstallerHost>& manager)
 {
+    return CreateInstallerFor(mode, WindowsVersionText(), manager);
+}
+
+std::shared_ptr<iInstaller> CreateInstallerFor(const std::string& mode, const std::string& versionText,
+                                               const std::shared_ptr<iInstallerHost>& manager)
+{
     const bool uninstall = mode == "uninstall";
-    if (WindowsVersionText() == "win7") {
+    if (versionText == "win7") {
         if (uninstall)
             return std::make_shared<UninstallerForWin7>(manager);
         return std::make_shared<InstallerForWin7>(manager);

@@ -37,3 +37,6 @@ std::string WindowsVersionText();
 // The executor for the run mode ("uninstall" or any other text for install)
 // and this Windows version. Never empty.
 std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<iInstallerHost>& manager);
+// The same for a given version text ("xp", "win7" or "unknow").
+std::shared_ptr<iInstaller> CreateInstallerFor(const std::string& mode, const std::string& versionText,
+                                               const std::shared_ptr<iInstallerHost>& manager);

@@ -53,9 +53,7 @@ std::wstring AfterLastBackslash(const std::wstring& text)
 bool Installer::MakeDir(std::shared_ptr<Json::Value> action, std::string&)
 {
     std::wstring raw = ActionText(*action, "dirname");
-    std::wstring dirname = raw;
-    ReplaceFirst(dirname, Placeholder::kProgramDir, ComponentDir());
-    ReplaceFirst(dirname, Placeholder::kServiceDir, Utf16(m_pInstallParam->strServiceDir));
+    std::wstring dirname = ExpandKey(*action, "mkdir", "dirname", raw);
     std::error_code createError;
     // Outside Program Files the topmost new folder gets the private access list.
     bool created = ProgramFolders::Create(dirname, createError).any;
@@ -72,11 +70,8 @@ bool Installer::CopyFiles(std::shared_ptr<Json::Value> action, std::string&)
 {
     std::wstring rawSrc = ActionText(*action, "src");
     std::wstring rawDst = ActionText(*action, "dst");
-    std::wstring src = rawSrc;
-    std::wstring dst = rawDst;
-    ReplaceFirst(src, Placeholder::kCurrentPath, Utf16(m_pInstallParam->strSetupDir));
-    ReplaceFirst(dst, Placeholder::kProgramDir, ComponentDir());
-    ReplaceFirst(dst, Placeholder::kServiceDir, ComponentDir());
+    std::wstring src = ExpandKey(*action, "copyfile", "src", rawSrc);
+    std::wstring dst = ExpandKey(*action, "copyfile", "dst", rawDst);
     const std::string names = ",src_path=" + Utf8(rawSrc) + ",dst_path=" + Utf8(rawDst) + "\n";
 
     if (!ReplaceFirst(src, kWildcard, L"")) {
@@ -117,8 +112,7 @@ bool Installer::CopyFiles(std::shared_ptr<Json::Value> action, std::string&)
 
 bool Uninstaller::DeleteFiles(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    std::wstring path = ExpandedText(*action, "delfile", "path");
     auto reportRemoval = [&path](const std::error_code& ec) {
         DebugLine(L"stagehand.exe=>delfile remove:" + CCodeChange::StringANSItoUTF16(ec.message()) + L",filepath=" +
                   path + L"\n");
@@ -155,8 +149,7 @@ bool Uninstaller::DeleteFiles(std::shared_ptr<Json::Value> action, std::string&)
 
 bool Uninstaller::DeleteDir(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    std::wstring path = ExpandedText(*action, "deldir", "path");
     std::error_code ec;
     if (path.empty() || !fs::is_directory(fs::path(path), ec) || !fs::is_empty(fs::path(path), ec) || ec)
         return true;
@@ -187,7 +180,7 @@ bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::strin
             return true;
         }
         base = buffer;
-        ReplaceFirst(path, Placeholder::kMyDocuments, base);
+        path = ExpandKey(*action, "deluser", "path", path, {{PlaceholderSource::MyDocuments, base}});
     } else {
         wchar_t buffer[512] = {};
         DWORD length = ::GetTempPathW(512, buffer);
@@ -198,7 +191,7 @@ bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::strin
         } else {
             base = buffer;
         }
-        ReplaceFirst(path, Placeholder::kAppData, base);
+        path = ExpandKey(*action, "deluser", "path", path, {{PlaceholderSource::TempDir, base}});
     }
     // A folder is removed with its content; a link (the folder itself or one
     // inside it) is removed as a link, and what it points to stays untouched.

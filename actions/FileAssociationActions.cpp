@@ -2,7 +2,6 @@
 #include "actions/ActionFields.h"
 #include "actions/FileAssociation.h"
 #include "actions/Installer.h"
-#include "actions/Placeholders.h"
 #include "actions/Uninstaller.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
@@ -11,16 +10,11 @@ bool Installer::SetFileAssociation(std::shared_ptr<Json::Value> action, std::str
 {
     const std::wstring ext = ActionText(*action, "ext");
     const std::wstring appKey = ActionText(*action, "app_key");
-    std::wstring appPath = ActionText(*action, "app_path");
-    std::wstring iconPath = ActionText(*action, "icon_path");
+    const std::wstring appPath = ExpandedText(*action, "setfileassociation", "app_path");
+    const std::wstring iconPath = ExpandedText(*action, "setfileassociation", "icon_path");
     const std::wstring description = ActionText(*action, "description");
     const std::wstring commandName = ActionText(*action, "command_name");
     const std::wstring commandArg = ActionText(*action, "command_arg");
-    const std::wstring serviceDir = m_pInstallParam ? Utf16(m_pInstallParam->strServiceDir) : std::wstring();
-    for (std::wstring* text : {&appPath, &iconPath}) {
-        ReplaceFirst(*text, Placeholder::kServiceDir, serviceDir);
-        ReplaceFirst(*text, Placeholder::kProgramDir, ComponentDir());
-    }
 
     if (BaseOperation::CheckFileAssociation(ext, appKey, appPath)) {
         DebugLineA("stagehand.exe=>Installer::SetFileAssociation strExt has done,strExt=%s",

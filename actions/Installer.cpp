@@ -36,6 +36,17 @@ void Installer::RegisterActions()
     AddAction("setfileassociation", std::bind(&Installer::SetFileAssociation, this, _1, _2));
 }
 
+PlaceholderValues Installer::Placeholders() const
+{
+    PlaceholderValues values = iInstaller::Placeholders();
+    if (m_pInstallParam) {
+        values[PlaceholderSource::InstallServiceDir] = Utf16(m_pInstallParam->strServiceDir);
+        values[PlaceholderSource::InstallAppDir] = Utf16(m_pInstallParam->strInstallPath);
+        values[PlaceholderSource::SetupDir] = Utf16(m_pInstallParam->strSetupDir);
+    }
+    return values;
+}
+
 bool Installer::SilentMini(std::shared_ptr<Json::Value> action, std::string& result)
 {
     if (!m_pManager->IsNoSc())

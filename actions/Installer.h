@@ -30,6 +30,8 @@ public:
     const std::wstring& InstallTime() const { return m_wstrInstallTime; }
 
 protected:
+    PlaceholderValues Placeholders() const override;
+
     std::shared_ptr<_InstallParameter> m_pInstallParam;
     std::wstring m_wstrInstallTime;
 

@@ -3,7 +3,6 @@
 
 #include "actions/ActionFields.h"
 #include "actions/Installer.h"
-#include "actions/Placeholders.h"
 #include "actions/RegistryRoot.h"
 #include "actions/RegistryValue.h"
 #include "actions/Uninstaller.h"
@@ -29,16 +28,15 @@ void EndProcesses(const std::wstring& path)
     }
 }
 
-// Runs the service program hidden with its switch, waiting when bWait says so.
-void RunServiceCommand(const Json::Value& action, std::wstring path, const wchar_t* defaultPara,
-                       const wchar_t* linePrefix, const std::wstring& programDir, const std::wstring& serviceDir)
+// Runs the service program (path already expanded) hidden with its switch,
+// waiting when bWait says so.
+void RunServiceCommand(const Json::Value& action, const std::wstring& path, const wchar_t* defaultPara,
+                       const wchar_t* linePrefix)
 {
     std::wstring para = ActionText(action, "para");
     bool bWait = ActionBool(action, "bWait", false);
     if (para.empty())
         para = defaultPara;
-    ReplaceFirst(path, Placeholder::kProgramDir, programDir);
-    ReplaceFirst(path, Placeholder::kServiceDir, serviceDir);
     std::wstring command = L"\"" + path + L"\" " + para;
     DebugLine(linePrefix + command);
     // A service program that cannot start leaves the service as it was; say so.
@@ -53,41 +51,36 @@ void RunServiceCommand(const Json::Value& action, std::wstring path, const wchar
 
 bool Installer::KillProcess(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
-    ReplaceFirst(path, Placeholder::kPcSuitDir, Utf16(m_pInstallParam->strInstallPath));
-    ReplaceFirst(path, Placeholder::kServiceDir, Utf16(m_pInstallParam->strInstallPath));
+    std::wstring path = ExpandedText(*action, "killprocess", "path");
     EndProcesses(path);
     return true;
 }
 
 bool Uninstaller::KillProcess(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
-    ReplaceFirst(path, Placeholder::kPcSuitDir, Utf16(m_pUninstallParam->strInstallPath));
+    std::wstring path = ExpandedText(*action, "killprocess", "path");
     EndProcesses(path);
     return true;
 }
 
 bool Installer::InstService(std::shared_ptr<Json::Value> action, std::string&)
 {
-    RunServiceCommand(*action, ActionText(*action, "path"), L"-i", L"stagehand.exe=>Installer::InstService:",
-                      ComponentDir(), Utf16(m_pInstallParam->strServiceDir));
+    RunServiceCommand(*action, ExpandedText(*action, "instservice", "path"), L"-i",
+                      L"stagehand.exe=>Installer::InstService:");
     return true;
 }
 
 bool Installer::UninstService(std::shared_ptr<Json::Value> action, std::string&)
 {
-    RunServiceCommand(*action, ActionText(*action, "path"), L"-u", L"stagehand.exe=>Installer::UninstService:",
-                      ComponentDir(), Utf16(m_pInstallParam->strServiceDir));
+    RunServiceCommand(*action, ExpandedText(*action, "uninstservice", "path"), L"-u",
+                      L"stagehand.exe=>Installer::UninstService:");
     return true;
 }
 
 bool Uninstaller::UninstService(std::shared_ptr<Json::Value> action, std::string&)
 {
-    RunServiceCommand(*action, ActionText(*action, "path"), L"-u", L"stagehand.exe=>Uninstaller::UninstService:",
-                      ComponentDir(), Utf16(m_pUninstallParam->strServiceDir));
+    RunServiceCommand(*action, ExpandedText(*action, "uninstservice", "path"), L"-u",
+                      L"stagehand.exe=>Uninstaller::UninstService:");
     return true;
 }
 
@@ -95,9 +88,7 @@ bool Installer::CreateLog(std::shared_ptr<Json::Value> action, std::string&)
 {
     HKEY root = RootKeyFromClass(ActionText(*action, "CLASS"));
     std::wstring key = ActionText(*action, "KEY");
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kServiceDir, Utf16(m_pInstallParam->strServiceDir));
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    std::wstring path = ExpandedText(*action, "createlog", "path");
     UniqueHKey opened;
     if (root == nullptr || ::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS)
         return true;

@@ -3,7 +3,6 @@
 
 #include "actions/ActionFields.h"
 #include "actions/Installer.h"
-#include "actions/Placeholders.h"
 #include "actions/RegistryRoot.h"
 #include "actions/RegistryValue.h"
 #include "actions/Uninstaller.h"
@@ -93,11 +92,8 @@ bool Installer::WriteReg(std::shared_ptr<Json::Value> action, std::string&)
 {
     RegWrite write = ReadRegWrite(*action);
     write.bCover = ActionBool(*action, "bCover", true);
-    auto component = CurrentComponent();
-    ReplaceAll(write.value, Placeholder::kVersionCode, component ? Utf16(component->strVersion) : L"");
-    ReplaceAll(write.value, Placeholder::kMode, Utf16(m_pManager->GetMode()));
-    ReplaceAll(write.value, Placeholder::kProgramDir, ComponentDir());
-    ReplaceAll(write.key, Placeholder::kRegKey, component ? Utf16(component->strRegKey) : L"");
+    write.value = ExpandKey(*action, "writereg", "value", write.value);
+    write.key = ExpandKey(*action, "writereg", "KEY", write.key);
     PerformWriteReg(*action, write);
     return true;
 }
@@ -128,18 +124,14 @@ bool Installer::WriteInstallTime(std::shared_ptr<Json::Value> action, std::strin
 bool Uninstaller::WriteReg(std::shared_ptr<Json::Value> action, std::string&)
 {
     RegWrite write = ReadRegWrite(*action);
-    auto component = CurrentComponent();
-    ReplaceAll(write.value, Placeholder::kVersionCode, component ? Utf16(component->strVersion) : L"");
-    ReplaceAll(write.value, Placeholder::kMode, Utf16(m_pManager->GetMode()));
+    write.value = ExpandKey(*action, "writereg", "value", write.value);
     PerformWriteReg(*action, write);
     return true;
 }
 
 bool Uninstaller::DeleteRegKey(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring key = ActionText(*action, "KEY");
-    auto component = CurrentComponent();
-    ReplaceAll(key, Placeholder::kRegKey, component ? Utf16(component->strRegKey) : L"");
+    std::wstring key = ExpandedText(*action, "delregkey", "KEY");
     HKEY root = RootKeyFromClass(ActionText(*action, "CLASS"));
     if (root != nullptr && !key.empty())
         ::RegDeleteKeyW(root, key.c_str());
@@ -148,9 +140,7 @@ bool Uninstaller::DeleteRegKey(std::shared_ptr<Json::Value> action, std::string&
 
 bool Uninstaller::DeleteRegValue(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring key = ActionText(*action, "KEY");
-    auto component = CurrentComponent();
-    ReplaceAll(key, Placeholder::kRegKey, component ? Utf16(component->strRegKey) : L"");
+    std::wstring key = ExpandedText(*action, "delregvalue", "KEY");
     std::wstring subkey = ActionText(*action, "SUBKEY");
     HKEY root = RootKeyFromClass(ActionText(*action, "CLASS"));
     UniqueHKey opened;
@@ -166,9 +156,7 @@ bool Uninstaller::DeleteRegValue(std::shared_ptr<Json::Value> action, std::strin
 
 bool Uninstaller::DeleteRegKeyEx(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring key = ActionText(*action, "KEY");
-    auto component = CurrentComponent();
-    ReplaceAll(key, Placeholder::kRegKey, component ? Utf16(component->strRegKey) : L"");
+    std::wstring key = ExpandedText(*action, "delregkeyex", "KEY");
     HKEY root = RootKeyFromClass(ActionText(*action, "CLASS"));
     // An empty path would name the root itself.
     if (root == nullptr || key.empty())

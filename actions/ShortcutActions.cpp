@@ -3,7 +3,6 @@
 
 #include "actions/ActionFields.h"
 #include "actions/Installer.h"
-#include "actions/Placeholders.h"
 #include "actions/ShortcutPaths.h"
 #include "actions/Uninstaller.h"
 #include "common/DebugOutput.h"
@@ -48,7 +47,9 @@ bool Installer::CreateMyDesktop(std::shared_ptr<Json::Value> action, std::string
         DebugLineA("stagehand.exe=>desktop SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    ShortcutPaths::LinkFields link = ShortcutPaths::ReadLinkFields(*action, ComponentDir());
+    ShortcutPaths::LinkFields link = ShortcutPaths::ReadLinkFields(*action, [&](const char* key, std::wstring text) {
+        return ExpandKey(*action, "desktop", key, std::move(text));
+    });
     if (!CreateFileShortcut(link.path, desktop.path.c_str(), link.name + L".lnk", link.icon, link.params))
         DebugLineA("stagehand.exe=>desktop CreateFileShortcut error,key=%s", (ActionStyled(*action) + "\n").c_str());
     return true;
@@ -68,8 +69,7 @@ bool Uninstaller::DeleteMyDesktop(std::shared_ptr<Json::Value> action, std::stri
 
 bool Uninstaller::Unpin(std::shared_ptr<Json::Value> action, std::string&)
 {
-    std::wstring path = ActionText(*action, "path");
-    ReplaceFirst(path, Placeholder::kProgramDir, ComponentDir());
+    std::wstring path = ExpandedText(*action, "unpin", "path");
     std::wstring verb = ActionText(*action, "option");
     // Without a verb the shell would open the file, starting the program.
     if (!verb.empty() && !path.empty())

@@ -45,7 +45,9 @@ bool InstallerForWin7::CreateQuickstart(std::shared_ptr<Json::Value> action, std
     // (or Wine's) would otherwise get no link.
     std::error_code missing;
     std::filesystem::create_directories(quick, missing);
-    LinkFields link = ReadLinkFields(*action, ComponentDir());
+    LinkFields link = ReadLinkFields(*action, [&](const char* key, std::wstring text) {
+        return ExpandKey(*action, "quickstart", key, std::move(text));
+    });
     const std::wstring linkName = link.name + L".lnk";
     if (!CreateFileShortcut(link.path, quick.c_str(), linkName, link.icon, link.params))
         DebugLine(L"stagehand.exe=>CreateQuickstart error lnkname=" + linkName);
@@ -82,7 +84,10 @@ bool InstallerForWin7::CreateMenuSC(std::shared_ptr<Json::Value> action, std::st
         DebugLineA("stagehand.exe=>menu_win7 SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    MenuLink link = ReadMenuLink(*action, programs.path, ComponentDir());
+    const PlaceholderValues startMenu = {{PlaceholderSource::StartMenu, programs.path}};
+    MenuLink link = ReadMenuLink(*action, [&](const char* key, std::wstring text) {
+        return ExpandKey(*action, "menu", key, std::move(text), startMenu);
+    });
     std::string reason;
     if (!MakeFolder(link.folder, reason)) {
         DebugLineA("stagehand.exe=>menu_Win7 create_directories :%s%s", reason.c_str(),
@@ -97,7 +102,7 @@ bool InstallerForWin7::CreateMenuSC(std::shared_ptr<Json::Value> action, std::st
     const std::wstring quick = QuickLaunchFolder(*this);
     std::wstring checklist = StringOnly(*action, "checklist");
     if (!checklist.empty()) {
-        ReplaceFirst(checklist, Placeholder::kStartMenu, programs.path);
+        checklist = ExpandKey(*action, "menu", "checklist", checklist, startMenu);
         if (FileExists(checklist)) {
             if (!quick.empty())
                 RemoveIfExists(quick + kPinnedStartMenu + FileNamePart(checklist));
@@ -140,7 +145,7 @@ bool UninstallerForWin7::DeleteMenuSC(std::shared_ptr<Json::Value> action, std::
         // Without the folder the path would lead to the root of the drive.
         if (programs.status != SpecialFolder::Found && path.find(Placeholder::kStartMenu) != std::wstring::npos)
             continue;
-        ReplaceFirst(path, Placeholder::kStartMenu, programs.path);
+        path = ExpandKey(*action, "menu", "path", path, {{PlaceholderSource::StartMenu, programs.path}});
         RemoveStartMenuEntry(*this, path, true);
     }
     return true;

@@ -32,7 +32,9 @@ bool InstallerForXP::CreateQuickstart(std::shared_ptr<Json::Value> action, std::
     // (or Wine's) would otherwise get no link.
     std::error_code missing;
     std::filesystem::create_directories(quick, missing);
-    LinkFields link = ReadLinkFields(*action, ComponentDir());
+    LinkFields link = ReadLinkFields(*action, [&](const char* key, std::wstring text) {
+        return ExpandKey(*action, "quickstart", key, std::move(text));
+    });
     CreateFileShortcut(link.path, quick.c_str(), link.name + L".lnk", link.icon, link.params);
     return true;
 }
@@ -49,7 +51,10 @@ bool InstallerForXP::CreateMenuSC(std::shared_ptr<Json::Value> action, std::stri
         DebugLineA("stagehand.exe=>menu_xp SHGetPathFromIDList error,key=%s", (ActionStyled(*action) + "\n").c_str());
         return true;
     }
-    MenuLink link = ReadMenuLink(*action, programs.path, ComponentDir());
+    const PlaceholderValues startMenu = {{PlaceholderSource::StartMenu, programs.path}};
+    MenuLink link = ReadMenuLink(*action, [&](const char* key, std::wstring text) {
+        return ExpandKey(*action, "menu", key, std::move(text), startMenu);
+    });
     std::string reason;
     if (!MakeFolder(link.folder, reason)) {
         // The folder-creation failure keeps the lookup's wording.
@@ -91,7 +96,7 @@ bool UninstallerForXP::DeleteMenuSC(std::shared_ptr<Json::Value> action, std::st
             continue;
         }
         std::wstring path = ActionText(*action, "path");
-        ReplaceFirst(path, Placeholder::kStartMenu, programs.path);
+        path = ExpandKey(*action, "menu", "path", path, {{PlaceholderSource::StartMenu, programs.path}});
         RemoveStartMenuEntry(*this, path, false);
     }
     return true;

@@ -13,23 +13,22 @@
 
 namespace ShortcutPaths {
 
-LinkFields ReadLinkFields(const Json::Value& action, const std::wstring& programDir)
+LinkFields ReadLinkFields(const Json::Value& action, const KeyExpander& expand)
 {
     LinkFields fields;
     fields.path = ActionText(action, "path");
     fields.name = ActionText(action, "name");
     fields.params = StringOnly(action, "params");
     fields.icon = StringOnly(action, "icon");
-    ReplaceFirst(fields.path, Placeholder::kProgramDir, programDir);
-    if (!fields.icon.empty())
-        ReplaceFirst(fields.icon, Placeholder::kProgramDir, programDir);
+    fields.path = expand("path", fields.path);
+    fields.icon = expand("icon", fields.icon);
     return fields;
 }
 
-MenuLink ReadMenuLink(const Json::Value& action, const std::wstring& programs, const std::wstring& programDir)
+MenuLink ReadMenuLink(const Json::Value& action, const KeyExpander& expand)
 {
     MenuLink link;
-    std::wstring path = ActionText(action, "path");
+    const std::wstring path = expand("path", ActionText(action, "path"));
     size_t slash = path.rfind(L'\\');
     if (slash != std::wstring::npos) {
         link.folder = path.substr(0, slash);
@@ -37,13 +36,11 @@ MenuLink ReadMenuLink(const Json::Value& action, const std::wstring& programs, c
     } else {
         link.linkName = path;
     }
-    ReplaceFirst(link.folder, Placeholder::kStartMenu, programs);
     link.dst = ActionText(action, "dst");
     link.params = StringOnly(action, "params");
     link.icon = StringOnly(action, "icon");
-    ReplaceFirst(link.dst, Placeholder::kProgramDir, programDir);
-    if (!link.icon.empty())
-        ReplaceFirst(link.icon, Placeholder::kProgramDir, programDir);
+    link.dst = expand("dst", link.dst);
+    link.icon = expand("icon", link.icon);
     return link;
 }
 

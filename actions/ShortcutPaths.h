@@ -2,6 +2,7 @@
 // Folder names and small path helpers shared by the shortcut operations.
 #include <json/json.h>
 
+#include <functional>
 #include <string>
 
 #include "actions/InstallTools.h"
@@ -14,19 +15,21 @@ inline constexpr wchar_t kQuickLaunch[] = L"\\Microsoft\\Internet Explorer\\Quic
 inline constexpr wchar_t kPinnedTaskBar[] = L"\\User Pinned\\TaskBar\\";
 inline constexpr wchar_t kPinnedStartMenu[] = L"\\User Pinned\\StartMenu\\";
 
+// A key's text with the operation's placeholders expanded (iInstaller::ExpandKey).
+using KeyExpander = std::function<std::wstring(const char* key, std::wstring text)>;
+
 // "path", "name", "params" and "icon" of a "desktop" or "quickstart"
-// action, "$PROGRAMDIR$" expanded in "path" and (when given) "icon".
+// action, "path" and "icon" expanded.
 struct LinkFields {
     std::wstring path;
     std::wstring name;
     std::wstring params;
     std::wstring icon;
 };
-LinkFields ReadLinkFields(const Json::Value& action, const std::wstring& programDir);
+LinkFields ReadLinkFields(const Json::Value& action, const KeyExpander& expand);
 
-// "path", "dst", "params" and "icon" of an install "menu" action: "path"
-// split into the folder (its "$STARTMENU$" expanded with programs) and the
-// link name, "$PROGRAMDIR$" expanded in "dst" and (when given) "icon".
+// "path", "dst", "params" and "icon" of an install "menu" action, expanded:
+// "path" split into the folder and the link name.
 struct MenuLink {
     std::wstring folder;
     std::wstring linkName;
@@ -34,7 +37,7 @@ struct MenuLink {
     std::wstring params;
     std::wstring icon;
 };
-MenuLink ReadMenuLink(const Json::Value& action, const std::wstring& programs, const std::wstring& programDir);
+MenuLink ReadMenuLink(const Json::Value& action, const KeyExpander& expand);
 // Creates the folder with its missing parents; false with the reason when it cannot.
 bool MakeFolder(const std::wstring& folder, std::string& reason);
 

@@ -1,9 +1,21 @@
 #include "actions/Uninstaller.h"
 
+#include "common/CodeChange.h"
+
 Uninstaller::Uninstaller(const std::shared_ptr<iInstallerHost>& manager)
     : iInstaller(manager), m_pUninstallParam(manager->GetUninstallParameter())
 {
     RegisterActions();
+}
+
+PlaceholderValues Uninstaller::Placeholders() const
+{
+    PlaceholderValues values = iInstaller::Placeholders();
+    if (m_pUninstallParam) {
+        values[PlaceholderSource::UninstallServiceDir] = Utf16(m_pUninstallParam->strServiceDir);
+        values[PlaceholderSource::UninstallAppDir] = Utf16(m_pUninstallParam->strInstallPath);
+    }
+    return values;
 }
 
 void Uninstaller::RegisterActions()

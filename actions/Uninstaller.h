@@ -25,6 +25,9 @@ public:
     virtual bool RemoveFileAssociation(std::shared_ptr<Json::Value> action, std::string& result);
 
 protected:
+    ExecutorKind Kind() const override { return ExecutorKind::Uninstall; }
+    PlaceholderValues Placeholders() const override;
+
     std::shared_ptr<_UninstallParameter> m_pUninstallParam;
 
 private:

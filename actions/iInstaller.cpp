@@ -32,6 +32,39 @@ std::wstring iInstaller::ComponentDir() const
     return component ? Utf16(component->strInstallDir) : std::wstring();
 }
 
+PlaceholderValues iInstaller::Placeholders() const
+{
+    auto component = CurrentComponent();
+    return {
+        {PlaceholderSource::ComponentDir, ComponentDir()},
+        {PlaceholderSource::RegKey, component ? Utf16(component->strRegKey) : std::wstring()},
+        {PlaceholderSource::Version, component ? Utf16(component->strVersion) : std::wstring()},
+        {PlaceholderSource::Mode, Utf16(m_pManager->GetMode())},
+    };
+}
+
+std::wstring iInstaller::ExpandKey(const Json::Value& action, const char* verb, const char* key, std::wstring text,
+                                   const PlaceholderValues& extra) const
+{
+    const VerbEntry* verbEntry = FindVerbEntry(Kind(), verb);
+    if (!verbEntry)
+        return text;
+    for (const VerbKey& entry : verbEntry->keys) {
+        if (std::string(entry.name) != key)
+            continue;
+        PlaceholderValues values = Placeholders();
+        for (const auto& [source, value] : extra)
+            values[source] = value;
+        return ExpandVerbKey(entry, std::move(text), action, values);
+    }
+    return text;
+}
+
+std::wstring iInstaller::ExpandedText(const Json::Value& action, const char* verb, const char* key) const
+{
+    return ExpandKey(action, verb, key, ActionText(action, key));
+}
+
 void iInstaller::AddAction(const std::string& verb, ActionOperation operation)
 {
     m_mapActions[verb] = std::move(operation);

@@ -11,6 +11,7 @@
 
 #include "actions/InstallTools.h"
 #include "actions/InstallerHost.h"
+#include "actions/VerbKeys.h"
 
 using ActionOperation = std::function<bool(std::shared_ptr<Json::Value>, std::string&)>;
 
@@ -31,6 +32,17 @@ protected:
     std::shared_ptr<_SetupList> CurrentComponent() const;
     // The current component's strInstallDir in UTF-16 ("" without components).
     std::wstring ComponentDir() const;
+
+    // Which verb table the executor's operations follow.
+    virtual ExecutorKind Kind() const { return ExecutorKind::Install; }
+    // The placeholder values of the current component and the run's answers.
+    virtual PlaceholderValues Placeholders() const;
+    // text with the placeholders the verb's entry in VerbKeys lists for key
+    // expanded, in that order; extra adds or replaces values.
+    std::wstring ExpandKey(const Json::Value& action, const char* verb, const char* key, std::wstring text,
+                           const PlaceholderValues& extra = {}) const;
+    // The same for the key's own text (ActionText).
+    std::wstring ExpandedText(const Json::Value& action, const char* verb, const char* key) const;
 
     std::vector<std::shared_ptr<_SetupList>> m_vecComponents;
     iInstallerHost* m_pManager = nullptr;

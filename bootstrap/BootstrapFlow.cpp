@@ -112,6 +112,13 @@ void CBootstrap::ReadSwitches(const wchar_t* cmdLine)
         m_bSilent = true;
     if (switches.HasKey(L"channelid"))
         m_wstrChannelId = switches.GetValue(L"channelid");
+    const std::wstring logPath = switches.GetValue(L"log");
+    if (!logPath.empty()) {
+        wchar_t full[MAX_PATH * 2] = {};
+        const DWORD length = ::GetFullPathNameW(logPath.c_str(), MAX_PATH * 2, full, nullptr);
+        if (length > 0 && length < MAX_PATH * 2 && logPath != full)
+            m_wstrLogPath = full;
+    }
 }
 
 void CBootstrap::TakeMutex()
@@ -144,7 +151,11 @@ std::wstring CBootstrap::EngineCommandLine(const std::wstring& workFolder)
 {
     if (m_wstrChannelId.empty())
         m_wstrChannelId = CCodeChange::StringUTF8toUTF16(ReadResourceText(m_hResources, L"BINARY"));
-    return BuildEngineCommandLine(workFolder, m_wstrLanguage, m_wstrChannelId, m_wstrPassThrough);
+    std::wstring line = BuildEngineCommandLine(workFolder, m_wstrLanguage, m_wstrChannelId, m_wstrPassThrough);
+    // Later switches win: the engine writes the log the user named.
+    if (!m_wstrLogPath.empty())
+        line += L" " + Quoted(L"-log=" + m_wstrLogPath);
+    return line;
 }
 
 void CBootstrap::RunHead(const std::wstring& workFolder)

@@ -65,6 +65,9 @@ private:
     std::wstring m_wstrPassThrough;
     std::wstring m_wstrLanguage = L"zh_CN";
     std::wstring m_wstrChannelId;
+    // The log switch's file as a full path, when it was given relative: the
+    // engine runs in the work folder and must write the same file.
+    std::wstring m_wstrLogPath;
     bool m_bSilent = false;
     bool m_bSplashShown = false;
     UniqueHandle m_hMutex;

@@ -87,12 +87,7 @@ void CInstallEngine::ParseCmd(const std::wstring& cmdLine)
         m_wstrInstallDir = cmd.GetValue(L"dir");
         if (m_wstrFrom == L"v3update")
             m_wstrInstallDir = ParentFolderOf(m_wstrInstallDir);
-        if (!m_wstrInstallDir.empty() && !IsSameFolderName(LastPathComponent(m_wstrInstallDir), kCompanyFolder)) {
-            if (m_wstrInstallDir.back() == L'\\')
-                m_wstrInstallDir += kCompanyFolder;
-            else
-                m_wstrInstallDir += std::wstring(L"\\") + kCompanyFolder;
-        }
+        m_wstrInstallDir = WithCompanyFolder(m_wstrInstallDir);
         DebugLine(L"stagehand.exe=>install dir=" + m_wstrInstallDir);
     }
 }

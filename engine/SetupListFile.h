@@ -16,5 +16,6 @@ constexpr int kEmbeddedListName = 180;
 bool ReadListFile(const std::wstring& path, bool decode, std::string& text);
 // The same for the embedded uninstall list of module, without decoding.
 bool ReadEmbeddedList(HMODULE module, std::string& text);
-// Whether text parses as JSON (comments allowed, not collected).
-bool ParseListText(const std::string& text, Json::Value& root);
+// Whether text parses as JSON (comments allowed, not collected); the
+// reader's messages go to errors when given.
+bool ParseListText(const std::string& text, Json::Value& root, std::string* errors = nullptr);

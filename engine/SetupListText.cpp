@@ -5,7 +5,7 @@
 
 #include "engine/SetupListFile.h"
 
-bool ParseListText(const std::string& text, Json::Value& root)
+bool ParseListText(const std::string& text, Json::Value& root, std::string* errors)
 {
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
@@ -14,9 +14,11 @@ bool ParseListText(const std::string& text, Json::Value& root)
     // The reader throws when nesting passes its depth limit: such a list is a
     // list that does not parse, never an exception that ends the engine.
     try {
-        return reader->parse(text.data(), text.data() + text.size(), &root, nullptr);
+        return reader->parse(text.data(), text.data() + text.size(), &root, errors);
     } catch (const std::exception&) {
         root = Json::Value();
+        if (errors)
+            *errors = "nesting too deep";
         return false;
     }
 }

@@ -46,3 +46,10 @@ std::wstring ParentFolderOf(const std::wstring& path)
         return stripped;
     return stripped.substr(0, cut + 1);
 }
+
+std::wstring WithCompanyFolder(const std::wstring& dir)
+{
+    if (dir.empty() || IsSameFolderName(LastPathComponent(dir), kCompanyFolder))
+        return dir;
+    return dir.back() == L'\\' ? dir + kCompanyFolder : dir + L"\\" + kCompanyFolder;
+}

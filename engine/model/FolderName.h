@@ -15,3 +15,7 @@ std::wstring LastPathComponent(const std::wstring& path);
 std::wstring ParentFolderOf(const std::wstring& path);
 
 extern const wchar_t kCompanyFolder[];  // "Orbisoft"
+
+// The dir switch's rule: a folder whose last component is not the company
+// folder gets it appended ("D:\Apps" gives "D:\Apps\Orbisoft"); "" stays "".
+std::wstring WithCompanyFolder(const std::wstring& dir);

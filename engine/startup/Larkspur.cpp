@@ -4,6 +4,7 @@
 
 #include "common/CmdLine.h"
 #include "common/DebugOutput.h"
+#include "common/InstallLog.h"
 #include "common/XLog.h"
 #include "engine/InstallEngine.h"
 #include "common/SafeDllSearch.h"
@@ -11,6 +12,7 @@
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR pCmdLine, int)
 {
     RestrictDllSearchToSystem();
+    StartInstallLogFromCommandLine(pCmdLine, L"stagehand.exe=>");
     if (!UpPrivilege()) {
         xlog_detail::ReportAssert(L"UpPrivilege()", ::GetLastError(), __FILE__, __LINE__);
         return 0;
