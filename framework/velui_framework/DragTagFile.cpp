@@ -90,9 +90,10 @@ TagDeleteResult DeleteDragTagCopy(const std::wstring& path)
 {
     if (!NamesDragTag(path))
         return TagDeleteResult::NotOurs;
+    // Directories and links open as themselves, to be recognised and refused.
     UniqueHandle file(::CreateFileW(path.c_str(), DELETE | GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TagDeleteResult::NotOurs
