@@ -194,7 +194,7 @@ bool frame::force_img_refresh(const VALUE& url, const VALUE& action)
     if (what == L"load")
         data = FileSystem::ReadFileToString(text, true);
     else if (what == L"clear")
-        data = "1";
+        data.assign(1, '1');  // (an assignment from a literal trips a false -Wrestrict warning)
     for (auto& c : text)
         if (c == L'\\')
             c = L'/';
