@@ -59,7 +59,7 @@ bool CWndShadow::Create(HWND host)
     const LONG_PTR style = ::GetWindowLongPtrW(host, GWL_STYLE);
     if (style & WS_VISIBLE) {
         m_Status |= kHostVisible;
-        if (!(style & (WS_MAXIMIZE | WS_MINIMIZE)))
+        if (!(style & (WS_MAXIMIZE | WS_MINIMIZE)) && !m_bHiddenByPage)
             m_Status |= kVisible;
     }
     if (m_Status & kVisible) {

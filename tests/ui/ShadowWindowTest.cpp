@@ -254,3 +254,20 @@ TEST(ShadowDrawing, NineGridKeepsTheCornersUnscaledAndStretchesTheRest)
     EXPECT_EQ(canvas.At(0, 0), src(0, 0));
     EXPECT_EQ(canvas.At(9, 7), src(47, 47));
 }
+
+TEST(ShadowHiddenEarly, APageThatHidItsShadowBeforeItExistedGetsItHidden)
+{
+    PageWindow page(L"early", L"file://app/installer/shadow.htm", RECT {100, 100, 300, 200});
+    ASSERT_TRUE(page.frame);
+    ::ShowWindow(page.window, SW_SHOWNOACTIVATE);
+    page.frame->on_buss_message("hide", "{\"flag\":1}", false);
+    page.frame->SetShadow(page.window, true, 0xFFFF);
+    HWND shadow = page.frame->Shadow().Window();
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(shadow));  // not even until the next tick
+    PumpFor(250);
+    EXPECT_FALSE(::IsWindowVisible(shadow));
+    page.frame->on_buss_message("hide", "{\"flag\":0}", false);
+    PumpFor(250);
+    EXPECT_TRUE(::IsWindowVisible(shadow));
+}
