@@ -150,12 +150,14 @@ protected:
         TakeLogRecords();
         ::DeleteFileW(TempTagFile().c_str());
         objectsBefore = LiveDragObjects();
-        page = std::make_unique<PageWindow>(L"source", L"file://app/installer/shadow.htm", RECT {100, 100, 300, 250});
+        // Topmost, so that windows of tests running beside this one never take the input.
+        page = std::make_unique<PageWindow>(L"source", L"file://app/installer/shadow.htm", RECT {100, 100, 300, 250},
+                                            WS_EX_TOPMOST);
         ASSERT_TRUE(page->frame);
         ::ShowWindow(page->window, SW_SHOW);
         ::SetForegroundWindow(page->window);
-        target = ::CreateWindowExW(0, L"STATIC", L"target", WS_POPUP | WS_VISIBLE | SS_NOTIFY, 600, 100, 200, 150,
-                                   nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        target = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"target", WS_POPUP | WS_VISIBLE | SS_NOTIFY, 600, 100,
+                                   200, 150, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(target, nullptr);
         drop = std::make_unique<FolderDropTarget>(folder.Path());
         ASSERT_EQ(::RegisterDragDrop(target, drop.get()), S_OK);
@@ -179,6 +181,7 @@ protected:
     // and starts the page's drag; the page's callback text.
     std::wstring DragWith(const std::function<void()>& input, const std::string& args)
     {
+        ::SetForegroundWindow(page->window);
         MouseTo(200, 170);
         Button(true);
         PumpFor(100);
