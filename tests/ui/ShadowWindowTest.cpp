@@ -271,3 +271,34 @@ TEST(ShadowHiddenEarly, APageThatHidItsShadowBeforeItExistedGetsItHidden)
     PumpFor(250);
     EXPECT_TRUE(::IsWindowVisible(shadow));
 }
+
+TEST(ShadowOpenFrame, OpenFrameGivesAShadowOnlyWhenAskedWithItsSideMask)
+{
+    LoadFakeLog();
+    PageWindow main(L"main", L"file://app/installer/frames.htm", RECT {10, 10, 210, 110});
+    ASSERT_TRUE(main.frame);
+    auto open = [&](const std::string& name, const std::string& mode) {
+        return main.PageLineAfter(
+            [&] {
+                main.frame->on_buss_message("open",
+                                            "{\"name\":\"" + name +
+                                                "\",\"url\":\"file://app/installer/plain.htm\",\"mode\":" + mode + "}",
+                                            false);
+            },
+            L"result:");
+    };
+    TakeLogRecords();
+    EXPECT_EQ(open("shaded", "{\"shadow\":true,\"shadow_param\":13}"), L"true");
+    EXPECT_EQ(open("plain", "{}"), L"true");
+    auto shaded = g_view->find_frame("shaded");
+    auto plain = g_view->find_frame("plain");
+    ASSERT_TRUE(shaded && plain);
+    EXPECT_NE(shaded->Shadow().Window(), nullptr);
+    EXPECT_EQ(::GetWindow(shaded->Shadow().Window(), GW_OWNER), shaded->m_hWnd);
+    EXPECT_EQ(plain->Shadow().Window(), nullptr);
+    const auto records = TakeLogRecords();
+    EXPECT_NE(std::find(records.begin(), records.end(), L"16|func|FUNCTION: CWndShadow::SetFlag(uFlag=0000000D)"),
+              records.end());
+    ::DestroyWindow(shaded->m_hWnd);
+    ::DestroyWindow(plain->m_hWnd);
+}
