@@ -104,6 +104,9 @@ std::wstring CDragFrameBase::Drag(HWND window, const VALUE& args, const VALUE& c
         return L"invalid args";
     }
     if (jv["action"].asString() == "start") {
+        // One drag at a time: a second one would end the first one's monitoring.
+        if (m_bDragging)
+            return L"fail";
         m_DragCallback = value(callback);
         // A drag that could not start says so instead of reporting success.
         if (!StartDrag(window, jv))
@@ -150,6 +153,8 @@ bool CDragFrameBase::StartDrag(HWND window, const Json::Value& args)
     m_strDragTargetFilePath.clear();
     HRESULT hr = E_FAIL;
     {
+        m_bDragging = true;
+        ScopeExit done([this] { m_bDragging = false; });
         OleScope ole;
         DWORD effect = DROPEFFECT_NONE;
         hr = RunDragLoop(data.get(), source.get(), &effect);

@@ -39,6 +39,7 @@ public:
     std::wstring m_strDeleteFilePath;
     std::string m_strInfo;
     ULONG m_uChangeNotifyRet = 0;
+    bool m_bDragging = false;  // a drag loop runs (a page timer may ask for another)
 
 protected:
     // Runs the drag loop; tests may stand in for it. Returns DoDragDrop's result.

@@ -274,8 +274,26 @@ TEST_F(DragOut, ACopyTheShellReportsAfterTheDragLoopEndedStillGivesThePath)
     EXPECT_EQ(TakeAssertions(), std::vector<std::wstring> {});
 }
 
-TEST_F(DragOut, EscapeCancelsWithoutAPath)
+// A page timer that asks for a second drag while one runs.
+struct SecondDrag {
+    static velui::frame* frame;
+    static std::vector<std::wstring> lines;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        ::KillTimer(nullptr, id);
+        DebugCapture capture;
+        frame->on_buss_message("drag", "{\"action\":\"start\"}", false);
+        lines = capture.Lines();
+    }
+};
+velui::frame* SecondDrag::frame = nullptr;
+std::vector<std::wstring> SecondDrag::lines;
+
+TEST_F(DragOut, EscapeCancelsWithoutAPathAndASecondDragMeanwhileIsRefused)
 {
+    SecondDrag::frame = page->frame.get();
+    SecondDrag::lines.clear();
+    ::SetTimer(nullptr, 0, 450, &SecondDrag::Tick);
     const std::wstring result = DragWith(
         [] {
             ::Sleep(300);
@@ -293,6 +311,8 @@ TEST_F(DragOut, EscapeCancelsWithoutAPath)
     EXPECT_FALSE(json.isMember("info"));
     EXPECT_TRUE(drop->copied.empty());
     EXPECT_EQ(TakeAssertions(), std::vector<std::wstring> {});
+    ASSERT_EQ(SecondDrag::lines.size(), 1u);
+    EXPECT_EQ(SecondDrag::lines[0], L"stagehand.exe=>EventOutputDebugStringAAHandler:dodrag:fail");
 }
 
 TEST_F(DragOut, BadArgumentsStartNothing)
