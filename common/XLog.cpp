@@ -115,6 +115,12 @@ void ReportAssertAt(const wchar_t* text, DWORD error, const wchar_t* file, int l
     ::SetLastError(error);
 }
 
+void ReportAssertHrAt(const wchar_t* text, DWORD error, const wchar_t* file, int line, HRESULT hr)
+{
+    XLog(XLOG_ASSERT, L"assert", L"ASSERT(%s) LastError=0X%X @ %s(%d)HR=0X%X", text, error, file, line, hr);
+    ::SetLastError(error);
+}
+
 void ReportAssertHr(const wchar_t* text, DWORD error, const char* file, int line, HRESULT hr)
 {
     XLog(XLOG_ASSERT, L"assert", L"ASSERT(%s) LastError=0X%X @ %S(%d)HR=0X%X", text, error, file, line, hr);

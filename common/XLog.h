@@ -19,6 +19,7 @@ void ReportAssert(const wchar_t* text, DWORD error, const char* file, int line);
 void ReportAssertHr(const wchar_t* text, DWORD error, const char* file, int line, HRESULT hr);
 // The same record naming a given source file and line instead of the caller's.
 void ReportAssertAt(const wchar_t* text, DWORD error, const wchar_t* file, int line);
+void ReportAssertHrAt(const wchar_t* text, DWORD error, const wchar_t* file, int line, HRESULT hr);
 // Exit clean-up, registered on first use; exposed so tests can exercise it.
 void CleanUp();
 // Whether XLogV is currently bound.
@@ -52,6 +53,14 @@ bool IsBound();
         if (!(expr)) {                                                                                                 \
             DWORD xassert_error_ = ::GetLastError();                                                                   \
             ::xlog_detail::ReportAssertAt((text), xassert_error_, (file), (line));                                     \
+        }                                                                                                              \
+    } while (0)
+
+#define XASSERT_HR_TEXT_AT(expr, hr, text, file, line)                                                                 \
+    do {                                                                                                               \
+        if (!(expr)) {                                                                                                 \
+            DWORD xassert_error_ = ::GetLastError();                                                                   \
+            ::xlog_detail::ReportAssertHrAt((text), xassert_error_, (file), (line), (hr));                             \
         }                                                                                                              \
     } while (0)
 

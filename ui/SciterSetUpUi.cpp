@@ -83,7 +83,7 @@ void CSciterSetUpUi::ShowPage(const std::wstring& page, const std::wstring& para
     std::shared_ptr<velui::frame> f = g_view->create_frame(url, root, name);
     if (!f)
         return;
-    f->set_shadow(true, 0xFFFF);
+    f->SetShadow(root, true, 0xFFFF);
     if (notice) {
         MessagePtr language = MakeMessage("setlanguage");
         (*language)["lan"] = CCodeChange::StringUTF16toUTF8(params);

@@ -139,9 +139,9 @@ void frame::open_frame(const std::string& name, const std::wstring& url, const V
     if (mode.toolwindow)
         ::SetWindowLongPtrW(window, GWL_EXSTYLE, ::GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
     if (created) {
-        created->set_shadow(mode.shadow, mode.shadowParam);
+        created->SetShadow(window, mode.shadow, mode.shadowParam);
         created->m_bAllowShake = mode.allowshake;
-        created->enable_resize(mode.resize);
+        created->enable_resize(window, mode.resize);
         created->set_limits(mode.minWidth, mode.minHeight, mode.maxWidth, mode.maxHeight);
     } else {
         XASSERT_TEXT_AT(false, L"pFrame", L"velui_frame", 336);

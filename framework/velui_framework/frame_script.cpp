@@ -172,11 +172,13 @@ bool frame::on_script_call(const std::string& name, const VALUE* argv, UINT argc
         SetUndefined(result);
     } else if (is("hide_shadow", 1)) {
         const VALUE& flag = arg(0);
-        show_shadow(IsInteger(flag) && IntOf(flag) == 0);
+        ShowShadow(IsInteger(flag) && IntOf(flag) == 0);
         SetUndefined(result);
+    } else if (is("dodrag", 2)) {
+        SetString(result, Drag(m_hWnd, arg(0), arg(1)));
+    } else if (is("updatedropdesp", 1)) {
+        UpdateDropDescription(m_hWnd, arg(0), result);
     } else {
-        // Drag-out ("dodrag", "updatedropdesp") arrives with the drag part;
-        // until then, like any unlisted call, the engine reports it to the page.
         return false;
     }
     return true;
@@ -192,7 +194,7 @@ bool frame::force_img_refresh(const VALUE& url, const VALUE& action)
     if (what == L"load")
         data = FileSystem::ReadFileToString(text, true);
     else if (what == L"clear")
-        data = "1";
+        data.assign(1, '1');  // (an assignment from a literal trips a false -Wrestrict warning)
     for (auto& c : text)
         if (c == L'\\')
             c = L'/';

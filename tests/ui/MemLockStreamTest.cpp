@@ -2,6 +2,8 @@
 // premultiplied pixels it yields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "framework/velui_framework/MemLockStream.h"
 #include "framework/velui_framework/ShadowImage.h"
 
@@ -84,8 +86,25 @@ TEST(ShadowImage, ChannelsArePremultipliedAndRoundedDown)
 TEST(ShadowImage, AMissingResourceFailsAndGarbageDecodesToNothing)
 {
     velui::PremultipliedImage image;
-    EXPECT_EQ(velui::LoadShadowImage(image, L"PNG", 104), E_FAIL);
+    EXPECT_EQ(velui::LoadShadowImage(image, L"PNG", 9104), E_FAIL);
     const BYTE garbage[16] = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'};
     EXPECT_EQ(velui::DecodePremultipliedPng(garbage, sizeof(garbage), image), S_OK);
     EXPECT_FALSE(image.loaded);
+}
+
+TEST(ShadowImage, TheShadowPictureDecodesPremultiplied)
+{
+    velui::PremultipliedImage image;
+    ASSERT_EQ(velui::LoadShadowImage(image), S_OK);
+    ASSERT_TRUE(image.loaded);
+    EXPECT_EQ(image.width, 48);
+    EXPECT_EQ(image.height, 48);
+    uint32_t darkest = 0;
+    for (uint32_t p : image.pixels) {
+        const uint32_t a = p >> 24;
+        EXPECT_LE((p >> 16) & 0xFF, a);  // premultiplied: no channel above alpha
+        darkest = std::max(darkest, a);
+    }
+    EXPECT_GT(darkest, 100u);
+    EXPECT_LT(image.pixels[0] >> 24, 8u);  // the outer corner fades out
 }
