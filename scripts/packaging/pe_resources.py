@@ -80,10 +80,13 @@ class PeImage:
         if self.pe_off + 24 > len(d) or d[self.pe_off:self.pe_off + 4] != b"PE\0\0":
             raise PeError(f"{self.path}: not a PE image")
         coff = self.pe_off + 4
+        damaged = PeError(f"{self.path}: damaged or truncated PE headers")
         self.nsections = self._u16(coff + 2)
         self.symbols_ptr = self._u32(coff + 8)
         opt_size = self._u16(coff + 16)
         self.opt = coff + 20
+        if self.opt + max(opt_size, 2) > len(d):
+            raise damaged
         magic = self._u16(self.opt)
         if magic == 0x10B:
             self.dirs_off, ndirs_off = self.opt + 96, self.opt + 92
@@ -91,15 +94,24 @@ class PeImage:
             self.dirs_off, ndirs_off = self.opt + 112, self.opt + 108
         else:
             raise PeError(f"{self.path}: unknown optional header 0x{magic:x}")
+        if opt_size < ndirs_off + 4 - self.opt:
+            raise damaged
         self.ndirs = self._u32(ndirs_off)
+        if self.dirs_off + 8 * self.ndirs > self.opt + opt_size:
+            raise damaged
         if self.ndirs <= _DIR_BASERELOC:
             raise PeError(f"{self.path}: too few data directories")
         self.section_align = self._u32(self.opt + 32)
         self.file_align = self._u32(self.opt + 36)
         self.headers_size = self._u32(self.opt + 60)
         self.sections_off = self.opt + opt_size
+        if self.sections_off + 40 * self.nsections > min(len(d), self.headers_size) or not self.file_align \
+                or not self.section_align:
+            raise damaged
         self.sections = [_Section(d[self.sections_off + i * 40:self.sections_off + (i + 1) * 40])
                          for i in range(self.nsections)]
+        if any(s.rawptr + s.rawsize > len(d) for s in self.sections):
+            raise damaged
         if self.symbols_ptr:
             raise PeError(f"{self.path}: the image carries a symbol table; link it stripped (-s)")
 
