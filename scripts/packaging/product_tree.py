@@ -4,9 +4,11 @@ entries that create, copy and remove the tree."""
 import os
 import stat
 
-# The self-extracting stub decodes a file in memory, inside a 32-bit process.
-MAX_FILE_SIZE = 1 << 30
-# What the user's temporary folder and the install folder must hold twice over.
+# The self-extracting stub decodes each file in one piece of memory, inside a
+# 32-bit process: 512 MB was seen to work under Wine, 640 MB not.
+MAX_FILE_SIZE = 256 << 20
+# Larger product folders are refused before anything is packed (the archives
+# must also fit into setup.exe, checked after packing).
 MAX_TOTAL_SIZE = 4 << 30
 # Paths are used without the long-path prefix: the install folder
 # ("C:\Program Files (x86)\Orbisoft\...") and the work folder under the
