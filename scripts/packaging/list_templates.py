@@ -69,3 +69,33 @@ def expand(data, tree, uninstall, name):
             expanded.extend(make(tree, folder, dst))
         component["actions"] = expanded
     return (json.dumps(root, indent=4, ensure_ascii=False) + "\n").encode("utf-8")
+
+
+def uncopied_files(data, tree):
+    """Files of the product folder that no "copyfile" of the install list
+    copies (relative "/" paths), or None when the list is not plain JSON."""
+    try:
+        root = json.loads(strip_bom(data).decode("utf-8"))
+        components = root["installs"]
+    except (ValueError, KeyError, TypeError):
+        return None
+    prefix = "$CURRENTPATH$Assembly\\"
+    folders, files = set(), set()
+    for component in components if isinstance(components, list) else []:
+        actions = component.get("actions") if isinstance(component, dict) else None
+        for action in actions if isinstance(actions, list) else []:
+            src = action.get("src") if isinstance(action, dict) and action.get("action") == "copyfile" else None
+            if not isinstance(src, str) or not src.startswith(prefix):
+                continue
+            rel = src[len(prefix):].replace("\\", "/")
+            if rel.endswith("*.*"):
+                folders.add(rel[:-3].strip("/").upper())
+            else:
+                files.add(rel.upper())
+    missing = []
+    for folder in tree.folders.values():
+        for name, _ in folder.files:
+            rel = f"{folder.rel}/{name}" if folder.rel else name
+            if folder.rel.upper() not in folders and rel.upper() not in files:
+                missing.append(rel)
+    return missing

@@ -65,7 +65,7 @@ class RefusalTest(ScratchTest):
             f.truncate(product_tree.MAX_FILE_SIZE + 1)
         self.assertIn("huge.bin:", self.problems())
         os.remove(self.path("product", "huge.bin"))
-        for i in range(5):  # sparse: 5 x 1 GB on the disk of nobody
+        for i in range(product_tree.MAX_TOTAL_SIZE // product_tree.MAX_FILE_SIZE + 1):  # sparse files
             with open(self.path("product", f"part{i}.bin"), "wb") as f:
                 f.truncate(product_tree.MAX_FILE_SIZE)
         found = self.problems()
@@ -155,6 +155,20 @@ class TemplateTest(ScratchTest):
             data = json.dumps({"installs": [{"actions": [{"action": "mkdir"}, action]}]}).encode()
             with self.assertRaisesRegex(list_templates.ListError, r"installs\[0\]\.actions\[1\]: .*" + message):
                 list_templates.expand(data, self.tree, False, "setup.ini")
+
+
+class UncopiedFilesTest(ScratchTest):
+    def test_files_no_copy_takes_are_named(self):
+        for rel in ("product/app/a.exe", "product/app/sub/b.dll", "product/top.txt", "product/other/x.txt"):
+            self.write(rel)
+        tree, _ = product_tree.scan(self.path("product"))
+        data = json.dumps({"installs": [{"actions": [
+            {"action": "@tree", "folder": "app", "dst": "D"},
+            {"action": "copyfile", "src": "$CURRENTPATH$Assembly\\TOP.TXT", "dst": "D\\"},
+            {"action": "copyfile", "src": "$CURRENTPATH$stagehand.exe", "dst": "D\\uninst.exe"}]}]}).encode()
+        expanded = list_templates.expand(data, tree, False, "setup.ini")
+        self.assertEqual(list_templates.uncopied_files(expanded, tree), ["other/x.txt"])
+        self.assertIsNone(list_templates.uncopied_files(b"{ // comment\n}", tree))
 
 
 if __name__ == "__main__":
