@@ -122,5 +122,42 @@ class PackageCommandTest(ScratchTest):
         self.assertIn(b"/app/installer/install.htm", package)
 
 
+class NewListsTest(ScratchTest):
+    def new_lists(self, *extra):
+        command = [sys.executable, os.path.join(ROOT, "scripts", "new-lists"), "--product", self.path("product"),
+                   "--out-dir", self.path("lists"), *extra]
+        return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def test_lists_name_the_shallowest_program_and_tree_the_whole_folder(self):
+        self.write("product/tools/helper.exe")
+        self.write("product/bin/Main.exe")
+        self.write("product/Z.exe")
+        result = self.new_lists("--name", "Tool", "--version", "1.2.3.4")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(self.path("lists", "setup.ini"), encoding="utf-8") as f:
+            setup = json.load(f)
+        actions = setup["installs"][0]["actions"]
+        self.assertIn({"action": "@tree", "folder": "", "dst": "$PROGRAMDIR$\\Tool"}, actions)
+        self.assertIn("$PROGRAMDIR$\\Tool\\Z.exe", [a.get("value") for a in actions])
+        with open(self.path("lists", "uninst.ini"), encoding="utf-8") as f:
+            self.assertIn({"action": "@tree", "folder": "", "dst": "$PROGRAMDIR$\\Tool"},
+                          json.load(f)["installs"][0]["actions"])
+
+    def test_refusals_and_no_overwrite(self):
+        self.write("product/readme.txt")
+        self.assertIn("holds no .exe", self.new_lists("--name", "T", "--version", "1.2.3.4").stderr)
+        self.assertIn("not in the product folder",
+                      self.new_lists("--name", "T", "--version", "1.2.3.4", "--main-exe", "x.exe").stderr)
+        self.assertIn("four numbers", self.new_lists("--name", "T", "--version", "1.2").stderr)
+        self.assertIn("device name", self.new_lists("--name", "con", "--version", "1.2.3.4").stderr)
+        self.write("lists/setup.ini", "mine")
+        result = self.new_lists("--name", "T", "--version", "1.2.3.4", "--main-exe", "readme.txt")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("exists; not overwritten", result.stderr)
+        with open(self.path("lists", "setup.ini")) as f:
+            self.assertEqual(f.read(), "mine")
+        self.assertFalse(os.path.exists(self.path("lists", "uninst.ini")))
+
+
 if __name__ == "__main__":
     unittest.main()
