@@ -5,6 +5,7 @@ version."""
 import base64
 import json
 import os
+import struct
 import subprocess
 import sys
 import unittest
@@ -61,6 +62,9 @@ class PackageCommandTest(ScratchTest):
         self.assertRefused(self.package("--version", "1.2.3"), "is not four numbers")
         self.assertRefused(self.package("--engine-file", self.path("missing.exe")), "missing.exe is missing")
         self.assertRefused(self.package("--engine-file", self.setup_ini), "puts a file of that name there itself")
+        self.assertRefused(self.package("--language-xml", self.write("l.xml", "<a><b></a>")), "not well-formed XML")
+        self.assertRefused(self.package("--pages", self.write("p.pkg", struct.pack("<5I", 1, 20, 5, 25, 999))),
+                           "entry 0 points outside the file")
         self.assertFalse(os.path.exists(self.out))
 
     def test_lists_that_cannot_be_expanded_are_refused(self):
@@ -74,8 +78,9 @@ class PackageCommandTest(ScratchTest):
     def test_setup_exe_carries_the_product(self):
         channel = base64.b64encode(b"c" * 32).decode()
         work = self.path("work")
+        language = b'<?xml version="1.0" encoding="utf-8"?><root><zh_CN><TITLE>Fernleaf</TITLE></zh_CN></root>'
         result = self.package("--channel", channel, "--splash", self.write("s.png", PNG_1x1), "--work", work,
-                              "--company", "Acme")
+                              "--company", "Acme", "--language-xml", self.write("lang.xml", language))
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         image = pe_resources.PeImage(self.out)
 
@@ -93,6 +98,7 @@ class PackageCommandTest(ScratchTest):
             self.assertTrue(body.startswith(f.read()))
         self.assertEqual(resource("BINARY", 112), channel.encode())
         self.assertEqual(resource("PNG", 141), PNG_1x1)
+        self.assertEqual(resource("XML", 161), language)
         version = resource(16, 1)
         for text in ("Fernleaf", "Acme", "2.3.0.5"):
             self.assertIn(text.encode("utf-16-le"), version)
