@@ -16,6 +16,9 @@ MAX_TOTAL_SIZE = 4 << 30
 MAX_RELATIVE_PATH = 160
 
 _FORBIDDEN_CHARS = set('<>:"/\\|?*') | {chr(c) for c in range(32)}
+# Placeholders the engine replaces in the lists' paths, wherever they occur.
+_PLACEHOLDERS = ("$PROGRAMDIR$", "$SERVICEDIR$", "$PCSUITDIR$", "$CURRENTPATH$", "$REGKEY$", "$VERSIONCODE$",
+                 "$MODE$", "$STARTMENU$", "$MYDOCUMENTS$", "$APPDATA$")
 _DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"} | \
     {f"{p}{d}" for p in ("COM", "LPT") for d in "123456789"}
 
@@ -52,6 +55,9 @@ def name_problem(name):
         return "ends with a dot or a space, which Windows drops"
     if name.split(".")[0].rstrip(" ").upper() in _DEVICE_NAMES:
         return "is a device name on Windows"
+    for token in _PLACEHOLDERS:
+        if token in name:
+            return f"holds {token}, which the engine replaces in the lists' paths"
     return None
 
 

@@ -19,12 +19,16 @@ class RefusalTest(ScratchTest):
         for name in ("a:b.txt", "what?.txt", 'quote".txt', "pipe|.txt", "back\\slash.txt", "tab\t.txt",
                      "dot.", "space ", "CON", "con.txt", "Com1.log", "LPT9", "nul .txt", "CONOUT$"):
             self.write(f"product/{name}")
+        self.write("product/$SERVICEDIR$/a.txt")
+        self.write("product/price$.txt")
         self.write("product/console.txt")
         self.write("product/COM10")
         found = self.problems()
         for name in ("a:b.txt", "what?.txt", 'quote".txt', "pipe|.txt", "back\\slash.txt", "tab\t.txt", "dot.",
                      "space ", "CON", "con.txt", "Com1.log", "LPT9", "nul .txt", "CONOUT$"):
             self.assertIn(name + ":", found, name)
+        self.assertIn("$SERVICEDIR$: the name holds $SERVICEDIR$", found)
+        self.assertNotIn("price$.txt", found)
         self.assertNotIn("console.txt", found)
         self.assertNotIn("COM10", found)
 
