@@ -29,10 +29,11 @@ class PackageCommandTest(ScratchTest):
         self.uninst_ini = self.write("uninst.ini", json.dumps(LIST))
         self.out = self.path("out", "setup.exe")
 
-    def package(self, *extra):
+    def package(self, *extra, checker=None):
         command = [sys.executable, PACKAGE, "--build", BUILD, "--product", self.path("product"),
                    "--setup-ini", self.setup_ini, "--uninst-ini", self.uninst_ini, "--out", self.out,
-                   "--archiver-options=-mx=1", "--skip-check", *extra]
+                   "--archiver-options=-mx=1", *extra]
+        command += ["--checker", checker] if checker else ["--skip-check"]
         return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
     def assertRefused(self, result, *messages):
@@ -113,6 +114,37 @@ class PackageCommandTest(ScratchTest):
                                  text=True).stdout
         self.assertIn("Path = Assembly/bin/app.exe", listing)
         self.assertIn("Path = Assembly/readme.txt", listing)
+
+    def checker(self, exit_code):
+        """A stand-in list checker that records what it was shown."""
+        record = self.path("checked")
+        script = self.write("checker", f"""#!/bin/sh
+printf '%s\\n' "$@" >"{record}"
+ls "$2/Assembly/bin" >>"{record}"
+cat "$3" >>"{record}"
+exit {exit_code}
+""")
+        os.chmod(script, 0o755)
+        return script, record
+
+    def test_checker_errors_stop_packing(self):
+        script, record = self.checker(1)
+        result = self.package("--work", self.path("work"), checker=script)
+        self.assertRefused(result, "the list checker found errors")
+        self.assertFalse(os.path.exists(self.out))
+        self.assertFalse(os.path.exists(self.path("work", "head.exe")))
+
+    def test_checker_sees_the_engine_folder_and_the_expanded_lists(self):
+        script, record = self.checker(0)
+        result = self.package(checker=script)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(record) as f:
+            lines = f.read().splitlines()
+        self.assertEqual(lines[0], "--product")
+        self.assertEqual(lines[2:4], [os.path.join(lines[1], "setup.ini"), os.path.join(lines[1], "uninst.ini")])
+        self.assertIn("app.exe", lines)
+        self.assertIn('"action": "copyfile"', "\n".join(lines))
+        self.assertNotIn("@tree", "\n".join(lines))
 
     def test_pages_folder_replaces_the_engine_pages(self):
         uipack = os.path.join(BUILD, "host", "uipack")
