@@ -63,6 +63,9 @@ class PackageCommandTest(ScratchTest):
         self.assertRefused(self.package("--version", "1.2.3"), "is not four numbers")
         self.assertRefused(self.package("--engine-file", self.path("missing.exe")), "missing.exe is missing")
         self.assertRefused(self.package("--engine-file", self.setup_ini), "puts a file of that name there itself")
+        self.assertRefused(self.package("--engine-file", self.write("a/tool.exe"), "--engine-file",
+                                        self.write("b/Tool.exe")), "two files named tool.exe")
+        self.assertRefused(self.package(checker=self.path("no-checker")), "is not an executable file")
         self.assertRefused(self.package("--language-xml", self.write("l.xml", "<a><b></a>")), "not well-formed XML")
         self.assertRefused(self.package("--pages", self.write("p.pkg", struct.pack("<5I", 1, 20, 5, 25, 999))),
                            "entry 0 points outside the file")
