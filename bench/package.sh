@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/package on a product of 2,000 files and 200 MB against the
 # archiver alone on the same files with the same switches: the difference is
-# what packaging adds (scan, lists, engine copy, head archive, resources).
+# what packaging adds (scan, lists, engine copy, head archive, resources),
+# in wall-clock and in CPU seconds.
 #   bench/package.sh [runs]      (default 3; medians are printed)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -38,15 +39,29 @@ echo "$list" >"$scratch/setup.ini"; echo "$list" >"$scratch/uninst.ini"
 echo "product: $(find "$scratch/product" -type f | wc -l) files, $(du -sm --apparent-size "$scratch/product" | cut -f1) MB"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() { local start end; start=$(date +%s.%N); "$@" >/dev/null; end=$(date +%s.%N); awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f\n", b - a }'; }
-archiver=(); packed=()
+# "wall cpu" seconds of a command and its children (CPU time is what the
+# other jobs on a shared machine disturb least).
+timed() {
+    python3 - "$@" <<'PY'
+import resource, subprocess, sys, time
+start = time.monotonic()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, check=True)
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f"{time.monotonic() - start:.2f} {usage.ru_utime + usage.ru_stime:.2f}")
+PY
+}
+a_wall=(); a_cpu=(); p_wall=(); p_cpu=()
 for _ in $(seq 1 "$runs"); do
     rm -f "$scratch/alone.7z"
-    archiver+=("$(cd "$scratch/product" && seconds 7zz a -t7z -bso0 -bsp0 -mx=9 -ms=64m "$scratch/alone.7z" .)")
-    packed+=("$(seconds python3 "$root/scripts/package" --build "$build" --product "$scratch/product" \
-        --setup-ini "$scratch/setup.ini" --uninst-ini "$scratch/uninst.ini" --out "$scratch/setup.exe" --skip-check)")
+    read -r w c < <(cd "$scratch/product" && timed 7zz a -t7z -bso0 -bsp0 -mx=9 -ms=64m "$scratch/alone.7z" .)
+    a_wall+=("$w"); a_cpu+=("$c")
+    read -r w c < <(timed python3 "$root/scripts/package" --build "$build" --product "$scratch/product" \
+        --setup-ini "$scratch/setup.ini" --uninst-ini "$scratch/uninst.ini" --out "$scratch/setup.exe" --skip-check)
+    p_wall+=("$w"); p_cpu+=("$c")
 done
-a="$(printf '%s\n' "${archiver[@]}" | median)"; p="$(printf '%s\n' "${packed[@]}" | median)"
-echo "archiver alone (median of $runs): $a s"
-echo "scripts/package (median of $runs): $p s"
-echo "added by packaging: $(awk -v a="$a" -v p="$p" 'BEGIN { printf "%.2f", p - a }') s; setup.exe $(stat -c %s "$scratch/setup.exe") bytes"
+m() { printf '%s\n' "$@" | median; }
+aw="$(m "${a_wall[@]}")"; ac="$(m "${a_cpu[@]}")"; pw="$(m "${p_wall[@]}")"; pc="$(m "${p_cpu[@]}")"
+echo "archiver alone (median of $runs):  ${aw} s wall, ${ac} s CPU"
+echo "scripts/package (median of $runs): ${pw} s wall, ${pc} s CPU"
+echo "added by packaging: $(awk -v a="$aw" -v p="$pw" 'BEGIN { printf "%.2f", p - a }') s wall," \
+    "$(awk -v a="$ac" -v p="$pc" 'BEGIN { printf "%.2f", p - a }') s CPU; setup.exe $(stat -c %s "$scratch/setup.exe") bytes"
