@@ -123,6 +123,7 @@ class PackageCommandTest(ScratchTest):
         record = self.path("checked")
         script = self.write("checker", f"""#!/bin/sh
 printf '%s\\n' "$@" >"{record}"
+echo "$LARKSPUR_BUILD_DIR" >>"{record}"
 ls "$2/Assembly/bin" >>"{record}"
 cat "$3" >>"{record}"
 exit {exit_code}
@@ -134,6 +135,8 @@ exit {exit_code}
         script, record = self.checker(1)
         result = self.package("--work", self.path("work"), checker=script)
         self.assertRefused(result, "the list checker found errors")
+        script, _ = self.checker(2)
+        self.assertRefused(self.package(checker=script), "could not check the lists (exit 2)")
         self.assertFalse(os.path.exists(self.out))
         self.assertFalse(os.path.exists(self.path("work", "head.exe")))
 
@@ -145,6 +148,7 @@ exit {exit_code}
             lines = f.read().splitlines()
         self.assertEqual(lines[0], "--product")
         self.assertEqual(lines[2:4], [os.path.join(lines[1], "setup.ini"), os.path.join(lines[1], "uninst.ini")])
+        self.assertEqual(lines[4], os.path.abspath(BUILD))
         self.assertIn("app.exe", lines)
         self.assertIn('"action": "copyfile"', "\n".join(lines))
         self.assertNotIn("@tree", "\n".join(lines))
