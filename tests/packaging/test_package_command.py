@@ -71,6 +71,13 @@ class PackageCommandTest(ScratchTest):
                            "entry 0 points outside the file")
         self.assertFalse(os.path.exists(self.out))
 
+    def test_a_work_folder_of_someone_else_is_never_emptied(self):
+        precious = self.write("mine/thesis.txt", "years of work")
+        self.assertRefused(self.package("--work", self.path("mine")), "was not made by scripts/package")
+        self.assertTrue(os.path.isfile(precious))
+        self.assertEqual(self.package("--work", self.path("fresh")).returncode, 0)
+        self.assertEqual(self.package("--work", self.path("fresh")).returncode, 0)  # its own: reused
+
     def test_lists_that_cannot_be_expanded_are_refused(self):
         broken = dict(LIST, installs=[dict(LIST["installs"][0], actions=[
             {"action": "@tree", "folder": "nothere", "dst": "X"}])])
