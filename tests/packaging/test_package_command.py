@@ -66,6 +66,11 @@ class PackageCommandTest(ScratchTest):
         self.assertRefused(self.package("--engine-file", self.write("a/tool.exe"), "--engine-file",
                                         self.write("b/Tool.exe")), "two files named tool.exe")
         self.assertRefused(self.package(checker=self.path("no-checker")), "is not an executable file")
+        self.assertRefused(self.package("--work", self.path("product", "work")),
+                           "lies inside the product folder")
+        self.assertFalse(os.path.exists(self.path("product", "work")))
+        self.out = self.path("product", "setup.exe")
+        self.assertRefused(self.package(), "lies inside the product folder")
         self.assertRefused(self.package("--language-xml", self.write("l.xml", "<a><b></a>")), "not well-formed XML")
         self.assertRefused(self.package("--pages", self.write("p.pkg", struct.pack("<5I", 1, 20, 5, 25, 999))),
                            "entry 0 points outside the file")
