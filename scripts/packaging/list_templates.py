@@ -89,13 +89,13 @@ def uncopied_files(data, tree):
                 continue
             rel = src[len(prefix):].replace("\\", "/")
             if rel.endswith("*.*"):
-                folders.add(rel[:-3].strip("/").upper())
+                folders.add(product_tree.folded(rel[:-3].strip("/")))
             else:
-                files.add(rel.upper())
+                files.add(product_tree.folded(rel))
     missing = []
     for folder in tree.folders.values():
         for name, _ in folder.files:
             rel = f"{folder.rel}/{name}" if folder.rel else name
-            if folder.rel.upper() not in folders and rel.upper() not in files:
+            if product_tree.folded(folder.rel) not in folders and product_tree.folded(rel) not in files:
                 missing.append(rel)
     return missing

@@ -61,6 +61,12 @@ def name_problem(name):
     return None
 
 
+def folded(name):
+    """The name as Windows compares names: each character upper-cased on its
+    own ("ß" stays, where Python's upper() would make it "SS")."""
+    return "".join(c.upper() if len(c.upper()) == 1 else c for c in name)
+
+
 def windows_path(rel):
     return rel.replace("/", "\\")
 
@@ -90,12 +96,12 @@ def scan(root):
             if why:
                 problems.append(f"{child}: the name {why}")
                 continue
-            folded = entry.name.upper()
-            if folded in seen:
-                problems.append(f"{child}: differs from {seen[folded]} only in letter case; "
+            key = folded(entry.name)
+            if key in seen:
+                problems.append(f"{child}: differs from {seen[key]} only in letter case; "
                                 "Windows keeps one of them")
                 continue
-            seen[folded] = child
+            seen[key] = child
             if len(windows_path(child)) > MAX_RELATIVE_PATH:
                 problems.append(f"{child}: the path is longer than {MAX_RELATIVE_PATH} characters, "
                                 "too long below an install folder")

@@ -44,9 +44,15 @@ class RefusalTest(ScratchTest):
         self.write("product/lib/other.txt")
         self.write("product/a/readme.txt")
         self.write("product/b/README.txt")
+        self.write("product/c/straße.txt")   # one character "ß" against two "SS": different names
+        self.write("product/c/STRASSE.txt")
+        self.write("product/c/Ärger.txt")
+        self.write("product/c/äRGER.txt")
         found = self.problems()
+        self.assertIn("c/äRGER.txt: differs from c/Ärger.txt only in letter case", found)
+        self.assertNotIn("STRASSE", found)
         self.assertIn("only in letter case", found)
-        self.assertEqual(found.count("only in letter case"), 2, found)  # Lib/lib, Readme/README; a and b are fine
+        self.assertEqual(found.count("only in letter case"), 3, found)  # Lib/lib, Readme/README, Ärger; a and b are fine
 
     def test_links_and_special_files(self):
         self.write("product/real.txt")
