@@ -26,3 +26,57 @@ function(larkspur_test name)
 endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/UiPackage.cmake)
+
+# Version of the setup system's own programs (the engine, the bootstrapper
+# template, the page engine, the stub, the remover).
+set(LARKSPUR_VERSION "1.0.0.17" CACHE STRING "Version a.b.c.d written into the programs' version resources")
+set(LARKSPUR_COMPANY "Orbisoft")
+
+# larkspur_version_resource(TARGET DESCRIPTION text [DLL]): a version resource
+# (product, company, version, description) linked into TARGET.
+function(larkspur_version_resource target)
+    cmake_parse_arguments(ARG "DLL" "DESCRIPTION" "" ${ARGN})
+    string(REPLACE "." "," numbers "${LARKSPUR_VERSION}")
+    if(ARG_DLL)
+        set(type VFT_DLL)
+        set(ext dll)
+    else()
+        set(type VFT_APP)
+        set(ext exe)
+    endif()
+    get_target_property(name ${target} OUTPUT_NAME)
+    if(NOT name)
+        set(name ${target})
+    endif()
+    set(rc_file "${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc")
+    file(GENERATE OUTPUT "${rc_file}" CONTENT "#include <winver.h>
+1 VERSIONINFO
+FILEVERSION ${numbers}
+PRODUCTVERSION ${numbers}
+FILEFLAGSMASK 0x3F
+FILEFLAGS 0
+FILEOS VOS_NT_WINDOWS32
+FILETYPE ${type}
+FILESUBTYPE 0
+BEGIN
+    BLOCK \"StringFileInfo\"
+    BEGIN
+        BLOCK \"040904B0\"
+        BEGIN
+            VALUE \"CompanyName\", \"${LARKSPUR_COMPANY}\"
+            VALUE \"FileDescription\", \"${ARG_DESCRIPTION}\"
+            VALUE \"FileVersion\", \"${LARKSPUR_VERSION}\"
+            VALUE \"InternalName\", \"${name}\"
+            VALUE \"OriginalFilename\", \"${name}.${ext}\"
+            VALUE \"ProductName\", \"Larkspur Setup\"
+            VALUE \"ProductVersion\", \"${LARKSPUR_VERSION}\"
+        END
+    END
+    BLOCK \"VarFileInfo\"
+    BEGIN
+        VALUE \"Translation\", 0x409, 1200
+    END
+END
+")
+    target_sources(${target} PRIVATE "${rc_file}")
+endfunction()
