@@ -26,14 +26,7 @@ std::wstring Helper(const wchar_t* name)
 // Starts a program and keeps its process handle.
 UniqueHandle Start(const std::wstring& path)
 {
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = L"\"" + path + L"\"";
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return UniqueHandle();
-    ::CloseHandle(pi.hThread);
-    return UniqueHandle(pi.hProcess);
+    return StartProgram(L"\"" + path + L"\"").process;
 }
 
 // Waits until the system reports the started program's image (it is then

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "htmlengine/Fonts.h"
 #include "tests/htmlengine/EngineTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -42,15 +43,15 @@ std::vector<Pair> FindPairs()
     std::vector<Pair> out;
     std::wstring root = TestExeDirectory() + L"reftests\\";
     WIN32_FIND_DATAW area;
-    HANDLE a = FindFirstFileW((root + L"*").c_str(), &area);
-    if (a == INVALID_HANDLE_VALUE)
+    UniqueFindHandle a(FindFirstFileW((root + L"*").c_str(), &area));
+    if (!a)
         return out;
     do {
         if (!(area.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || area.cFileName[0] == L'.')
             continue;
         WIN32_FIND_DATAW page;
-        HANDLE p = FindFirstFileW((root + area.cFileName + L"\\*.htm").c_str(), &page);
-        if (p == INVALID_HANDLE_VALUE)
+        UniqueFindHandle p(FindFirstFileW((root + area.cFileName + L"\\*.htm").c_str(), &page));
+        if (!p)
             continue;
         do {
             std::wstring n = page.cFileName;
@@ -60,10 +61,8 @@ std::vector<Pair> FindPairs()
             if (n.size() >= 4 && n.compare(n.size() - 4, 4, L"-ref") == 0)
                 continue;
             out.push_back({area.cFileName, n});
-        } while (FindNextFileW(p, &page));
-        FindClose(p);
-    } while (FindNextFileW(a, &area));
-    FindClose(a);
+        } while (FindNextFileW(p.get(), &page));
+    } while (FindNextFileW(a.get(), &area));
     std::sort(out.begin(), out.end(),
               [](const Pair& x, const Pair& y) { return x.area != y.area ? x.area < y.area : x.name < y.name; });
     return out;
