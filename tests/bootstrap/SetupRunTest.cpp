@@ -74,13 +74,7 @@ Started Start(const std::wstring& exe, const std::wstring& args)
 
 int Finish(Started& started, DWORD timeoutMs = 60000)
 {
-    if (::WaitForSingleObject(started.process.get(), timeoutMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(started.process.get(), 99);
-        return -1;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(started.process.get(), &code);
-    return static_cast<int>(code);
+    return WaitForExitCode(started.process.get(), timeoutMs);
 }
 
 }  // namespace

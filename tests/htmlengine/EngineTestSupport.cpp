@@ -35,6 +35,8 @@ const wchar_t* ClassName()
     return L"HtmlEngineTestView";
 }
 
+}  // namespace
+
 int EncoderClsid(const wchar_t* mime, CLSID* clsid)
 {
     UINT num = 0, size = 0;
@@ -51,8 +53,6 @@ int EncoderClsid(const wchar_t* mime, CLSID* clsid)
         }
     return -1;
 }
-
-}  // namespace
 
 TestView::TestView(int w, int h, DWORD exStyle, bool visible)
 {

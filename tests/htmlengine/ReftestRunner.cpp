@@ -85,23 +85,6 @@ bool RenderPage(const std::wstring& relative, std::vector<uint32_t>& pixels)
     return true;
 }
 
-int EncoderClsid(const wchar_t* mime, CLSID* clsid)
-{
-    UINT num = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&num, &size);
-    if (!size)
-        return -1;
-    std::vector<BYTE> buf(size);
-    auto* info = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
-    Gdiplus::GetImageEncoders(num, size, info);
-    for (UINT i = 0; i < num; ++i)
-        if (wcscmp(info[i].MimeType, mime) == 0) {
-            *clsid = info[i].Clsid;
-            return static_cast<int>(i);
-        }
-    return -1;
-}
-
 void SavePicture(const std::vector<uint32_t>& pixels, const std::wstring& path)
 {
     // Pages without a canvas colour paint nothing there: show that as white.

@@ -125,14 +125,17 @@ ProcessHandles StartProgram(const std::wstring& commandLine, DWORD flags)
 int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
 {
     ProcessHandles started = StartProgram(commandLine);
-    if (!started.process)
-        return -1;
-    if (::WaitForSingleObject(started.process.get(), timeoutMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(started.process.get(), 99);
+    return started.process ? WaitForExitCode(started.process.get(), timeoutMs) : -1;
+}
+
+int WaitForExitCode(HANDLE process, DWORD timeoutMs)
+{
+    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process, 99);
         return -1;
     }
     DWORD code = 0;
-    ::GetExitCodeProcess(started.process.get(), &code);
+    ::GetExitCodeProcess(process, &code);
     return static_cast<int>(code);
 }
 

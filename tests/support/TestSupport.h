@@ -52,6 +52,9 @@ int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 // Starts the command line with the given creation flags; empty handles when it
 // did not start.
 ProcessHandles StartProgram(const std::wstring& commandLine, DWORD flags = 0);
+// The process's exit code once it has ended; -1 (and the process ended with
+// 99) when it runs past the timeout.
+int WaitForExitCode(HANDLE process, DWORD timeoutMs = 60000);
 // Starts a program without waiting (Wine gives no waitable handle for host
 // programs such as Z:\bin\ln); false when it cannot be started.
 bool StartHostCommand(const std::wstring& commandLine);
