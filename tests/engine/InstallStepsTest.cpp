@@ -287,3 +287,14 @@ TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
                   L"stagehand.exe=>Start the program:" + tool + L"   -productlist=\"Larkspur\"",
               }));
 }
+
+TEST_F(InstallSteps, ProductListNamesTheSelectedProductsThatKeepTheirShortcuts)
+{
+    SetupRun run;
+    EXPECT_EQ(ProductListArgument(run), L"-productlist=\"\"");
+    run.vecSelected = {Component("Service", "C:\\svc"), Component("Larkspur", "C:\\app"),
+                       Component("aQuayside", "C:\\app"), Component("iQuayside", "C:\\app")};
+    run.vecSelected[2]->bNoShortCut = true;
+    // The shared service is never a product; the list keeps processing order.
+    EXPECT_EQ(ProductListArgument(run), L"-productlist=\"Larkspur,iQuayside\"");
+}
