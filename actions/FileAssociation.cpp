@@ -208,16 +208,18 @@ bool ResetExtUserChoice(const std::wstring& ext, const std::wstring& appKey, con
         }
     }
     const std::wstring path = base + L"\\" + ext;
-    HKEY key = nullptr;
-    LONG error = ::RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), &key);
+    // Owned until the reported close at the end, so that no exit path leaks it.
+    UniqueHKey owner;
+    LONG error = ::RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), owner.put());
     if (error != ERROR_SUCCESS) {
         DebugLine(L"BaseOperation::ResetExtUserChoice() RegOpenKey key:'" + path + L"' error:" +
                   std::to_wstring(error));
         return false;
     }
-    HKEY choice = nullptr;
-    if (::RegOpenKeyW(key, kUserChoice, &choice) == ERROR_SUCCESS) {
-        error = ::RegCloseKey(choice);
+    const HKEY key = owner.get();
+    UniqueHKey choice;
+    if (::RegOpenKeyW(key, kUserChoice, choice.put()) == ERROR_SUCCESS) {
+        error = ::RegCloseKey(choice.release());
         if (error != ERROR_SUCCESS)
             DebugLine(L"BaseOperation::ResetExtUserChoice() RegCloseKey key:'" + path + L"' subkey:'" + kUserChoice +
                       L"' error:" + std::to_wstring(error));
@@ -235,7 +237,7 @@ bool ResetExtUserChoice(const std::wstring& ext, const std::wstring& appKey, con
         }
     }
     const bool chosen = SetRegValue(kUserChoice, kProgid, appKey, key);
-    error = ::RegCloseKey(key);
+    error = ::RegCloseKey(owner.release());
     if (error != ERROR_SUCCESS) {
         DebugLine(L"BaseOperation::ResetExtUserChoice() RegCloseKey key:'" + path + L"' subkey:'" + kUserChoice +
                   L"' value:'" + appKey + L"' error:" + std::to_wstring(error));

@@ -72,6 +72,7 @@ using UniqueHKey = UniqueWinHandle<NullHandleTraits<HKEY, ::RegCloseKey>>;
 using UniqueModule = UniqueWinHandle<NullHandleTraits<HMODULE, ::FreeLibrary>>;
 using UniqueBitmap = UniqueWinHandle<NullHandleTraits<HBITMAP, ::DeleteObject>>;
 using UniqueRegion = UniqueWinHandle<NullHandleTraits<HRGN, ::DeleteObject>>;
+using UniqueFont = UniqueWinHandle<NullHandleTraits<HFONT, ::DeleteObject>>;
 using UniqueMenu = UniqueWinHandle<NullHandleTraits<HMENU, ::DestroyMenu>>;
 using UniqueMemoryDC = UniqueWinHandle<NullHandleTraits<HDC, ::DeleteDC>>;
 using UniqueLocal = UniqueWinHandle<NullHandleTraits<HLOCAL, ::LocalFree>>;

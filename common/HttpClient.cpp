@@ -108,22 +108,25 @@ void W3Client::AddCookie(const std::string& name, const std::string& value)
     m_vecCookies.emplace_back(name, value);
 }
 
+void InternetHandleTraits::Close(HINTERNET h)
+{
+    if (WinInet().InternetCloseHandle)
+        WinInet().InternetCloseHandle(h);
+}
+
 void W3Client::CloseHandles()
 {
-    if (m_hRequest)
-        WinInet().InternetCloseHandle(m_hRequest);
-    if (m_hConnection)
-        WinInet().InternetCloseHandle(m_hConnection);
-    if (m_hRoot)
-        WinInet().InternetCloseHandle(m_hRoot);
-    m_hRequest = m_hConnection = m_hRoot = nullptr;
+    m_hRequest.reset();
+    m_hConnection.reset();
+    m_hRoot.reset();
 }
 
 bool W3Client::Connect(const char* host, int port, const char* user, const char* password, int type, const char* agent)
 {
     if (!WinInet().complete)
         return false;
-    m_hRoot = WinInet().InternetOpenW(Widen(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    CloseHandles();
+    m_hRoot.reset(WinInet().InternetOpenW(Widen(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!m_hRoot)
         throw "open internet failed...";
     if (type != kHttp && type != kHttps && type != kFtp)
@@ -131,14 +134,15 @@ bool W3Client::Connect(const char* host, int port, const char* user, const char*
     int usePort = port ? port : DefaultPort(type);
     std::wstring wHost = Widen(host), wUser = Widen(user), wPassword = Widen(password);
     if (type == kFtp) {
-        m_hConnection =
-            WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort), OrNull(wUser),
-                                       OrNull(wPassword), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
+        m_hConnection.reset(
+            WinInet().InternetConnectW(m_hRoot.get(), wHost.c_str(), static_cast<INTERNET_PORT>(usePort), OrNull(wUser),
+                                       OrNull(wPassword), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
     } else {
-        m_hConnection = WinInet().InternetConnectW(m_hRoot, wHost.c_str(), static_cast<INTERNET_PORT>(usePort),
-                                                   OrNull(wUser), OrNull(wPassword), INTERNET_SERVICE_HTTP, 0, 0);
+        m_hConnection.reset(WinInet().InternetConnectW(m_hRoot.get(), wHost.c_str(),
+                                                       static_cast<INTERNET_PORT>(usePort), OrNull(wUser),
+                                                       OrNull(wPassword), INTERNET_SERVICE_HTTP, 0, 0));
     }
-    if (!m_hConnection || WinInet().InternetAttemptConnect(0) != ERROR_SUCCESS)
+    if (!m_hConnection.get() || WinInet().InternetAttemptConnect(0) != ERROR_SUCCESS)
         throw "connect failed...";
     m_strHost = host ? host : "";
     m_nPort = usePort;
@@ -152,12 +156,12 @@ bool W3Client::Connect(const char* host, int port, const char* user, const char*
 
 void W3Client::AddHeaders()
 {
-    if (!WinInet().HttpAddRequestHeadersW(m_hRequest, kAcceptHeader, static_cast<DWORD>(wcslen(kAcceptHeader)),
+    if (!WinInet().HttpAddRequestHeadersW(m_hRequest.get(), kAcceptHeader, static_cast<DWORD>(wcslen(kAcceptHeader)),
                                           HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD))
         throw "additional header failed...";
     if (!m_strExtraHeaders.empty()) {
         BOOL ok =
-            WinInet().HttpAddRequestHeadersA(m_hRequest, m_strExtraHeaders.c_str(),
+            WinInet().HttpAddRequestHeadersA(m_hRequest.get(), m_strExtraHeaders.c_str(),
                                              static_cast<DWORD>(m_strExtraHeaders.size()), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         m_strExtraHeaders.clear();
         if (!ok)
@@ -219,8 +223,8 @@ bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* re
     if (m_nType == kHttps)
         flags |= INTERNET_FLAG_SECURE;
     std::wstring wPath = Widen(path), wReferrer = Widen(referrer);
-    m_hRequest = WinInet().HttpOpenRequestW(m_hConnection, verb, wPath.c_str(), L"HTTP/1.0", OrNull(wReferrer), accept,
-                                            flags, 0);
+    m_hRequest.reset(WinInet().HttpOpenRequestW(m_hConnection.get(), verb, wPath.c_str(), L"HTTP/1.0",
+                                                OrNull(wReferrer), accept, flags, 0));
     if (!m_hRequest)
         throw "request failed...";
     AddHeaders();
@@ -229,7 +233,7 @@ bool W3Client::SendRequest(const wchar_t* verb, const char* path, const char* re
     // The body goes out as the caller's bytes, its length without the terminator.
     std::unique_ptr<char[]> block(new char[body.size() + 1]());
     std::memcpy(block.get(), body.data(), body.size());
-    BOOL sent = WinInet().HttpSendRequestW(m_hRequest, headers.empty() ? nullptr : headers.c_str(),
+    BOOL sent = WinInet().HttpSendRequestW(m_hRequest.get(), headers.empty() ? nullptr : headers.c_str(),
                                            static_cast<DWORD>(headers.size()), body.empty() ? nullptr : block.get(),
                                            static_cast<DWORD>(body.size()));
     if (!sent && ::GetLastError() != ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION)
@@ -304,9 +308,7 @@ bool W3Client::Request(const std::string& path)
         ok = false;
     }
     if (!ok) {
-        if (m_hRequest)
-            WinInet().InternetCloseHandle(m_hRequest);
-        m_hRequest = nullptr;
+        m_hRequest.reset();
         return false;
     }
     m_strPath = path;
@@ -322,9 +324,8 @@ DWORD W3Client::Response(char* buffer)
         return 0;
     }
     DWORD read = 0;
-    if (!WinInet().InternetReadFile(m_hRequest, buffer, 1024, &read)) {
-        WinInet().InternetCloseHandle(m_hRequest);
-        m_hRequest = nullptr;
+    if (!WinInet().InternetReadFile(m_hRequest.get(), buffer, 1024, &read)) {
+        m_hRequest.reset();
         return 0;
     }
     return read;

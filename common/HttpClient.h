@@ -7,6 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
+
+// WinInet handles, closed through the run-time bound WinInet.
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h);
+};
+using UniqueInternetHandle = UniqueWinHandle<InternetHandleTraits>;
+
 class W3Client {
 public:
     enum ServiceType { kFtp = 0, kHttp = 1, kHttps = 2 };
@@ -53,9 +64,10 @@ private:
     std::string BuildFormBody() const;
     std::string BuildMultipartBody() const;
 
-    HINTERNET m_hRoot = nullptr;
-    HINTERNET m_hConnection = nullptr;
-    HINTERNET m_hRequest = nullptr;
+    // Declared root first: destruction closes the request, then the connection, then the root.
+    UniqueInternetHandle m_hRoot;
+    UniqueInternetHandle m_hConnection;
+    UniqueInternetHandle m_hRequest;
     std::string m_strHost;
     std::string m_strUser;
     std::string m_strPassword;

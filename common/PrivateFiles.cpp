@@ -37,26 +37,25 @@ std::wstring RandomName()
     return name;
 }
 
-PSECURITY_DESCRIPTOR NewPrivateDescriptor()
+UniqueLocal NewPrivateDescriptor()
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateAccess, SDDL_REVISION_1, &descriptor, nullptr))
-        return nullptr;
+    UniqueLocal descriptor;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateAccess, SDDL_REVISION_1, descriptor.put(),
+                                                                nullptr))
+        return {};
     return descriptor;
 }
 
 bool CreateExclusiveFolder(const std::wstring& folder)
 {
-    PSECURITY_DESCRIPTOR descriptor = NewPrivateDescriptor();
+    UniqueLocal descriptor = NewPrivateDescriptor();
     if (!descriptor)
         return false;
     SECURITY_ATTRIBUTES attributes = {};
     attributes.nLength = sizeof(attributes);
-    attributes.lpSecurityDescriptor = descriptor;
+    attributes.lpSecurityDescriptor = descriptor.get();
     // CreateDirectoryW fails on anything already there, link or folder alike.
-    BOOL created = ::CreateDirectoryW(folder.c_str(), &attributes);
-    ::LocalFree(descriptor);
-    return created != FALSE;
+    return ::CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
 }
 
 std::wstring CreatePrivateFolder(const std::wstring& parent)

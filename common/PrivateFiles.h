@@ -18,8 +18,8 @@ std::wstring RandomName();
 
 // The access list of private folders (inherited by everything created in them):
 // SYSTEM and the administrators in full, everybody else read and execute only;
-// not inherited from the parent. Free the result with LocalFree; null on failure.
-PSECURITY_DESCRIPTOR NewPrivateDescriptor();
+// not inherited from the parent. Empty on failure.
+UniqueLocal NewPrivateDescriptor();
 
 // Creates `folder` with the private access list; false if anything already
 // exists at that path (it is never re-used) or the creation fails.

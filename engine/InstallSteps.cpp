@@ -23,6 +23,19 @@ void ReplaceFirst(std::wstring& text, const std::wstring& token, const std::wstr
 
 }  // namespace
 
+std::wstring ProductListArgument(const SetupRun& run)
+{
+    std::wstring names;
+    for (const auto& record : run.vecSelected) {
+        if (IsServiceComponent(*record) || record->bNoShortCut)
+            continue;
+        if (!names.empty())
+            names += L",";
+        names += CCodeChange::StringUTF8toUTF16(record->strName);
+    }
+    return L"-productlist=\"" + names + L"\"";
+}
+
 void SetupManager::AskInstallPath()
 {
     if (CInstallEngine::m_bSkipSelect) {
@@ -32,8 +45,8 @@ void SetupManager::AskInstallPath()
         ChangeStatus(STATUS_INSTALL_UNINSTALL);
         return;
     }
-    if (!m_bSilent) {
-        for (const auto& record : m_vecSelected) {
+    if (!m_run.bSilent) {
+        for (const auto& record : m_run.vecSelected) {
             if (!IsServiceComponent(*record) && !record->strInstallDir.empty()) {
                 MessagePtr proposal = MakeMessage("setinstallpath");
                 (*proposal)["path"] = record->strInstallDir;
@@ -52,12 +65,12 @@ void SetupManager::AskInstallPath()
             ::InterruptionPoint();
             return;
         }
-        if (m_strParamAnswer == "cancel") {
+        if (m_run.strParamAnswer == "cancel") {
             ChangeStatus(STATUS_INSTALL_ERROR);
             return;
         }
         std::wstring code;
-        if (CheckInstallPath(CCodeChange::StringUTF8toUTF16(m_pInstallParam->strInstallPath), code)) {
+        if (CheckInstallPath(CCodeChange::StringUTF8toUTF16(m_run.pInstallParam->strInstallPath), code)) {
             ChangeStatus(STATUS_INSTALL_UNINSTALL);
             return;
         }
@@ -95,18 +108,9 @@ bool SetupManager::WaitForBody()
 void SetupManager::RunList()
 {
     Ask(MakeMessage("waitforrunnow"));
-    if (!CInstallEngine::m_bNoStart) {
-        std::wstring names;
-        for (const auto& record : m_vecSelected) {
-            if (IsServiceComponent(*record) || record->bNoShortCut)
-                continue;
-            if (!names.empty())
-                names += L",";
-            names += CCodeChange::StringUTF8toUTF16(record->strName);
-        }
-        m_wstrProductList = L"-productlist=\"" + names + L"\"";
-    }
-    for (const auto& record : m_vecSelected)
+    if (!CInstallEngine::m_bNoStart)
+        m_run.wstrProductList = ProductListArgument(m_run);
+    for (const auto& record : m_run.vecSelected)
         RunComponentList(*record);
 }
 
@@ -125,7 +129,7 @@ void SetupManager::RunComponentList(const _SetupList& record)
         const Json::Value& pathValue = entry["path"];
         std::wstring path = pathValue.isString() ? CCodeChange::StringUTF8toUTF16(pathValue.asString()) : L"";
         ReplaceFirst(path, L"$PROGRAMDIR$", CCodeChange::StringUTF8toUTF16(record.strInstallDir));
-        ReplaceFirst(path, L"$SERVICEDIR$", CCodeChange::StringUTF8toUTF16(m_pInstallParam->strServiceDir));
+        ReplaceFirst(path, L"$SERVICEDIR$", CCodeChange::StringUTF8toUTF16(m_run.pInstallParam->strServiceDir));
         if (path.empty() || !FileSystem::PathExists(path.c_str()))
             continue;
         std::string level = entry["integrity_level"].isString() ? entry["integrity_level"].asString() : "high";
@@ -139,7 +143,7 @@ void SetupManager::RunComponentList(const _SetupList& record)
         parameters += L" ";
         if (entry["para"].isString())
             parameters += CCodeChange::StringUTF8toUTF16(entry["para"].asString());
-        parameters += L" " + m_wstrProductList;
+        parameters += L" " + m_run.wstrProductList;
 
         DebugLine(L"stagehand.exe=>Start the program:" + command + L" " + parameters);
         // Programs left running work in their own folder, never in the

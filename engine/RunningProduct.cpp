@@ -46,7 +46,7 @@ bool SetupManager::StopRunningProduct(std::string& answer)
     bool serviceTakesPart = false;
     std::string serviceId;
     std::vector<std::string> running;
-    for (const auto& record : m_vecSelected) {
+    for (const auto& record : m_run.vecSelected) {
         if (IsServiceComponent(*record)) {
             if (record->bSelected) {
                 serviceTakesPart = true;
@@ -61,8 +61,8 @@ bool SetupManager::StopRunningProduct(std::string& answer)
         return true;
 
     Ask(MakeMessage("waitforstopservice"));
-    if (m_strStopAnswer == "retry" || m_strStopAnswer == "cancel") {
-        answer = m_strStopAnswer;
+    if (m_run.strStopAnswer == "retry" || m_run.strStopAnswer == "cancel") {
+        answer = m_run.strStopAnswer;
         return false;
     }
     for (const auto& id : running) {

@@ -14,7 +14,7 @@
 #include "engine/model/JsonFields.h"
 #include "engine/RegistryRead.h"
 #include "engine/SetupListFile.h"
-#include "engine/SetupManager.h"
+#include "engine/SetupRun.h"
 
 namespace {
 
@@ -104,17 +104,17 @@ long LeadingNumber(const std::string& piece)
 
 }  // namespace
 
-bool SetupManager::ParseSetupList()
+bool ParseSetupList(SetupRun& run)
 {
     Json::Value root;
-    if (!ReadListRoot(m_strSetupList, root))
+    if (!ReadListRoot(run.strSetupList, root))
         return false;
     const Json::Value& mode = JsonMember(root, "mode");
     if (mode.isString())
-        m_strMode = mode.asString();
+        run.strMode = mode.asString();
 
-    m_vecSelected.clear();
-    m_vecAll.clear();
+    run.vecSelected.clear();
+    run.vecAll.clear();
     for (const Json::Value& element : Installs(root)) {
         if (!element.isObject()) {
             DebugLine(L"stagehand.exe=>setup list: a component that is not an object is skipped");
@@ -135,19 +135,19 @@ bool SetupManager::ParseSetupList()
             record->strInstallDir = DefaultCompanyFolder();
         CopyElements(element, "actions", record->vecActions);
         CopyElements(element, "runlist", record->vecRunList);
-        InsertInOrder(m_vecAll, std::move(record));
+        InsertInOrder(run.vecAll, std::move(record));
     }
     return true;
 }
 
-bool SetupManager::ParseUninstallList()
+bool ParseUninstallList(SetupRun& run)
 {
     Json::Value root;
-    if (!ReadListRoot(m_strSetupList, root))
+    if (!ReadListRoot(run.strSetupList, root))
         return false;
 
-    m_vecSelected.clear();
-    m_vecAll.clear();
+    run.vecSelected.clear();
+    run.vecAll.clear();
     const std::wstring& unloadType = CInstallEngine::m_wstrUnloadType;
     for (const Json::Value& element : Installs(root)) {
         if (!element.isObject()) {
@@ -176,14 +176,14 @@ bool SetupManager::ParseUninstallList()
 
         if (!unloadType.empty() && unloadType != L"All" && !isService && Utf16(record->strName) != unloadType)
             continue;
-        InsertInOrder(m_vecAll, std::move(record));
+        InsertInOrder(run.vecAll, std::move(record));
     }
     return true;
 }
 
-bool SetupManager::ReadInstalledState()
+bool ReadInstalledState(SetupRun& run)
 {
-    for (const SetupListPtr& record : m_vecAll) {
+    for (const SetupListPtr& record : run.vecAll) {
         const bool isService = IsServiceComponent(*record);
         if (UniqueHKey key = OpenMachineKey(Utf16(record->strRegKey), KEY_READ)) {
             std::wstring appPath;
@@ -204,19 +204,19 @@ bool SetupManager::ReadInstalledState()
             }
         }
         if (isService)
-            m_pInstallParam->strServiceDir = record->strInstallDir;
+            run.pInstallParam->strServiceDir = record->strInstallDir;
         else
-            m_pInstallParam->strInstallPath = record->strInstallDir;
+            run.pInstallParam->strInstallPath = record->strInstallDir;
     }
-    m_vecSelected.clear();
-    for (const SetupListPtr& record : m_vecAll) {
+    run.vecSelected.clear();
+    for (const SetupListPtr& record : run.vecAll) {
         if (record->bSelected)
-            m_vecSelected.push_back(record);
+            run.vecSelected.push_back(record);
     }
     return true;
 }
 
-int SetupManager::CompareVersion(const std::string& a, const std::string& b)
+int CompareVersion(const std::string& a, const std::string& b)
 {
     const std::vector<std::string> left = VersionPieces(a);
     const std::vector<std::string> right = VersionPieces(b);

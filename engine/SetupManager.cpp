@@ -5,12 +5,15 @@
 #include "common/DebugOutput.h"
 #include "engine/model/WorkerStop.h"
 
-SetupManager::SetupManager()
-    : m_pMessageSignal(std::make_shared<MessageSignal>()),
-      m_pInstallParam(std::make_shared<_InstallParameter>()),
-      m_pUninstallParam(std::make_shared<_UninstallParameter>()),
+SetupManager::SetupManager(SetupRun run)
+    : m_run(std::move(run)),
+      m_pMessageSignal(std::make_shared<MessageSignal>()),
       m_pAnswerGate(std::make_shared<CSemaphore>(1, 1))
 {
+    if (!m_run.pInstallParam)
+        m_run.pInstallParam = std::make_shared<_InstallParameter>();
+    if (!m_run.pUninstallParam)
+        m_run.pUninstallParam = std::make_shared<_UninstallParameter>();
 }
 
 SetupManager::~SetupManager()
@@ -25,22 +28,21 @@ SetupManager::~SetupManager()
         m_pWorker->join();
 }
 
-std::string SetupManager::GetComponentRecord(const std::string& name) const
+std::string SetupRun::GetComponentRecord(const std::string& name) const
 {
-    const Json::Value& value =
-        m_jsComponentRecords.isObject() ? m_jsComponentRecords[name] : Json::Value::nullSingleton();
+    const Json::Value& value = jsComponentRecords.isObject() ? jsComponentRecords[name] : Json::Value::nullSingleton();
     return value.isString() ? value.asString() : std::string();
 }
 
 void SetupManager::StartInstall()
 {
-    m_nStatus = STATUS_INSTALL_START;
+    m_run.nStatus = STATUS_INSTALL_START;
     StartWorker([this] { InstallWorker(); });
 }
 
 void SetupManager::StartUninstall()
 {
-    m_nStatus = STATUS_UNINSTALL_START;
+    m_run.nStatus = STATUS_UNINSTALL_START;
     StartWorker([this] { UninstallWorker(); });
 }
 
@@ -78,11 +80,17 @@ void SetupManager::StartWorker(std::function<void()> body)
     ready->Set();
 }
 
+void SetupManager::JoinWorker()
+{
+    if (m_pWorker && m_pWorker->joinable() && m_pWorker->get_id() != std::this_thread::get_id())
+        m_pWorker->join();
+}
+
 void SetupManager::EndWithError() noexcept
 {
     // The UI waits for a final status; a run that failed unexpectedly still ends.
     try {
-        ChangeStatus(m_bUninstall ? STATUS_UNINSTALL_ERROR : STATUS_INSTALL_ERROR);
+        ChangeStatus(m_run.bUninstall ? STATUS_UNINSTALL_ERROR : STATUS_INSTALL_ERROR);
     } catch (...) {
         DebugLine(L"stagehand.exe=>SetupManager the final status could not be sent");
     }

@@ -1,6 +1,6 @@
 #pragma once
-// The workflow object of one install or uninstall run: the setup list, the
-// user's answers, the run's status and its worker thread.
+// The workflow object of one install or uninstall run: holds the run's data,
+// talks with the UI over the message signals and runs the worker thread.
 #include <json/json.h>
 
 #include <atomic>
@@ -9,46 +9,24 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "engine/model/MessageSignal.h"
-#include "engine/model/SetupList.h"
-#include "engine/model/SetupStatus.h"
 #include "common/Win32Sync.h"
+#include "engine/SetupRun.h"
+#include "engine/model/MessageSignal.h"
 #include "engine/model/WorkerStop.h"
 
 class SetupManager : public std::enable_shared_from_this<SetupManager> {
 public:
-    SetupManager();
+    // A run over this data; start-up fills in the list text and the setup folder.
+    explicit SetupManager(SetupRun run = SetupRun());
     ~SetupManager();
     SetupManager(const SetupManager&) = delete;
     SetupManager& operator=(const SetupManager&) = delete;
 
     // Engine to UI. The UI connects its OnEngineMessage here.
-    std::shared_ptr<MessageSignal> m_pMessageSignal;
-    std::string m_strMode;  // "mode" of the install list
-    std::shared_ptr<_InstallParameter> m_pInstallParam;
-    std::shared_ptr<_UninstallParameter> m_pUninstallParam;
-    std::vector<SetupListPtr> m_vecSelected;  // components taking part, in processing order
-    std::vector<SetupListPtr> m_vecAll;       // every component read, in processing order
-    std::shared_ptr<std::thread> m_pWorker;
-    std::shared_ptr<WorkerStopSignal> m_pWorkerStop;  // stop request of m_pWorker
-    int32_t m_nStatus = STATUS_INSTALL_ERROR;
-    int32_t m_nOldStatus = STATUS_INSTALL_ERROR;
-    std::shared_ptr<CSemaphore> m_pAnswerGate;  // single permit, free at creation
-    std::atomic<bool> m_bWaiting {false};       // the worker waits for an answer
-    bool m_bUninstall = false;
-    bool m_bNoSc = false;
-    bool m_bSilent = false;
-    std::string m_strStopAnswer;     // last "stop" of "stopservice"
-    std::string m_strVersionAnswer;  // last "action" of "versioncheck"
-    std::string m_strParamAnswer;    // last "action" of "installparameter" / "uninstallparameter"
-    std::string m_strSetupList;      // the list text
-    std::wstring m_wstrProductList;  // product-list argument of the run list
-
-    // Per-component texts, by component name; no step of the engine fills it.
-    Json::Value m_jsComponentRecords {Json::objectValue};
-    std::string GetComponentRecord(const std::string& name) const;
+    MessageSignal& UiSignal() { return *m_pMessageSignal; }
+    // The run's data as it stands; the executor's host and tests read it.
+    const SetupRun& State() const { return m_run; }
 
     // --- Messages -----------------------------------------------------
     // The engine's slot on the UI's signal. Runs on the sender's thread and
@@ -57,29 +35,27 @@ public:
     void SendToUI(MessagePtr message);
     void ChangeStatus(int32_t status);
     void SendLanguage();
-
-    // --- Setup list ---------------------------------------------------
-    bool ParseSetupList();
-    bool ParseUninstallList();
-    bool ReadInstalledState();
-    // -1, 0 or 1 on two dotted four-part version texts.
-    static int CompareVersion(const std::string& a, const std::string& b);
+    // One "processlist" message for an action of the action list.
+    void ReportAction(int32_t nProgress, std::shared_ptr<Json::Value> action);
 
     // --- Worker and questions -----------------------------------------
     void StartInstall();
     void StartUninstall();
-    void InstallWorker();
-    void UninstallWorker();
     // Runs body on a new worker thread that holds an owner of this object;
     // a stop request ends it at the body's next interruption point.
     void StartWorker(std::function<void()> body);
+    // Blocks until the current worker thread has ended (none: returns).
+    void JoinWorker();
+    bool HasWorker() const { return m_pWorker != nullptr; }
     // Sends the question and waits for its answer (or a cancel).
     void Ask(MessagePtr question);
+    // Whether the worker waits for an answer now.
+    bool IsWaiting() const { return m_bWaiting.load(); }
     void Cancel();
     // Starts the questionnaire sender with the stored reason.
     void StartQuestionnaireSender();
 
-    // --- Install steps ------------------------------------------------
+    // --- Steps that ask the UI ----------------------------------------
     void AskInstallPath();
     // False when the product files will not come (a failed body, setup gone).
     bool WaitForBody();
@@ -88,17 +64,13 @@ public:
     // Asks running components to quit; false with answer "retry" or "cancel".
     bool StopRunningProduct(std::string& answer);
     void CheckChannelID();
-
-    // --- Uninstall steps ----------------------------------------------
-    bool CheckUninstallComponents();
     bool SendQuestionnaire(const Json::Value& reason);
     // Ends the whole process 3 seconds from now (silent uninstalls).
     void StartWatchdog();
 
-    // One "processlist" message for an action of the action list.
-    void ReportAction(int32_t nProgress, std::shared_ptr<Json::Value> action);
-
 private:
+    void InstallWorker();
+    void UninstallWorker();
     void ApplyInstallParameter(const Json::Value& message);
     void ApplyUninstallParameter(const Json::Value& message);
     // Ends the pending question's wait; ignored when no question is open.
@@ -106,6 +78,12 @@ private:
     // Sends the run's error status after an unexpected failure.
     void EndWithError() noexcept;
 
+    SetupRun m_run;
+    std::shared_ptr<MessageSignal> m_pMessageSignal;
+    std::shared_ptr<std::thread> m_pWorker;
+    std::shared_ptr<WorkerStopSignal> m_pWorkerStop;  // stop request of m_pWorker
+    std::shared_ptr<CSemaphore> m_pAnswerGate;        // single permit, free at creation
+    std::atomic<bool> m_bWaiting {false};             // the worker waits for an answer
     // True from the moment a question takes the gate until one answer has
     // released it, so that each question gets exactly one release.
     std::atomic<bool> m_bAnswerOpen {false};

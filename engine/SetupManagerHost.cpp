@@ -6,27 +6,27 @@
 
 std::vector<std::shared_ptr<_SetupList>> SetupManagerHost::GetSelectedComponents() const
 {
-    return m_pManager->m_vecSelected;
+    return m_pManager->State().vecSelected;
 }
 
 std::shared_ptr<_InstallParameter> SetupManagerHost::GetInstallParameter() const
 {
-    return m_pManager->m_pInstallParam;
+    return m_pManager->State().pInstallParam;
 }
 
 std::shared_ptr<_UninstallParameter> SetupManagerHost::GetUninstallParameter() const
 {
-    return m_pManager->m_pUninstallParam;
+    return m_pManager->State().pUninstallParam;
 }
 
 bool SetupManagerHost::IsUninstallRun() const
 {
-    return m_pManager->m_bUninstall;
+    return m_pManager->State().bUninstall;
 }
 
 bool SetupManagerHost::IsNoSc() const
 {
-    return m_pManager->m_bNoSc;
+    return m_pManager->State().bNoSc;
 }
 
 bool SetupManagerHost::IsNoShortcut() const
@@ -41,7 +41,7 @@ std::wstring SetupManagerHost::GetChannelId() const
 
 std::string SetupManagerHost::GetMode() const
 {
-    return m_pManager->m_strMode;
+    return m_pManager->State().strMode;
 }
 
 void SetupManagerHost::ReportAction(int nProgress, const std::shared_ptr<Json::Value>& pAction)
@@ -56,7 +56,7 @@ void SetupManagerHost::InterruptionPoint()
 
 std::string SetupManagerHost::GetComponentRecord(const std::string& strName) const
 {
-    return m_pManager->GetComponentRecord(strName);
+    return m_pManager->State().GetComponentRecord(strName);
 }
 
 std::shared_ptr<iInstaller> CreateInstaller(const std::string& mode, const std::shared_ptr<SetupManager>& manager)

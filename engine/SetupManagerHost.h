@@ -1,6 +1,6 @@
 #pragma once
-// The run's workflow object as the host of its executor: reads its members
-// as they are when asked, forwards progress reports, and stops at the
+// The run's workflow object as the host of its executor: reads the run's data
+// as it is when asked, forwards progress reports, and stops at the
 // worker thread's interruption points.
 #include "actions/InstallerHost.h"
 #include "actions/iInstaller.h"

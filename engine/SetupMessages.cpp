@@ -61,11 +61,11 @@ void SetupManager::SendToUI(MessagePtr message)
 
 void SetupManager::ChangeStatus(int32_t status)
 {
-    m_nOldStatus = m_nStatus;
-    m_nStatus = status;
+    m_run.nOldStatus = m_run.nStatus;
+    m_run.nStatus = status;
     MessagePtr message = MakeMessage("changestatus");
-    (*message)["old"] = StatusName(m_nOldStatus);
-    (*message)["new"] = StatusName(m_nStatus);
+    (*message)["old"] = StatusName(m_run.nOldStatus);
+    (*message)["new"] = StatusName(m_run.nStatus);
     if (status == STATUS_UNINSTALL_SUCCESS)
         (*message)["delete"] = true;
     SendToUI(std::move(message));
@@ -104,25 +104,25 @@ void SetupManager::OnCommand(MessagePtr message)
     };
 
     if (type == "startinstall") {
-        m_bUninstall = false;
-        m_bNoSc = JsonBool(command, "nosc");
-        m_bSilent = JsonBool(command, "silent");
+        m_run.bUninstall = false;
+        m_run.bNoSc = JsonBool(command, "nosc");
+        m_run.bSilent = JsonBool(command, "silent");
         StartInstall();
     } else if (type == "startuninstall") {
-        m_bUninstall = true;
-        m_bSilent = JsonBool(command, "silent");
-        m_bNoSc = JsonBool(command, "nosc");
+        m_run.bUninstall = true;
+        m_run.bSilent = JsonBool(command, "silent");
+        m_run.bNoSc = JsonBool(command, "nosc");
         StartUninstall();
     } else if (type == "cancel") {
         Cancel();
     } else if (type == "stopservice") {
         if (answerable()) {
-            m_strStopAnswer = JsonString(command, "stop");
+            m_run.strStopAnswer = JsonString(command, "stop");
             ReleaseWait();
         }
     } else if (type == "versioncheck") {
         if (answerable()) {
-            m_strVersionAnswer = JsonString(command, "action");
+            m_run.strVersionAnswer = JsonString(command, "action");
             ReleaseWait();
         }
     } else if (type == "runnow") {
@@ -130,15 +130,15 @@ void SetupManager::OnCommand(MessagePtr message)
             ReleaseWait();
     } else if (type == "installparameter") {
         if (answerable()) {
-            m_strParamAnswer = JsonString(command, "action");
-            if (m_strParamAnswer != "cancel")
+            m_run.strParamAnswer = JsonString(command, "action");
+            if (m_run.strParamAnswer != "cancel")
                 ApplyInstallParameter(command);
             ReleaseWait();
         }
     } else if (type == "uninstallparameter") {
         if (answerable()) {
-            m_strParamAnswer = JsonString(command, "action");
-            if (m_strParamAnswer == "cancel") {
+            m_run.strParamAnswer = JsonString(command, "action");
+            if (m_run.strParamAnswer == "cancel") {
                 ReleaseWait();
             } else {
                 ApplyUninstallParameter(command);
@@ -152,13 +152,13 @@ void SetupManager::OnCommand(MessagePtr message)
 
 void SetupManager::ApplyInstallParameter(const Json::Value& command)
 {
-    m_pInstallParam->bDesktop = JsonBool(command, "desktop");
-    m_pInstallParam->bQuick = JsonBool(command, "quick");
+    m_run.pInstallParam->bDesktop = JsonBool(command, "desktop");
+    m_run.pInstallParam->bQuick = JsonBool(command, "quick");
     const std::string path = CleanPathName(JsonString(command, "path"));
-    m_pInstallParam->strInstallPath = path;
+    m_run.pInstallParam->strInstallPath = path;
     const bool aNoShortcut = JsonBool(command, "anoshortcut");
     const bool iNoShortcut = JsonBool(command, "inoshortcut");
-    for (const SetupListPtr& record : m_vecSelected) {
+    for (const SetupListPtr& record : m_run.vecSelected) {
         if (!IsServiceComponent(*record))
             record->strInstallDir = path;
         if (record->strName == "aQuayside")
@@ -170,7 +170,7 @@ void SetupManager::ApplyInstallParameter(const Json::Value& command)
 
 void SetupManager::ApplyUninstallParameter(const Json::Value& command)
 {
-    m_pUninstallParam->bDeleteAll = JsonBool(command, "deleteall");
-    m_pUninstallParam->bDeleteService = JsonBool(command, "deleteservice");
-    m_pUninstallParam->jsReason = JsonMember(command, "reason");
+    m_run.pUninstallParam->bDeleteAll = JsonBool(command, "deleteall");
+    m_run.pUninstallParam->bDeleteService = JsonBool(command, "deleteservice");
+    m_run.pUninstallParam->jsReason = JsonMember(command, "reason");
 }

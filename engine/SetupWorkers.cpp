@@ -32,17 +32,17 @@ void SetupManager::InstallWorker()
 {
     for (;;) {
         ::InterruptionPoint();
-        switch (m_nStatus) {
+        switch (m_run.nStatus) {
         case STATUS_INSTALL_START:
-            ChangeStatus(ParseSetupList() ? STATUS_INSTALL_SETLANGUAGE : STATUS_INSTALL_ERROR);
+            ChangeStatus(ParseSetupList(m_run) ? STATUS_INSTALL_SETLANGUAGE : STATUS_INSTALL_ERROR);
             break;
         case STATUS_INSTALL_SETLANGUAGE:
-            if (!m_bSilent)
+            if (!m_run.bSilent)
                 SendLanguage();
             ChangeStatus(STATUS_INSTALL_CHECKOPEN);
             break;
         case STATUS_INSTALL_CHECKOPEN:
-            ReadInstalledState();
+            ReadInstalledState(m_run);
             ChangeStatus(STATUS_INSTALL_CHECK);
             break;
         case STATUS_INSTALL_CHECK: {
@@ -96,17 +96,17 @@ void SetupManager::UninstallWorker()
 {
     for (;;) {
         ::InterruptionPoint();
-        switch (m_nStatus) {
+        switch (m_run.nStatus) {
         case STATUS_UNINSTALL_START:
-            ChangeStatus(ParseUninstallList() ? STATUS_UNINSTALL_SETLANGUAGE : STATUS_UNINSTALL_ERROR);
+            ChangeStatus(ParseUninstallList(m_run) ? STATUS_UNINSTALL_SETLANGUAGE : STATUS_UNINSTALL_ERROR);
             break;
         case STATUS_UNINSTALL_SETLANGUAGE:
-            if (!m_bSilent)
+            if (!m_run.bSilent)
                 SendLanguage();
             ChangeStatus(STATUS_UNINSTALL_CHECK);
             break;
         case STATUS_UNINSTALL_CHECK:
-            CheckUninstallComponents();
+            CheckUninstallComponents(m_run);
             ChangeStatus(STATUS_UNINSTALL_CHECKOPEN);
             break;
         case STATUS_UNINSTALL_CHECKOPEN: {
@@ -119,7 +119,7 @@ void SetupManager::UninstallWorker()
         }
         case STATUS_UNINSTALL_WAIT:
             Ask(MakeMessage("waitforuninstall"));
-            ChangeStatus(m_strParamAnswer == "cancel" ? STATUS_UNINSTALL_ERROR : STATUS_UNINSTALL_PROCESSLIST);
+            ChangeStatus(m_run.strParamAnswer == "cancel" ? STATUS_UNINSTALL_ERROR : STATUS_UNINSTALL_PROCESSLIST);
             break;
         case STATUS_UNINSTALL_PROCESSLIST: {
             {
@@ -129,7 +129,7 @@ void SetupManager::UninstallWorker()
                     uninstaller->ProcessList();  // a failing action still ends in success
             }
             ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-            if (m_bSilent)
+            if (m_run.bSilent)
                 StartWatchdog();
             ChangeStatus(STATUS_UNINSTALL_SUCCESS);
             break;

@@ -62,11 +62,11 @@ bool AnotherProductUsesService(const std::wstring& serviceKey, const std::vector
 
 }  // namespace
 
-bool SetupManager::CheckUninstallComponents()
+bool CheckUninstallComponents(SetupRun& run)
 {
     std::wstring serviceKey;
     std::vector<std::wstring> products;
-    for (const auto& record : m_vecAll) {
+    for (const auto& record : run.vecAll) {
         std::wstring regKey = CCodeChange::StringUTF8toUTF16(record->strRegKey);
         if (IsServiceComponent(*record)) {
             serviceKey = regKey;
@@ -76,19 +76,19 @@ bool SetupManager::CheckUninstallComponents()
         }
     }
     bool anotherProduct = !serviceKey.empty() && AnotherProductUsesService(serviceKey, products);
-    for (const auto& record : m_vecAll) {
+    for (const auto& record : run.vecAll) {
         if (!record->bSelected)
             continue;
         if (IsServiceComponent(*record)) {
             if (!anotherProduct) {
                 g_bRemoveServiceDir = true;
                 g_wstrServiceDir = CCodeChange::StringUTF8toUTF16(record->strInstallDir);
-                m_vecSelected.push_back(record);
+                run.vecSelected.push_back(record);
             }
-            m_pUninstallParam->strServiceDir = record->strInstallDir;
+            run.pUninstallParam->strServiceDir = record->strInstallDir;
         } else {
-            m_vecSelected.push_back(record);
-            m_pUninstallParam->strInstallPath = record->strInstallDir;
+            run.vecSelected.push_back(record);
+            run.pUninstallParam->strInstallPath = record->strInstallDir;
         }
     }
     return true;
@@ -97,7 +97,7 @@ bool SetupManager::CheckUninstallComponents()
 void SetupManager::StartQuestionnaireSender()
 {
     std::shared_ptr<SetupManager> self = shared_from_this();
-    Json::Value reason = m_pUninstallParam->jsReason;
+    Json::Value reason = m_run.pUninstallParam->jsReason;
     std::thread([self, reason]() {
         try {
             self->SendQuestionnaire(reason);
@@ -110,7 +110,7 @@ void SetupManager::StartQuestionnaireSender()
 bool SetupManager::SendQuestionnaire(const Json::Value& reason)
 {
     std::string clientVersion;
-    for (const auto& record : m_vecSelected) {
+    for (const auto& record : m_run.vecSelected) {
         if (!IsServiceComponent(*record)) {
             clientVersion = record->strVersion;
             break;

@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <mutex>
 
+#include "common/Handles.h"
+
 namespace he {
 
 bool EnsureGdiplus()
@@ -80,25 +82,24 @@ namespace {
 // exist without the script: some stand-ins for Windows fonts lack Thai).
 bool FamilyHasGlyph(const wchar_t* family, wchar_t c)
 {
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    if (!dc)
+    UniqueMemoryDC owner(::CreateCompatibleDC(nullptr));
+    if (!owner)
         return false;
+    const HDC dc = owner.get();
     LOGFONTW lf {};
     lf.lfHeight = -16;
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, family, LF_FACESIZE);
     bool has = false;
-    if (HFONT font = ::CreateFontIndirectW(&lf)) {
-        HGDIOBJ old = ::SelectObject(dc, font);
+    if (UniqueFont font {::CreateFontIndirectW(&lf)}) {
+        HGDIOBJ old = ::SelectObject(dc, font.get());
         wchar_t face[LF_FACESIZE] = {};
         WORD glyph = 0xFFFF;
         // GDI substitutes a missing face silently; only the named one counts.
         has = ::GetTextFaceW(dc, LF_FACESIZE, face) > 0 && lstrcmpiW(face, family) == 0 &&
               ::GetGlyphIndicesW(dc, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF;
         ::SelectObject(dc, old);
-        ::DeleteObject(font);
     }
-    ::DeleteDC(dc);
     return has;
 }
 

@@ -34,7 +34,7 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmdLine, int)
 {
     SampleRecord(L"app", std::wstring(L"start ") + cmdLine);
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kAppMutex);
+    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kAppMutex));
     WNDCLASSW wc = {};
     wc.lpfnWndProc = MainProc;
     wc.hInstance = instance;
@@ -51,7 +51,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmdLine, int)
         ::DispatchMessageW(&msg);
     }
     SampleRecord(L"app", L"quit");
-    if (mutex)
-        ::CloseHandle(mutex);
     return 0;
 }

@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "common/CodeChange.h"
+#include "common/Handles.h"
+
 inline void SampleRecord(const wchar_t* logName, const std::wstring& line)
 {
     wchar_t temp[MAX_PATH] = {};
@@ -12,17 +15,13 @@ inline void SampleRecord(const wchar_t* logName, const std::wstring& line)
     std::wstring folder = std::wstring(temp) + L"LarkspurSample";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring path = folder + L"\\" + logName + L".log";
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return;
-    std::wstring text = line + L"\r\n";
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    const std::string bytes = CCodeChange::StringUTF16toUTF8(line + L"\r\n");
     DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size() - 1), &written, nullptr);
-    ::CloseHandle(file);
+    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 // The framework protocol text carried by a WM_COPYDATA message.

@@ -54,11 +54,9 @@ LRESULT CALLBACK ProxyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 int RunProxy(HINSTANCE instance)
 {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kServiceMutex);
-    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        ::CloseHandle(mutex);
+    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kServiceMutex));
+    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS)
         return 0;  // the service runs already
-    }
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ProxyProc;
     wc.hInstance = instance;
@@ -73,8 +71,6 @@ int RunProxy(HINSTANCE instance)
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
         ::DispatchMessageW(&msg);
     SampleRecord(L"service", L"quit");
-    if (mutex)
-        ::CloseHandle(mutex);
     return 0;
 }
 
@@ -87,10 +83,8 @@ void StartRunningService()
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                         &pi)) {
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-    }
+                         &pi))
+        ProcessHandles started(pi);
 }
 
 void StopRunningService()
@@ -100,14 +94,12 @@ void StopRunningService()
         return;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
     const char quit[] = "{\"protocol_type\":\"framework\",\"protocol_content\":{\"op_type\":\"quit\"}}";
     COPYDATASTRUCT data = {0, sizeof(quit) - 1, const_cast<char*>(quit)};
     ::SendMessageW(window, WM_COPYDATA, 999, reinterpret_cast<LPARAM>(&data));
-    if (process) {
-        ::WaitForSingleObject(process, 10000);
-        ::CloseHandle(process);
-    }
+    if (process)
+        ::WaitForSingleObject(process.get(), 10000);
 }
 
 }  // namespace

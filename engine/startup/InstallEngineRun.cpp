@@ -20,7 +20,7 @@ namespace {
 void Connect(const SetupManagerPtr& manager, const SetupUIPtr& ui)
 {
     std::weak_ptr<iSetupUI> weakUi = ui;
-    manager->m_pMessageSignal->connect([weakUi](MessagePtr message) {
+    manager->UiSignal().connect([weakUi](MessagePtr message) {
         if (auto target = weakUi.lock())
             target->OnEngineMessage(message);
     });
@@ -94,9 +94,10 @@ bool CInstallEngine::Install(const std::wstring& cmdLine)
     }
     ReadMode(listText);
 
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_strSetupList = listText;
-    manager->m_pInstallParam->strSetupDir = CCodeChange::StringUTF16toUTF8(setupDir);
+    SetupRun run;
+    run.strSetupList = listText;
+    run.pInstallParam->strSetupDir = CCodeChange::StringUTF16toUTF8(setupDir);
+    auto manager = std::make_shared<SetupManager>(std::move(run));
 
     SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\setupui", L"install");
     if (!ui)
@@ -129,8 +130,9 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
     if (!ReadListFile(setupDir + L"\\uninst.ini", true, listText))
         ReadEmbeddedList(m_hInstance, listText);
 
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_strSetupList = listText;
+    SetupRun run;
+    run.strSetupList = listText;
+    auto manager = std::make_shared<SetupManager>(std::move(run));
 
     SetupUIPtr ui = CreateSetupUI(m_bSilent, m_hInstance, setupDir + L"\\uninstui", L"uninstall");
     if (!ui)

@@ -3,6 +3,8 @@
 
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
+#include "common/SystemLibrary.h"
 #include "common/XLog.h"
 #include "framework/velui_framework/BussMessage.h"
 #include "framework/velui_framework/frame.h"
@@ -205,32 +207,25 @@ bool frame::force_img_refresh(const VALUE& url, const VALUE& action)
 
 void frame::switch_glass(const VALUE& rect)
 {
-    HMODULE dwm = ::LoadLibraryW(L"dwmapi.dll");
-    if (!dwm)
-        return;
+    // dwmapi is no KnownDLL: by name it could come from the engine's own (temporary) folder.
     using BlurFn = HRESULT(WINAPI*)(HWND, const DWM_BLURBEHIND*);
-    auto blur = reinterpret_cast<BlurFn>(reinterpret_cast<void*>(::GetProcAddress(dwm, "DwmEnableBlurBehindWindow")));
-    if (!blur) {
-        ::FreeLibrary(dwm);
+    auto blur = SystemFunction<BlurFn>(L"dwmapi.dll", "DwmEnableBlurBehindWindow");
+    if (!blur)
         return;
-    }
     int parts[4] = {};
     for (int i = 0; i < 4; ++i) {
         value item = Element(rect, i);
         parts[i] = IsInteger(*item.get()) ? IntOf(*item.get()) : 0;
     }
-    HRGN region = parts[0] == -1 ? nullptr : ::CreateRectRgn(parts[0], parts[1], parts[2], parts[3]);
+    UniqueRegion region(parts[0] == -1 ? nullptr : ::CreateRectRgn(parts[0], parts[1], parts[2], parts[3]));
     DWM_BLURBEHIND behind {};
     behind.dwFlags = DWM_BB_ENABLE | DWM_BB_BLURREGION;
     behind.fEnable = TRUE;
-    behind.hRgnBlur = region;
+    behind.hRgnBlur = region.get();
     behind.fTransitionOnMaximized = FALSE;
     blur(m_hWnd, &behind);
     CSciterBinding::Api()->SciterSetOption(m_hWnd, SCITER_TRANSPARENT_WINDOW, 1);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
-    ::FreeLibrary(dwm);
-    if (region)
-        ::DeleteObject(region);
 }
 
 }  // namespace velui

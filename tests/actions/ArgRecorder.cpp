@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/Handles.h"
 #include "common/ProcessOperation.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -19,20 +20,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     std::wstring content = std::wstring(::GetCommandLineW()) + L"\n" + std::to_wstring(level);
     wchar_t cwd[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, cwd);
-    HANDLE cwdFile = ::CreateFileW((std::wstring(self) + L".cwd").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (cwdFile != INVALID_HANDLE_VALUE) {
+    UniqueHandle cwdFile(::CreateFileW((std::wstring(self) + L".cwd").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (cwdFile) {
         DWORD cwdWritten = 0;
-        ::WriteFile(cwdFile, cwd, static_cast<DWORD>(wcslen(cwd) * sizeof(wchar_t)), &cwdWritten, nullptr);
-        ::CloseHandle(cwdFile);
+        ::WriteFile(cwdFile.get(), cwd, static_cast<DWORD>(wcslen(cwd) * sizeof(wchar_t)), &cwdWritten, nullptr);
     }
     std::wstring target = std::wstring(self) + L".args";
-    HANDLE file =
-        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return 2;
     DWORD written = 0;
-    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size() * sizeof(wchar_t)), &written, nullptr);
-    ::CloseHandle(file);
+    ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size() * sizeof(wchar_t)), &written, nullptr);
     return 0;
 }

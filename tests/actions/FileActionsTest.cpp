@@ -7,6 +7,7 @@
 #include "actions/CreateInstaller.h"
 #include "common/FileSystem.h"
 #include "tests/actions/FakeHost.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -143,8 +144,9 @@ TEST_F(FileActions, DelfileEmptiesAFolderButLeavesSubfoldersAndDeldirThenWaits)
     EXPECT_TRUE(Exists(scratch / L"app\\Service\\keep\\c.dll"));
     EXPECT_TRUE(capture.Lines().empty());
 
+    ChildProcessWatch started;
     EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\Service","empty":"need"})"));
-    ::Sleep(1500);
+    EXPECT_TRUE(started.WaitForNewOnesToEnd()) << "a removal left to another program has ended";
     EXPECT_TRUE(Exists(scratch / L"app\\Service\\keep\\c.dll"));
 }
 
@@ -164,12 +166,12 @@ TEST_F(FileActions, DelfileOfALockedFileLogsAndTheListGoesOn)
     host->uninstall = true;
     Write(scratch / L"app\\locked.dll", "x");
     Write(scratch / L"app\\free.dll", "y");
-    HANDLE lock =
-        ::CreateFileW((scratch / L"app\\locked.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    UniqueHandle lock(
+        ::CreateFileW((scratch / L"app\\locked.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
     DebugCapture capture;
     EXPECT_TRUE(Run(R"({"action":"delfile","path":"$PROGRAMDIR$\\*.*"})"));
-    ::CloseHandle(lock);
+    lock.reset();
     EXPECT_TRUE(Exists(scratch / L"app\\locked.dll"));
     EXPECT_FALSE(Exists(scratch / L"app\\free.dll"));
     auto lines = capture.Lines();
@@ -219,11 +221,11 @@ TEST_F(FileActions, DeluserKeepsAFolderThatStillHoldsALockedFile)
     FileSystem::CreateDirectoryTree(folder + L"\\sub");
     Write(folder + L"\\sub\\locked.db", "l");
     Write(folder + L"\\free.txt", "f");
-    HANDLE lock =
-        ::CreateFileW((folder + L"\\sub\\locked.db").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    UniqueHandle lock(
+        ::CreateFileW((folder + L"\\sub\\locked.db").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
     EXPECT_TRUE(Run("{\"action\":\"deluser\",\"location\":\"temp\",\"path\":\"$APPDATA$" + Utf8(name) + "\"}"));
-    ::CloseHandle(lock);
+    lock.reset();
     EXPECT_TRUE(Exists(folder + L"\\sub\\locked.db"));
     EXPECT_FALSE(Exists(folder + L"\\free.txt"));
     FileSystem::DeleteDirectoryTree(folder);
@@ -272,10 +274,11 @@ TEST_F(FileActions, DeldirNeverRemovesWhatArrivedAfterTheEmptinessCheck)
     FileSystem::CreateDirectoryTree(scratch / L"app\\late");
     // A removal left to a command that runs later would also take what is put
     // into the folder after the emptiness check.
+    ChildProcessWatch started;
     EXPECT_TRUE(Run(R"({"action":"deldir","path":"$PROGRAMDIR$\\late"})"));
     EXPECT_FALSE(Exists(scratch / L"app\\late"));  // removed at once, not by a later command
     FileSystem::CreateDirectoryTree(scratch / L"app\\late");
     Write(scratch / L"app\\late\\new.dat", "n");
-    ::Sleep(1500);
+    EXPECT_TRUE(started.WaitForNewOnesToEnd()) << "a removal left to another program has ended";
     EXPECT_TRUE(Exists(scratch / L"app\\late\\new.dat"));
 }

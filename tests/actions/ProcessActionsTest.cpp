@@ -26,14 +26,7 @@ std::wstring Helper(const wchar_t* name)
 // Starts a program and keeps its process handle.
 UniqueHandle Start(const std::wstring& path)
 {
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = L"\"" + path + L"\"";
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return UniqueHandle();
-    ::CloseHandle(pi.hThread);
-    return UniqueHandle(pi.hProcess);
+    return StartProgram(L"\"" + path + L"\"").process;
 }
 
 // Waits until the system reports the started program's image (it is then
@@ -229,14 +222,14 @@ bool SystemHonoursIntegrityLabels()
     if (!::OpenProcessToken(::GetCurrentProcess(), MAXIMUM_ALLOWED, token.put()) ||
         !::DuplicateTokenEx(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, copy.put()))
         return false;
-    PSID sid = nullptr;
-    if (!::ConvertStringSidToSidW(L"S-1-16-8192", &sid))
+    UniqueLocal sidOwner;
+    if (!::ConvertStringSidToSidW(L"S-1-16-8192", sidOwner.put()))
         return false;
+    PSID sid = sidOwner.get();
     TOKEN_MANDATORY_LABEL label = {};
     label.Label.Attributes = SE_GROUP_INTEGRITY;
     label.Label.Sid = sid;
     BOOL set = ::SetTokenInformation(copy.get(), TokenIntegrityLevel, &label, sizeof(label) + ::GetLengthSid(sid));
-    ::LocalFree(sid);
     BYTE buffer[256] = {};
     DWORD size = 0;
     if (!set || !::GetTokenInformation(copy.get(), TokenIntegrityLevel, buffer, sizeof(buffer), &size))

@@ -29,12 +29,11 @@ TEST(ShellRoundTrip, UninstallListTakesAwayWhatTheInstallListMade)
     FakeFirewall firewall;
     FirewallScope scope(&firewall);
     // Every Windows profile has the shell's record of extensions; Wine's may not.
-    HKEY created = nullptr;
+    UniqueHKey created;
     DWORD disposition = 0;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, BaseOperation::kExplorerFileExts, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &created, &disposition),
+                                nullptr, created.put(), &disposition),
               ERROR_SUCCESS);
-    ::RegCloseKey(created);
 
     auto host = std::make_shared<FakeHost>();
     host->AddComponent(

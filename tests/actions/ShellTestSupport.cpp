@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "common/FileSystem.h"
 #include "common/Handles.h"
 
 LinkInfo ReadLink(const std::wstring& path)
@@ -55,12 +56,7 @@ void Touch(const std::wstring& path)
 {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        ::WriteFile(file, "x", 1, &written, nullptr);
-        ::CloseHandle(file);
-    }
+    FileSystem::WriteStringToFile(path, "x");
 }
 
 std::wstring UniqueName(const std::wstring& stem)

@@ -8,6 +8,7 @@
 #include "actions/CreateInstaller.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/actions/ShellTestSupport.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -342,11 +343,14 @@ TEST_F(Shortcuts, TheShellsOwnPinningVerbsNeverStartTheTarget)
     Probed<InstallerForWin7> installer(host);
     installer.runVerbs = true;
     const std::wstring link = Remember(quick + L"\\" + name + L".lnk");
+    ChildProcessWatch started;
     EXPECT_TRUE(Run<Installer>(installer, &Installer::CreateQuickstart,
                                "{\"action\":\"quickstart\",\"name\":\"" + Utf8(name) +
                                    "\",\"path\":\"$PROGRAMDIR$\\\\Larkspur.exe\",\"pin\":\"need\"}"));
     ASSERT_TRUE(Exists(link));
-    ::Sleep(1500);
+    // A started target is a program of this process: once every one has ended,
+    // the recorder would have written its arguments.
+    EXPECT_TRUE(started.WaitForNewOnesToEnd());
     EXPECT_FALSE(Exists(target + L".args"));
 }
 

@@ -13,6 +13,7 @@
 #include "common/CmdLine.h"
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 
 namespace {
 
@@ -22,21 +23,20 @@ void Record(const std::wstring& line)
 {
     if (g_log.empty())
         return;
-    HANDLE file = ::CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(::CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, 0, nullptr));
+    if (!file)
         return;
     std::string bytes = CCodeChange::StringUTF16toUTF8(line) + "\n";
     DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void List(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
+    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find)
         return;
     do {
         std::wstring name = data.cFileName;
@@ -46,8 +46,7 @@ void List(const std::wstring& folder, const std::wstring& prefix, std::vector<st
             List(folder + name + L"\\", prefix + name + L"\\", out);
         else
             out.push_back(prefix + name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.get(), &data));
 }
 
 bool WaitForFile(const std::wstring& path, int seconds)

@@ -67,27 +67,14 @@ struct Started {
 
 Started Start(const std::wstring& exe, const std::wstring& args)
 {
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = L"\"" + exe + L"\" " + args;
     Started started;
-    if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        started.process.reset(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-    }
+    started.process = StartProgram(L"\"" + exe + L"\" " + args).process;
     return started;
 }
 
 int Finish(Started& started, DWORD timeoutMs = 60000)
 {
-    if (::WaitForSingleObject(started.process.get(), timeoutMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(started.process.get(), 99);
-        return -1;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(started.process.get(), &code);
-    return static_cast<int>(code);
+    return WaitForExitCode(started.process.get(), timeoutMs);
 }
 
 }  // namespace
@@ -251,17 +238,14 @@ TEST(SetupRun, SecondInstanceReportUsesTheChineseStringsWhateverTheSwitch)
     bootstrap.ReadSwitches(L"-language=en_US");
     std::wstring seen;
     std::thread closer([&seen] {
-        for (int i = 0; i < 300; ++i) {
-            HWND box = ::FindWindowW(L"#32770", L"Larkspur");
-            if (box) {
-                wchar_t text[256] = {};
-                ::GetDlgItemTextW(box, 0xFFFF, text, 256);
-                seen = text;
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            ::Sleep(50);
-        }
+        HWND box = nullptr;
+        if (!WaitUntil([&box] { return (box = ::FindWindowW(L"#32770", L"Larkspur")) != nullptr; },
+                       std::chrono::seconds(15), std::chrono::milliseconds(50)))
+            return;
+        wchar_t text[256] = {};
+        ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+        seen = text;
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
     DebugCapture capture;
     bootstrap.ReportSecondInstance();

@@ -87,12 +87,7 @@ TEST(Splash, PictureWindowIsCentredUnfocusedAndGoesWithItsThread)
     EXPECT_EQ(::GetWindowLongW(request, GWL_STYLE) & (WS_POPUP | WS_DISABLED), WS_POPUP | WS_DISABLED);
 
     HWND window = nullptr;
-    for (int i = 0; i < 100 && !window; ++i) {
-        window = splash.SplashWindow();
-        if (!window)
-            ::Sleep(20);
-    }
-    ASSERT_TRUE(window);
+    ASSERT_TRUE(WaitUntil([&] { return (window = splash.SplashWindow()) != nullptr; }, std::chrono::seconds(2)));
     Settle();
     PumpMessages();
     RECT rect = {};
@@ -146,12 +141,7 @@ TEST(Splash, UndecodablePictureGivesAGreyDot)
     CSplashScreen splash(::GetModuleHandleW(nullptr));  // the test carries a "PNG" 141 that is no picture
     ASSERT_TRUE(splash.ShowSplash(work.Path()));
     HWND window = nullptr;
-    for (int i = 0; i < 100 && !window; ++i) {
-        window = splash.SplashWindow();
-        if (!window)
-            ::Sleep(20);
-    }
-    ASSERT_TRUE(window);
+    ASSERT_TRUE(WaitUntil([&] { return (window = splash.SplashWindow()) != nullptr; }, std::chrono::seconds(2)));
     Settle();
     RECT rect = {};
     ::GetWindowRect(window, &rect);

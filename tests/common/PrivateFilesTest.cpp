@@ -23,8 +23,9 @@ bool IsSid(PSID sid, WELL_KNOWN_SID_TYPE type)
 
 TEST(PrivateFiles, AccessListLetsOnlySystemAndAdministratorsWrite)
 {
-    PSECURITY_DESCRIPTOR descriptor = NewPrivateDescriptor();
-    ASSERT_NE(descriptor, nullptr);
+    UniqueLocal owner = NewPrivateDescriptor();
+    ASSERT_TRUE(owner);
+    PSECURITY_DESCRIPTOR descriptor = owner.get();
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
@@ -48,7 +49,6 @@ TEST(PrivateFiles, AccessListLetsOnlySystemAndAdministratorsWrite)
         EXPECT_EQ(ace->Mask & kWriteRights, 0u) << "ACE " << i;
     }
     EXPECT_EQ(administrators, 2);
-    ::LocalFree(descriptor);
 }
 
 TEST(PrivateFiles, FolderNamesAreRandomAndFoldersNeverReused)

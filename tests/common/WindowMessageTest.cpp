@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/WindowMessage.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -54,8 +55,7 @@ public:
             }
             ::DestroyWindow(window);
         });
-        while (!m_window)
-            ::Sleep(5);
+        WaitUntil([this] { return m_window != nullptr; });
     }
     ~ReceiverThread()
     {

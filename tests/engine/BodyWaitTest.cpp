@@ -14,15 +14,10 @@ UniqueHandle EndedProcess()
 {
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(system) + L"\\cmd.exe\" /c exit 0";
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return UniqueHandle();
-    ::CloseHandle(pi.hThread);
-    ::WaitForSingleObject(pi.hProcess, 30000);
-    return UniqueHandle(pi.hProcess);
+    ProcessHandles started = StartProgram(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c exit 0", CREATE_NO_WINDOW);
+    if (started.process)
+        ::WaitForSingleObject(started.process.get(), 30000);
+    return std::move(started.process);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct ScriptedUi {
 
     void Attach(const SetupManagerPtr& manager)
     {
-        manager->m_pMessageSignal->connect([this, manager](MessagePtr message) {
+        manager->UiSignal().connect([this, manager](MessagePtr message) {
             seen.push_back(*message);
             if (!answer)
                 return;
@@ -56,21 +56,23 @@ protected:
 TEST_F(InstallSteps, SkipSelectSkipsTheFolderQuestion)
 {
     CInstallEngine::m_bSkipSelect = true;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component("Larkspur", "C:\\nowhere"));
+    SetupRun run;
+    run.vecSelected.push_back(Component("Larkspur", "C:\\nowhere"));
+    auto manager = std::make_shared<SetupManager>(run);
     ScriptedUi ui;
     ui.Attach(manager);
     manager->AskInstallPath();
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:skip", "changestatus"}));
-    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
+    EXPECT_EQ(manager->State().nStatus, STATUS_INSTALL_UNINSTALL);
 }
 
 TEST_F(InstallSteps, FolderQuestionProposesTheApplicationFolderAndLoopsOnAnInvalidAnswer)
 {
     ScratchFolder scratch;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component("Service", "C:\\service-dir"));
-    manager->m_vecSelected.push_back(Component("Larkspur", "C:\\proposed"));
+    SetupRun run;
+    run.vecSelected.push_back(Component("Service", "C:\\service-dir"));
+    run.vecSelected.push_back(Component("Larkspur", "C:\\proposed"));
+    auto manager = std::make_shared<SetupManager>(run);
     ScriptedUi ui;
     int asked = 0;
     const std::string good = Utf8(scratch / L"Orbisoft");
@@ -89,19 +91,20 @@ TEST_F(InstallSteps, FolderQuestionProposesTheApplicationFolderAndLoopsOnAnInval
               (std::vector<std::string> {"setinstallpath", "waitforpath:ask", "waitforpath:invalid", "changestatus"}));
     EXPECT_EQ(ui.seen[0]["path"].asString(), "C:\\proposed");
     EXPECT_EQ(ui.seen[2]["error"].asString(), "write");
-    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
-    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, good);
-    EXPECT_FALSE(manager->m_pInstallParam->bDesktop);
+    EXPECT_EQ(manager->State().nStatus, STATUS_INSTALL_UNINSTALL);
+    EXPECT_EQ(manager->State().pInstallParam->strInstallPath, good);
+    EXPECT_FALSE(manager->State().pInstallParam->bDesktop);
     // The answer moves the application, never the shared service.
-    EXPECT_EQ(manager->m_vecSelected[1]->strInstallDir, good);
-    EXPECT_EQ(manager->m_vecSelected[0]->strInstallDir, "C:\\service-dir");
+    EXPECT_EQ(manager->State().vecSelected[1]->strInstallDir, good);
+    EXPECT_EQ(manager->State().vecSelected[0]->strInstallDir, "C:\\service-dir");
 }
 
 TEST_F(InstallSteps, CancelOfTheFolderQuestionEndsInInstallError)
 {
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component("Larkspur", ""));
-    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    SetupRun run;
+    run.vecSelected.push_back(Component("Larkspur", ""));
+    run.nStatus = STATUS_INSTALL_WAIT;
+    auto manager = std::make_shared<SetupManager>(run);
     ScriptedUi ui;
     ui.answer = [](const Json::Value& message) -> MessagePtr {
         if (message["type"].asString() != "waitforpath")
@@ -113,16 +116,17 @@ TEST_F(InstallSteps, CancelOfTheFolderQuestionEndsInInstallError)
     ui.Attach(manager);
     manager->AskInstallPath();
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:ask", "changestatus"}));
-    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_ERROR);
+    EXPECT_EQ(manager->State().nStatus, STATUS_INSTALL_ERROR);
 }
 
 // A page's cancel of the whole run while the folder question is open
 // releases the question without an answer.
 TEST_F(InstallSteps, RunCancelDuringAnInvalidFolderEndsWithoutAskingAgain)
 {
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component("Larkspur", ""));
-    manager->m_nStatus = STATUS_INSTALL_WAIT;
+    SetupRun run;
+    run.vecSelected.push_back(Component("Larkspur", ""));
+    run.nStatus = STATUS_INSTALL_WAIT;
+    auto manager = std::make_shared<SetupManager>(run);
     ScriptedUi ui;
     int invalid = 0;
     ScratchFolder scratch;
@@ -150,16 +154,17 @@ TEST_F(InstallSteps, RunCancelDuringAnInvalidFolderEndsWithoutAskingAgain)
     manager->AskInstallPath();
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:ask", "waitforpath:invalid"}));
     EXPECT_EQ(invalid, 1);
-    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
+    EXPECT_EQ(manager->State().nStatus, STATUS_INSTALL_WAIT);
 }
 
 TEST_F(InstallSteps, RunCancelWithAValidFolderReportsNoStatus)
 {
     ScratchFolder scratch;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component("Larkspur", ""));
-    manager->m_nStatus = STATUS_INSTALL_WAIT;
-    manager->m_pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    SetupRun run;
+    run.vecSelected.push_back(Component("Larkspur", ""));
+    run.nStatus = STATUS_INSTALL_WAIT;
+    run.pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    auto manager = std::make_shared<SetupManager>(run);
     ScriptedUi ui;
     ui.answer = [](const Json::Value& message) -> MessagePtr {
         return message["type"].asString() == "waitforpath" ? MakeMessage("cancel") : nullptr;
@@ -167,21 +172,22 @@ TEST_F(InstallSteps, RunCancelWithAValidFolderReportsNoStatus)
     ui.Attach(manager);
     manager->AskInstallPath();
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath:ask"}));
-    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_WAIT);
+    EXPECT_EQ(manager->State().nStatus, STATUS_INSTALL_WAIT);
 }
 
 TEST_F(InstallSteps, SilentRunChecksTheGivenFolderWithoutAsking)
 {
     ScratchFolder scratch;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_bSilent = true;
-    manager->m_vecSelected.push_back(Component("Larkspur", "C:\\proposed"));
-    manager->m_pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    SetupRun run;
+    run.bSilent = true;
+    run.vecSelected.push_back(Component("Larkspur", "C:\\proposed"));
+    run.pInstallParam->strInstallPath = Utf8(scratch / L"Orbisoft");
+    auto manager = std::make_shared<SetupManager>(run);
     ScriptedUi ui;
     ui.Attach(manager);
     manager->AskInstallPath();
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"changestatus"}));
-    EXPECT_EQ(manager->m_nStatus, STATUS_INSTALL_UNINSTALL);
+    EXPECT_EQ(manager->State().nStatus, STATUS_INSTALL_UNINSTALL);
 }
 
 namespace {
@@ -191,7 +197,8 @@ namespace {
 // programs are copies of a console tool that exits on unknown arguments).
 struct RunListFixture {
     ScratchFolder scratch;
-    SetupManagerPtr manager = std::make_shared<SetupManager>();
+    SetupRun run;
+    SetupManagerPtr manager;
     ScriptedUi ui;
 
     RunListFixture()
@@ -206,7 +213,15 @@ struct RunListFixture {
         ui.answer = [](const Json::Value& message) -> MessagePtr {
             return message["type"].asString() == "waitforrunnow" ? MakeMessage("runnow") : nullptr;
         };
-        ui.Attach(manager);
+    }
+    // The workflow object over the run as built so far, made on first use.
+    const SetupManagerPtr& Manager()
+    {
+        if (!manager) {
+            manager = std::make_shared<SetupManager>(run);
+            ui.Attach(manager);
+        }
+        return manager;
     }
     void Add(const std::string& name, const std::string& dir, const std::string& runlist)
     {
@@ -215,7 +230,7 @@ struct RunListFixture {
         Json::Reader().parse(runlist, list);
         for (const auto& entry : list)
             record->vecRunList.push_back(std::make_shared<Json::Value>(entry));
-        manager->m_vecSelected.push_back(record);
+        run.vecSelected.push_back(record);
     }
     std::vector<std::wstring> Starts(const DebugCapture& capture) const
     {
@@ -233,13 +248,13 @@ TEST_F(InstallSteps, RunListStartsRunnowOneEntriesOnlyWhenNostartIsGiven)
 {
     RunListFixture f;
     const std::string app = Utf8(f.scratch / L"app");
-    f.manager->m_pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
+    f.run.pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
     f.Add("Service", app, R"([{"path":"$SERVICEDIR$\\Svc.exe","runnow":1,"integrity_level":"high","para":"-run"}])");
     f.Add("Larkspur", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":0,"integrity_level":"high","para":"-x"},
                               {"path":"$PROGRAMDIR$\\Missing.exe","runnow":1,"para":""}])");
     CInstallEngine::m_bNoStart = true;
     DebugCapture capture;
-    f.manager->RunList();
+    f.Manager()->RunList();
     const std::wstring svc = f.scratch / L"svc\\Svc.exe";
     // With -nostart no product list is built and the runnow-0 entry stays unstarted.
     EXPECT_EQ(f.Starts(capture), (std::vector<std::wstring> {L"stagehand.exe=>Start the program:" + svc + L"  -run "}));
@@ -250,20 +265,20 @@ TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
 {
     RunListFixture f;
     const std::string app = Utf8(f.scratch / L"app");
-    f.manager->m_pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
+    f.run.pInstallParam->strServiceDir = Utf8(f.scratch / L"svc");
     f.Add("Service", app, R"([{"path":"$SERVICEDIR$\\Svc.exe","runnow":1,"para":"-run"}])");
     f.Add(
         "Larkspur", app,
         R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":0,"integrity_level":"high","bAddExternalPara":true,"para":"-x"}])");
     f.Add("Other", app, R"([{"path":"$PROGRAMDIR$\\Tool.exe","runnow":"1","integrity_level":"high","para":""}])");
-    f.manager->m_vecSelected.back()->bNoShortCut = true;
+    f.run.vecSelected.back()->bNoShortCut = true;
     CInstallEngine::m_wstrCmdLine = L"-verysilent -from=web";
     DebugCapture capture;
-    f.manager->RunList();
+    f.Manager()->RunList();
     const std::wstring svc = f.scratch / L"svc\\Svc.exe";
     const std::wstring tool = f.scratch / L"app\\Tool.exe";
     // The service never joins the product list, nor a component without shortcuts.
-    EXPECT_EQ(f.manager->m_wstrProductList, L"-productlist=\"Larkspur\"");
+    EXPECT_EQ(f.Manager()->State().wstrProductList, L"-productlist=\"Larkspur\"");
     EXPECT_EQ(f.Starts(capture),
               (std::vector<std::wstring> {
                   L"stagehand.exe=>Start the program:" + svc + L"  -run -productlist=\"Larkspur\"",
@@ -271,4 +286,15 @@ TEST_F(InstallSteps, RunListWithoutNostartStartsEveryEntryWithTheProductList)
                       L"\" -verysilent -from=web  -verysilent -from=web -x -productlist=\"Larkspur\"",
                   L"stagehand.exe=>Start the program:" + tool + L"   -productlist=\"Larkspur\"",
               }));
+}
+
+TEST_F(InstallSteps, ProductListNamesTheSelectedProductsThatKeepTheirShortcuts)
+{
+    SetupRun run;
+    EXPECT_EQ(ProductListArgument(run), L"-productlist=\"\"");
+    run.vecSelected = {Component("Service", "C:\\svc"), Component("Larkspur", "C:\\app"),
+                       Component("aQuayside", "C:\\app"), Component("iQuayside", "C:\\app")};
+    run.vecSelected[2]->bNoShortCut = true;
+    // The shared service is never a product; the list keeps processing order.
+    EXPECT_EQ(ProductListArgument(run), L"-productlist=\"Larkspur,iQuayside\"");
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 #include "engine/InstallEngine.h"
 #include "engine/LegacyMigration.h"
 #include "tests/support/TestSupport.h"
@@ -47,13 +48,13 @@ protected:
     }
     static bool SetUninstallString(const std::wstring& value)
     {
-        HKEY key = nullptr;
-        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLegacyUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr) != ERROR_SUCCESS)
+        UniqueHKey key;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLegacyUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.put(), nullptr) != ERROR_SUCCESS)
             return false;
-        LONG rc = ::RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
+        LONG rc =
+            ::RegSetValueExW(key.get(), L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         return rc == ERROR_SUCCESS;
     }
     std::wstring Index(const wchar_t* key) const

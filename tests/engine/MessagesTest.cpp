@@ -25,7 +25,7 @@ Json::Value Parse(const char* text)
 std::string Detail(const char* actionText)
 {
     SetupManager manager;
-    MessageRecorder ui(*manager.m_pMessageSignal);
+    MessageRecorder ui(manager.UiSignal());
     manager.ReportAction(42, Action(Parse(actionText)));
     const Json::Value message = ui.Messages().at(0);
     EXPECT_EQ(message["type"].asString(), "processlist");
@@ -37,17 +37,18 @@ std::string Detail(const char* actionText)
 
 TEST(MessagesTest, StatusChangesCarryNamesAndDeleteOnlyForUninstallSuccess)
 {
-    SetupManager manager;
-    MessageRecorder ui(*manager.m_pMessageSignal);
-    manager.m_nStatus = STATUS_INSTALL_START;
+    SetupRun run;
+    run.nStatus = STATUS_INSTALL_START;
+    SetupManager manager(run);
+    MessageRecorder ui(manager.UiSignal());
     manager.ChangeStatus(STATUS_INSTALL_SETLANGUAGE);
     const Json::Value first = ui.Messages().at(0);
     EXPECT_EQ(first.getMemberNames(), (std::vector<std::string> {"new", "old", "type"}));
     EXPECT_EQ(first["type"].asString(), "changestatus");
     EXPECT_EQ(first["old"].asString(), "install_start");
     EXPECT_EQ(first["new"].asString(), "install_setlanguage");
-    EXPECT_EQ(manager.m_nOldStatus, STATUS_INSTALL_START);
-    EXPECT_EQ(manager.m_nStatus, STATUS_INSTALL_SETLANGUAGE);
+    EXPECT_EQ(manager.State().nOldStatus, STATUS_INSTALL_START);
+    EXPECT_EQ(manager.State().nStatus, STATUS_INSTALL_SETLANGUAGE);
 
     const char* names[] = {"install_error",         "install_start",      "install_setlanguage",
                            "install_checkopen",     "install_check",      "install_wait",
@@ -90,7 +91,7 @@ TEST(MessagesTest, ProgressDetailsFollowTheVerbTable)
     EXPECT_EQ(Detail(R"([1, 2])"), "<none>");
 
     SetupManager manager;
-    MessageRecorder ui(*manager.m_pMessageSignal);
+    MessageRecorder ui(manager.UiSignal());
     manager.ReportAction(99, nullptr);
     EXPECT_FALSE(ui.Messages().at(0).isMember("detail"));
 }
@@ -100,7 +101,7 @@ TEST(MessagesTest, SendLanguageCarriesTheLanguageSetting)
     CInstallEngine::ResetSettings();
     CInstallEngine::m_wstrLanguage = L"en_US";
     SetupManager manager;
-    MessageRecorder ui(*manager.m_pMessageSignal);
+    MessageRecorder ui(manager.UiSignal());
     manager.SendLanguage();
     CInstallEngine::ResetSettings();
     const Json::Value message = ui.Messages().at(0);
@@ -119,17 +120,17 @@ TEST(MessagesTest, StartCommandsSetTheRunFlagsAndRunTheWorker)
                  {"startuninstall", true, "uninstall_start", "uninstall_error"}};
     for (const Case& c : cases) {
         auto manager = std::make_shared<SetupManager>();
-        MessageRecorder ui(*manager->m_pMessageSignal);
+        MessageRecorder ui(manager->UiSignal());
         MessagePtr start = Command(c.type);
         (*start)["silent"] = true;
         (*start)["nosc"] = true;
         (*start)["un_type"] = "";
         manager->OnCommand(start);
-        EXPECT_EQ(manager->m_bUninstall, c.uninstall);
-        EXPECT_TRUE(manager->m_bSilent);
-        EXPECT_TRUE(manager->m_bNoSc);
+        EXPECT_EQ(manager->State().bUninstall, c.uninstall);
+        EXPECT_TRUE(manager->State().bSilent);
+        EXPECT_TRUE(manager->State().bNoSc);
         ASSERT_TRUE(ui.WaitForCount(1));
-        manager->m_pWorker->join();
+        manager->JoinWorker();
         const Json::Value status = ui.Messages().at(0);
         EXPECT_EQ(status["old"].asString(), c.first);
         EXPECT_EQ(status["new"].asString(), c.final);
@@ -137,24 +138,25 @@ TEST(MessagesTest, StartCommandsSetTheRunFlagsAndRunTheWorker)
     }
     // Booleans of another type count as false.
     auto manager = std::make_shared<SetupManager>();
-    MessageRecorder ui(*manager->m_pMessageSignal);
+    MessageRecorder ui(manager->UiSignal());
     MessagePtr start = Command("startinstall");
     (*start)["silent"] = 1;
     (*start)["nosc"] = "true";
     manager->OnCommand(start);
-    EXPECT_FALSE(manager->m_bSilent);
-    EXPECT_FALSE(manager->m_bNoSc);
-    manager->m_pWorker->join();
+    EXPECT_FALSE(manager->State().bSilent);
+    EXPECT_FALSE(manager->State().bNoSc);
+    manager->JoinWorker();
 }
 
 TEST(MessagesTest, CommandsWithoutAQuestionOrOfUnknownTypeChangeNothing)
 {
     DebugCapture debug;
-    auto manager = std::make_shared<SetupManager>();
-    MessageRecorder ui(*manager->m_pMessageSignal);
-    manager->m_vecSelected.push_back(std::make_shared<_SetupList>());
-    manager->m_vecSelected[0]->strName = "Larkspur";
-    manager->m_vecSelected[0]->strInstallDir = "C:\\Before";
+    SetupRun run;
+    run.vecSelected.push_back(std::make_shared<_SetupList>());
+    run.vecSelected[0]->strName = "Larkspur";
+    run.vecSelected[0]->strInstallDir = "C:\\Before";
+    auto manager = std::make_shared<SetupManager>(run);
+    MessageRecorder ui(manager->UiSignal());
 
     MessagePtr parameter = Command("installparameter");
     (*parameter)["action"] = "ok";
@@ -169,11 +171,11 @@ TEST(MessagesTest, CommandsWithoutAQuestionOrOfUnknownTypeChangeNothing)
     manager->OnCommand(std::make_shared<Json::Value>(17));
     manager->OnCommand(nullptr);
 
-    EXPECT_EQ(manager->m_vecSelected[0]->strInstallDir, "C:\\Before");
-    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, "");
-    EXPECT_EQ(manager->m_strParamAnswer, "");
-    EXPECT_EQ(manager->m_strStopAnswer, "");
-    EXPECT_FALSE(manager->m_pWorker);
+    EXPECT_EQ(manager->State().vecSelected[0]->strInstallDir, "C:\\Before");
+    EXPECT_EQ(manager->State().pInstallParam->strInstallPath, "");
+    EXPECT_EQ(manager->State().strParamAnswer, "");
+    EXPECT_EQ(manager->State().strStopAnswer, "");
+    EXPECT_FALSE(manager->HasWorker());
     EXPECT_TRUE(ui.Messages().empty());
     EXPECT_TRUE(debug.Contains(L"stagehand.exe=>SetupManager::OnCommand no question waits for installparameter"));
 }

@@ -26,10 +26,23 @@ MessagePtr StopAnswer(const char* value)
     return answer;
 }
 
+SetupListPtr Component(const char* name, const char* folder, bool noShortcut = false)
+{
+    auto record = std::make_shared<_SetupList>();
+    record->strName = name;
+    record->strInstallDir = folder;
+    record->bNoShortCut = noShortcut;
+    return record;
+}
+
 class QuestionProtocolTest : public ::testing::Test {
 protected:
-    SetupManagerPtr manager = std::make_shared<SetupManager>();
-    MessageRecorder ui {*manager->m_pMessageSignal};
+    explicit QuestionProtocolTest(SetupRun run = SetupRun()) : manager(std::make_shared<SetupManager>(std::move(run)))
+    {
+    }
+
+    SetupManagerPtr manager;
+    MessageRecorder ui {manager->UiSignal()};
     std::promise<void> done;
     std::future<void> finished = done.get_future();
 
@@ -48,9 +61,9 @@ protected:
     }
     void TearDown() override
     {
-        if (manager->m_pWorker && manager->m_pWorker->joinable()) {
+        if (manager->HasWorker()) {
             manager->Cancel();
-            manager->m_pWorker->join();
+            manager->JoinWorker();
         }
     }
 };
@@ -60,13 +73,13 @@ protected:
 TEST_F(QuestionProtocolTest, WorkerWaitsUntilAnotherThreadAnswers)
 {
     StartWorker([](SetupManager& m) { m.Ask(Question("waitforstopservice")); });
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     EXPECT_FALSE(Finishes(50ms)) << "no answer yet";
     std::thread answerer([&] { manager->OnCommand(StopAnswer("retry")); });
     answerer.join();
     ASSERT_TRUE(Finishes());
-    EXPECT_EQ(manager->m_strStopAnswer, "retry");
-    EXPECT_FALSE(manager->m_bWaiting.load());
+    EXPECT_EQ(manager->State().strStopAnswer, "retry");
+    EXPECT_FALSE(manager->IsWaiting());
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforstopservice"}));
 }
 
@@ -87,8 +100,8 @@ TEST_F(QuestionProtocolTest, AnswerDeliveredInsideTheSendDoesNotBlock)
         m.Ask(Question("waitforstopservice"));
     });
     ASSERT_TRUE(Finishes());
-    EXPECT_EQ(manager->m_strStopAnswer, "stop");
-    EXPECT_FALSE(manager->m_bWaiting.load());
+    EXPECT_EQ(manager->State().strStopAnswer, "stop");
+    EXPECT_FALSE(manager->IsWaiting());
 }
 
 TEST_F(QuestionProtocolTest, EachOfTwoQuestionsWaitsForItsOwnAnswer)
@@ -103,7 +116,7 @@ TEST_F(QuestionProtocolTest, EachOfTwoQuestionsWaitsForItsOwnAnswer)
         m.Ask(Question("waitforrunnow"));
         asked = 2;
     });
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     std::thread answerer([&] { manager->OnCommand(StopAnswer("stop")); });
     answerer.join();
     ASSERT_TRUE(WaitUntil([&] { return asked.load() == 1; }));
@@ -113,10 +126,10 @@ TEST_F(QuestionProtocolTest, EachOfTwoQuestionsWaitsForItsOwnAnswer)
     late.join();
     goOn.set_value();
     ASSERT_TRUE(ui.WaitForCount(2));
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     EXPECT_FALSE(Finishes(100ms)) << "the second question still waits";
     EXPECT_EQ(asked.load(), 1);
-    EXPECT_EQ(manager->m_strStopAnswer, "stop");
+    EXPECT_EQ(manager->State().strStopAnswer, "stop");
     std::thread second([&] { manager->OnCommand(MakeMessage("runnow")); });
     second.join();
     ASSERT_TRUE(Finishes());
@@ -129,9 +142,9 @@ TEST_F(QuestionProtocolTest, AnswerWithoutAQuestionDoesNotAnswerTheNextOne)
     manager->OnCommand(MakeMessage("runnow"));
     manager->OnCommand(StopAnswer("stop"));
     StartWorker([](SetupManager& m) { m.Ask(Question("waitforrunnow")); });
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     EXPECT_FALSE(Finishes(100ms));
-    EXPECT_EQ(manager->m_strStopAnswer, "") << "a stray answer stores nothing";
+    EXPECT_EQ(manager->State().strStopAnswer, "") << "a stray answer stores nothing";
     manager->OnCommand(MakeMessage("runnow"));
     ASSERT_TRUE(Finishes());
     EXPECT_TRUE(debug.Contains(L"stagehand.exe=>SetupManager::OnCommand no question waits for runnow"));
@@ -149,14 +162,14 @@ TEST_F(QuestionProtocolTest, CancelReleasesAWaitingWorkerWhichStopsAtTheNextPoin
         pastPoint = true;
         manager->ChangeStatus(STATUS_INSTALL_UNINSTALL);
     });
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     std::thread canceller([&] { manager->OnCommand(MakeMessage("cancel")); });
     canceller.join();
-    manager->m_pWorker->join();
+    manager->JoinWorker();
     EXPECT_TRUE(stepFinished.load());
     EXPECT_FALSE(pastPoint.load());
     EXPECT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath"})) << "no status follows a cancel";
-    EXPECT_EQ(manager->m_strParamAnswer, "");
+    EXPECT_EQ(manager->State().strParamAnswer, "");
     EXPECT_TRUE(debug.Contains(L"stagehand.exe=>SetupManager worker stopped"));
 }
 
@@ -182,26 +195,33 @@ TEST_F(QuestionProtocolTest, CancelDuringTheSendOrBeforeTheQuestionDoesNotStrand
     (*parameter)["action"] = "ok";
     (*parameter)["deleteall"] = true;
     manager->OnCommand(parameter);
-    EXPECT_FALSE(manager->m_pUninstallParam->bDeleteAll);
+    EXPECT_FALSE(manager->State().pUninstallParam->bDeleteAll);
 }
 
-TEST_F(QuestionProtocolTest, InstallParameterIsAppliedWhileTheWorkerWaits)
+namespace {
+
+// A run of four components that the folder answer changes.
+SetupRun FourComponents()
 {
-    auto add = [this](const char* name, const char* folder) {
-        auto record = std::make_shared<_SetupList>();
-        record->strName = name;
-        record->strInstallDir = folder;
-        manager->m_vecSelected.push_back(record);
-        return record;
-    };
-    auto service = add("Service", "C:\\Svc");
-    auto app = add("Larkspur", "C:\\Old");
-    auto android = add("aQuayside", "C:\\Old");
-    auto ios = add("iQuayside", "C:\\Old");
-    ios->bNoShortCut = true;
-    manager->m_pInstallParam->bDesktop = true;
+    SetupRun run;
+    run.vecSelected = {Component("Service", "C:\\Svc"), Component("Larkspur", "C:\\Old"),
+                       Component("aQuayside", "C:\\Old"), Component("iQuayside", "C:\\Old", true)};
+    run.pInstallParam->bDesktop = true;
+    return run;
+}
+
+class InstallParameterAnswer : public QuestionProtocolTest {
+protected:
+    InstallParameterAnswer() : QuestionProtocolTest(FourComponents()) { }
+    const _SetupList& Record(size_t index) const { return *manager->State().vecSelected.at(index); }
+};
+
+}  // namespace
+
+TEST_F(InstallParameterAnswer, IsAppliedWhileTheWorkerWaits)
+{
     StartWorker([](SetupManager& m) { m.Ask(Question("waitforpath")); });
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     std::thread answerer([&] {
         MessagePtr answer = MakeMessage("installparameter");
         (*answer)["action"] = "ok";
@@ -213,24 +233,20 @@ TEST_F(QuestionProtocolTest, InstallParameterIsAppliedWhileTheWorkerWaits)
     });
     answerer.join();
     ASSERT_TRUE(Finishes());
-    EXPECT_EQ(manager->m_strParamAnswer, "ok");
-    EXPECT_FALSE(manager->m_pInstallParam->bDesktop);
-    EXPECT_TRUE(manager->m_pInstallParam->bQuick);
-    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, "D:\\Apps\\myfiles");
-    EXPECT_EQ(service->strInstallDir, "C:\\Svc");
-    EXPECT_EQ(app->strInstallDir, "D:\\Apps\\myfiles");
-    EXPECT_EQ(android->strInstallDir, "D:\\Apps\\myfiles");
-    EXPECT_TRUE(android->bNoShortCut);
-    EXPECT_FALSE(ios->bNoShortCut) << "a missing inoshortcut reads as false";
-    EXPECT_FALSE(app->bNoShortCut);
+    EXPECT_EQ(manager->State().strParamAnswer, "ok");
+    EXPECT_FALSE(manager->State().pInstallParam->bDesktop);
+    EXPECT_TRUE(manager->State().pInstallParam->bQuick);
+    EXPECT_EQ(manager->State().pInstallParam->strInstallPath, "D:\\Apps\\myfiles");
+    EXPECT_EQ(Record(0).strInstallDir, "C:\\Svc");
+    EXPECT_EQ(Record(1).strInstallDir, "D:\\Apps\\myfiles");
+    EXPECT_EQ(Record(2).strInstallDir, "D:\\Apps\\myfiles");
+    EXPECT_TRUE(Record(2).bNoShortCut);
+    EXPECT_FALSE(Record(3).bNoShortCut) << "a missing inoshortcut reads as false";
+    EXPECT_FALSE(Record(1).bNoShortCut);
 }
 
-TEST_F(QuestionProtocolTest, CancelledParameterAnswerOnlyStoresTheAction)
+TEST_F(InstallParameterAnswer, WhenCancelledOnlyStoresTheAction)
 {
-    auto app = std::make_shared<_SetupList>();
-    app->strName = "Larkspur";
-    app->strInstallDir = "C:\\Old";
-    manager->m_vecSelected.push_back(app);
     ui.onMessage = [this](const Json::Value&) {
         MessagePtr answer = MakeMessage("installparameter");
         (*answer)["action"] = "cancel";
@@ -239,15 +255,16 @@ TEST_F(QuestionProtocolTest, CancelledParameterAnswerOnlyStoresTheAction)
     };
     StartWorker([](SetupManager& m) { m.Ask(Question("waitforpath")); });
     ASSERT_TRUE(Finishes());
-    EXPECT_EQ(manager->m_strParamAnswer, "cancel");
-    EXPECT_EQ(app->strInstallDir, "C:\\Old");
-    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, "");
+    EXPECT_EQ(manager->State().strParamAnswer, "cancel");
+    EXPECT_EQ(Record(1).strInstallDir, "C:\\Old");
+    EXPECT_TRUE(Record(3).bNoShortCut);
+    EXPECT_EQ(manager->State().pInstallParam->strInstallPath, "");
 }
 
 TEST_F(QuestionProtocolTest, UninstallParameterStoresTheAnswersAndTheReason)
 {
     StartWorker([](SetupManager& m) { m.Ask(Question("waitforuninstall")); });
-    ASSERT_TRUE(WaitUntil([&] { return manager->m_bWaiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return manager->IsWaiting(); }));
     std::thread answerer([&] {
         MessagePtr answer = MakeMessage("uninstallparameter");
         (*answer)["action"] = "ok";
@@ -257,10 +274,10 @@ TEST_F(QuestionProtocolTest, UninstallParameterStoresTheAnswersAndTheReason)
     });
     answerer.join();
     ASSERT_TRUE(Finishes());
-    EXPECT_EQ(manager->m_strParamAnswer, "ok");
-    EXPECT_TRUE(manager->m_pUninstallParam->bDeleteAll);
-    EXPECT_FALSE(manager->m_pUninstallParam->bDeleteService);
-    EXPECT_EQ(manager->m_pUninstallParam->jsReason["paperID"].asInt(), 1829);
+    EXPECT_EQ(manager->State().strParamAnswer, "ok");
+    EXPECT_TRUE(manager->State().pUninstallParam->bDeleteAll);
+    EXPECT_FALSE(manager->State().pUninstallParam->bDeleteService);
+    EXPECT_EQ(manager->State().pUninstallParam->jsReason["paperID"].asInt(), 1829);
 }
 
 TEST_F(QuestionProtocolTest, InterruptibleSleepEndsEarlyOnAStopRequest)
@@ -272,7 +289,7 @@ TEST_F(QuestionProtocolTest, InterruptibleSleepEndsEarlyOnAStopRequest)
     });
     std::this_thread::sleep_for(20ms);
     manager->Cancel();
-    manager->m_pWorker->join();
+    manager->JoinWorker();
     EXPECT_FALSE(woke.load());
     // Outside a worker the points never throw.
     EXPECT_NO_THROW(InterruptionPoint());
@@ -304,7 +321,7 @@ TEST_F(QuestionProtocolTest, FailingUIEndsTheRunAndFreesTheGate)
             manager->OnCommand(StopAnswer("stop"));
     };
     manager->StartWorker([this] { manager->Ask(Question("waitforpath")); });
-    manager->m_pWorker->join();
+    manager->JoinWorker();
     ASSERT_EQ(ui.Types(), (std::vector<std::string> {"waitforpath", "changestatus"}));
     EXPECT_EQ(ui.Messages()[1]["new"].asString(), "install_error");
     EXPECT_TRUE(debug.Contains(L"stagehand.exe=>SetupManager worker failed: page gone"));
@@ -312,7 +329,7 @@ TEST_F(QuestionProtocolTest, FailingUIEndsTheRunAndFreesTheGate)
     fail = false;
     StartWorker([](SetupManager& m) { m.Ask(Question("waitforstopservice")); });
     ASSERT_TRUE(Finishes());
-    EXPECT_EQ(manager->m_strStopAnswer, "stop");
+    EXPECT_EQ(manager->State().strStopAnswer, "stop");
 }
 
 TEST(WorkerStopScopeTest, AStopTokenAlsoDrivesTheInterruptionPoints)

@@ -44,12 +44,14 @@ private:
 };
 
 struct StopRun {
-    SetupManagerPtr manager = std::make_shared<SetupManager>();
+    SetupManagerPtr manager;
     std::vector<std::string> questions;
     StopRun(const RunningComponent& component, const std::string& reply)
     {
-        manager->m_vecSelected.push_back(component.Record());
-        manager->m_pMessageSignal->connect([this, reply](MessagePtr message) {
+        SetupRun run;
+        run.vecSelected.push_back(component.Record());
+        manager = std::make_shared<SetupManager>(run);
+        manager->UiSignal().connect([this, reply](MessagePtr message) {
             questions.push_back((*message)["type"].asString());
             if ((*message)["type"].asString() != "waitforstopservice")
                 return;

@@ -5,7 +5,7 @@
 #include "common/FileSystem.h"
 #include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
-#include "engine/SetupManager.h"
+#include "engine/SetupRun.h"
 #include "tests/engine/EngineTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
@@ -24,11 +24,11 @@ protected:
     void SetUp() override { CInstallEngine::ResetSettings(); }
     void TearDown() override { CInstallEngine::ResetSettings(); }
 
-    SetupManagerPtr Manager(const std::string& text)
+    static SetupRun Run(const std::string& text)
     {
-        auto manager = std::make_shared<SetupManager>();
-        manager->m_strSetupList = text;
-        return manager;
+        SetupRun run;
+        run.strSetupList = text;
+        return run;
     }
 
     static std::string DefaultFolder()
@@ -51,13 +51,13 @@ TEST_F(SetupListTest, InstallListIsOrderedByOrderWithTiesInFileOrder)
     app["actions"].append(Json::Value(Json::objectValue))["action"] = "copyfile";
     app["runlist"].append(Json::Value(Json::objectValue))["path"] = "$PROGRAMDIR$\\a.exe";
 
-    auto manager = Manager(ListText(list, "silent"));
-    ASSERT_TRUE(manager->ParseSetupList());
-    EXPECT_EQ(manager->m_strMode, "silent");
-    EXPECT_EQ(Names(manager->m_vecAll), (std::vector<std::string> {"First", "Service", "Larkspur", "Extra"}));
-    EXPECT_TRUE(manager->m_vecSelected.empty());
+    SetupRun run = Run(ListText(list, "silent"));
+    ASSERT_TRUE(ParseSetupList(run));
+    EXPECT_EQ(run.strMode, "silent");
+    EXPECT_EQ(Names(run.vecAll), (std::vector<std::string> {"First", "Service", "Larkspur", "Extra"}));
+    EXPECT_TRUE(run.vecSelected.empty());
 
-    const _SetupList& larkspur = *manager->m_vecAll[2];
+    const _SetupList& larkspur = *run.vecAll[2];
     EXPECT_TRUE(larkspur.bSelected);
     EXPECT_FALSE(larkspur.bNoShortCut);
     EXPECT_EQ(larkspur.nOrder, 2);
@@ -69,7 +69,7 @@ TEST_F(SetupListTest, InstallListIsOrderedByOrderWithTiesInFileOrder)
     EXPECT_EQ((*larkspur.vecActions[1])["action"].asString(), "copyfile");
     ASSERT_EQ(larkspur.vecRunList.size(), 1u);
     EXPECT_EQ((*larkspur.vecRunList[0])["path"].asString(), "$PROGRAMDIR$\\a.exe");
-    EXPECT_TRUE(manager->m_vecAll[0]->vecActions.empty());
+    EXPECT_TRUE(run.vecAll[0]->vecActions.empty());
 }
 
 TEST_F(SetupListTest, EmptyOrMissingInstallDirGetsTheProgramFilesCompanyFolder)
@@ -83,12 +83,12 @@ TEST_F(SetupListTest, EmptyOrMissingInstallDirGetsTheProgramFilesCompanyFolder)
     list.append(Component("NoKey", 1));
     list.append(Component("Empty", 2))["installDir"] = "";
     list.append(Component("Given", 3))["installDir"] = "E:\\Own\\Orbisoft";
-    auto manager = Manager(ListText(list));
-    ASSERT_TRUE(manager->ParseSetupList());
-    EXPECT_EQ(manager->m_strMode, "");
-    EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, DefaultFolder());
-    EXPECT_EQ(manager->m_vecAll[1]->strInstallDir, DefaultFolder());
-    EXPECT_EQ(manager->m_vecAll[2]->strInstallDir, "E:\\Own\\Orbisoft");
+    SetupRun run = Run(ListText(list));
+    ASSERT_TRUE(ParseSetupList(run));
+    EXPECT_EQ(run.strMode, "");
+    EXPECT_EQ(run.vecAll[0]->strInstallDir, DefaultFolder());
+    EXPECT_EQ(run.vecAll[1]->strInstallDir, DefaultFolder());
+    EXPECT_EQ(run.vecAll[2]->strInstallDir, "E:\\Own\\Orbisoft");
 }
 
 TEST_F(SetupListTest, DirSwitchAppliesToTheApplicationOnlyWhenItPassesTheCheck)
@@ -99,16 +99,16 @@ TEST_F(SetupListTest, DirSwitchAppliesToTheApplicationOnlyWhenItPassesTheCheck)
     list.append(Component("Larkspur", 2))["installDir"] = "C:\\ListHome";
 
     CInstallEngine::m_wstrInstallDir = scratch / L"Apps\\Orbisoft";
-    auto manager = Manager(ListText(list));
-    ASSERT_TRUE(manager->ParseSetupList());
-    EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, "C:\\ServiceHome");
-    EXPECT_EQ(manager->m_vecAll[1]->strInstallDir, Utf8(scratch / L"Apps\\Orbisoft"));
+    SetupRun run = Run(ListText(list));
+    ASSERT_TRUE(ParseSetupList(run));
+    EXPECT_EQ(run.vecAll[0]->strInstallDir, "C:\\ServiceHome");
+    EXPECT_EQ(run.vecAll[1]->strInstallDir, Utf8(scratch / L"Apps\\Orbisoft"));
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"Apps\\Orbisoft").c_str()));
 
     // A folder that fails the check leaves the list's folder in place.
     CInstallEngine::m_wstrInstallDir = L"Apps\\Orbisoft";
-    ASSERT_TRUE(manager->ParseSetupList());
-    EXPECT_EQ(manager->m_vecAll[1]->strInstallDir, "C:\\ListHome");
+    ASSERT_TRUE(ParseSetupList(run));
+    EXPECT_EQ(run.vecAll[1]->strInstallDir, "C:\\ListHome");
     EXPECT_EQ(CInstallEngine::m_wstrInstallDir, L"Apps\\Orbisoft");
 }
 
@@ -116,19 +116,19 @@ TEST_F(SetupListTest, TextThatIsNotAListFailsAndKeepsTheRecords)
 {
     Json::Value list(Json::arrayValue);
     list.append(Component("Larkspur", 1));
-    auto manager = Manager(ListText(list));
-    ASSERT_TRUE(manager->ParseSetupList());
+    SetupRun run = Run(ListText(list));
+    ASSERT_TRUE(ParseSetupList(run));
     for (const char* bad : {"", "not json", "{\"installs\": [", "[1, 2]", "17"}) {
-        manager->m_strSetupList = bad;
-        EXPECT_FALSE(manager->ParseSetupList()) << bad;
-        EXPECT_FALSE(manager->ParseUninstallList()) << bad;
-        EXPECT_EQ(manager->m_vecAll.size(), 1u) << bad;
+        run.strSetupList = bad;
+        EXPECT_FALSE(ParseSetupList(run)) << bad;
+        EXPECT_FALSE(ParseUninstallList(run)) << bad;
+        EXPECT_EQ(run.vecAll.size(), 1u) << bad;
     }
     // Comments are accepted, and an object without "installs" is an empty list.
-    manager->m_strSetupList = "// shipped list\n{\"mode\": \"srf_silent\"}";
-    EXPECT_TRUE(manager->ParseSetupList());
-    EXPECT_TRUE(manager->m_vecAll.empty());
-    EXPECT_EQ(manager->m_strMode, "srf_silent");
+    run.strSetupList = "// shipped list\n{\"mode\": \"srf_silent\"}";
+    EXPECT_TRUE(ParseSetupList(run));
+    EXPECT_TRUE(run.vecAll.empty());
+    EXPECT_EQ(run.strMode, "srf_silent");
 }
 
 TEST_F(SetupListTest, FieldsOfTheWrongTypeReadAsMissing)
@@ -143,11 +143,11 @@ TEST_F(SetupListTest, FieldsOfTheWrongTypeReadAsMissing)
             {"name": "Larkspur", "order": 2.0, "actions": [5, {"action": "mkdir"}, null]}
         ]})";
     for (bool uninstall : {false, true}) {
-        auto manager = Manager(text);
-        ASSERT_TRUE(uninstall ? manager->ParseUninstallList() : manager->ParseSetupList());
-        EXPECT_EQ(manager->m_strMode, "");
-        ASSERT_EQ(manager->m_vecAll.size(), 2u);
-        const _SetupList& odd = *manager->m_vecAll[0];
+        SetupRun run = Run(text);
+        ASSERT_TRUE(uninstall ? ParseUninstallList(run) : ParseSetupList(run));
+        EXPECT_EQ(run.strMode, "");
+        ASSERT_EQ(run.vecAll.size(), 2u);
+        const _SetupList& odd = *run.vecAll[0];
         EXPECT_EQ(odd.strId, "");
         EXPECT_EQ(odd.strName, "");
         EXPECT_EQ(odd.nOrder, 0);
@@ -158,7 +158,7 @@ TEST_F(SetupListTest, FieldsOfTheWrongTypeReadAsMissing)
         EXPECT_TRUE(odd.vecActions.empty());
         EXPECT_TRUE(odd.vecRunList.empty());
         // Actions are copied whatever they hold; the executor rejects the odd ones.
-        const _SetupList& app = *manager->m_vecAll[1];
+        const _SetupList& app = *run.vecAll[1];
         EXPECT_EQ(app.nOrder, 2);
         ASSERT_EQ(app.vecActions.size(), 3u);
         EXPECT_TRUE(app.vecActions[0]->isInt());
@@ -182,13 +182,13 @@ TEST_F(SetupListTest, InstalledServiceIsSelectedOnlyForALowerOrMalformedVersion)
         ASSERT_TRUE(key.SetString(L"InstallDir", L"C:\\Recorded\\Orbisoft"));
         Json::Value list(Json::arrayValue);
         list.append(Component("Service", 1, key.PathUtf8()));
-        auto manager = Manager(ListText(list));
-        ASSERT_TRUE(manager->ParseSetupList());
-        ASSERT_TRUE(manager->ReadInstalledState());
-        EXPECT_EQ(manager->m_vecAll[0]->bSelected, c.selected) << c.recorded;
-        EXPECT_EQ(manager->m_vecSelected.size(), c.selected ? 1u : 0u) << c.recorded;
-        EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, "C:\\Recorded\\Orbisoft");
-        EXPECT_EQ(manager->m_pInstallParam->strServiceDir, "C:\\Recorded\\Orbisoft");
+        SetupRun run = Run(ListText(list));
+        ASSERT_TRUE(ParseSetupList(run));
+        ASSERT_TRUE(ReadInstalledState(run));
+        EXPECT_EQ(run.vecAll[0]->bSelected, c.selected) << c.recorded;
+        EXPECT_EQ(run.vecSelected.size(), c.selected ? 1u : 0u) << c.recorded;
+        EXPECT_EQ(run.vecAll[0]->strInstallDir, "C:\\Recorded\\Orbisoft");
+        EXPECT_EQ(run.pInstallParam->strServiceDir, "C:\\Recorded\\Orbisoft");
         EXPECT_FALSE(CInstallEngine::m_bSkipSelect) << "the service's folder does not skip the question";
     }
 }
@@ -206,17 +206,17 @@ TEST_F(SetupListTest, InstalledApplicationReusesItsFolderAndSkipsTheQuestion)
     Json::Value list(Json::arrayValue);
     list.append(Component("Larkspur", 2, key.PathUtf8()));
     list.append(Component("Fresh", 3, "SOFTWARE\\LarkspurTest\\NoSuchKey"));
-    auto manager = Manager(ListText(list));
-    ASSERT_TRUE(manager->ParseSetupList());
-    ASSERT_TRUE(manager->ReadInstalledState());
-    const _SetupList& app = *manager->m_vecAll[0];
+    SetupRun run = Run(ListText(list));
+    ASSERT_TRUE(ParseSetupList(run));
+    ASSERT_TRUE(ReadInstalledState(run));
+    const _SetupList& app = *run.vecAll[0];
     EXPECT_TRUE(app.bSelected) << "only the service is deselected by version";
     EXPECT_EQ(app.strInstallDir, "D:\\Old\\Orbisoft");
     EXPECT_TRUE(app.bNoShortCut);
     EXPECT_TRUE(CInstallEngine::m_bSkipSelect);
-    EXPECT_EQ(Names(manager->m_vecSelected), (std::vector<std::string> {"Larkspur", "Fresh"}));
+    EXPECT_EQ(Names(run.vecSelected), (std::vector<std::string> {"Larkspur", "Fresh"}));
     // The last non-service component's folder is the one proposed.
-    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, DefaultFolder());
+    EXPECT_EQ(run.pInstallParam->strInstallPath, DefaultFolder());
 }
 
 TEST_F(SetupListTest, ApplicationWhoseRecordedPathIsGoneCountsAsNotInstalled)
@@ -228,13 +228,13 @@ TEST_F(SetupListTest, ApplicationWhoseRecordedPathIsGoneCountsAsNotInstalled)
     ASSERT_TRUE(key.SetString(L"bNoShortCut", L"1"));
     Json::Value list(Json::arrayValue);
     list.append(Component("Larkspur", 2, key.PathUtf8()))["installDir"] = "C:\\FromList";
-    auto manager = Manager(ListText(list));
-    ASSERT_TRUE(manager->ParseSetupList());
-    ASSERT_TRUE(manager->ReadInstalledState());
-    EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, "C:\\FromList");
-    EXPECT_FALSE(manager->m_vecAll[0]->bNoShortCut);
+    SetupRun run = Run(ListText(list));
+    ASSERT_TRUE(ParseSetupList(run));
+    ASSERT_TRUE(ReadInstalledState(run));
+    EXPECT_EQ(run.vecAll[0]->strInstallDir, "C:\\FromList");
+    EXPECT_FALSE(run.vecAll[0]->bNoShortCut);
     EXPECT_FALSE(CInstallEngine::m_bSkipSelect);
-    EXPECT_EQ(manager->m_pInstallParam->strInstallPath, "C:\\FromList");
+    EXPECT_EQ(run.pInstallParam->strInstallPath, "C:\\FromList");
 }
 
 TEST_F(SetupListTest, RegistryValuesThatCannotBeReadLeaveFieldsUnchanged)
@@ -247,29 +247,29 @@ TEST_F(SetupListTest, RegistryValuesThatCannotBeReadLeaveFieldsUnchanged)
     ASSERT_TRUE(key.SetString(L"bNoShortCut", L"true"));
     Json::Value list(Json::arrayValue);
     list.append(Component("Service", 1, key.PathUtf8()))["installDir"] = "C:\\Svc";
-    auto manager = Manager(ListText(list));
-    ASSERT_TRUE(manager->ParseSetupList());
-    ASSERT_TRUE(manager->ReadInstalledState());
-    EXPECT_TRUE(manager->m_vecAll[0]->bSelected);
-    EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, "C:\\Svc");
-    EXPECT_FALSE(manager->m_vecAll[0]->bNoShortCut);
+    SetupRun run = Run(ListText(list));
+    ASSERT_TRUE(ParseSetupList(run));
+    ASSERT_TRUE(ReadInstalledState(run));
+    EXPECT_TRUE(run.vecAll[0]->bSelected);
+    EXPECT_EQ(run.vecAll[0]->strInstallDir, "C:\\Svc");
+    EXPECT_FALSE(run.vecAll[0]->bNoShortCut);
 }
 
 TEST(CompareVersionTest, NumericFourPartComparison)
 {
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.9", "1.0.0.17"), -1);
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.17", "1.0.0.9"), 1);
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.17", "1.0.0.17"), 0);
-    EXPECT_EQ(SetupManager::CompareVersion("2.0.0.0", "1.9.9.9"), 1);
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0", "1.0.0.17"), -1);
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0", "1.0.0"), -1);
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.17", "1.0.0"), 1);
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.1.", "1.0.0.1"), 0) << "nothing follows a final dot";
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.1.2", "1.0.0.1"), -1);
-    EXPECT_EQ(SetupManager::CompareVersion("", ""), -1);
-    EXPECT_EQ(SetupManager::CompareVersion("1..0.1", "1.0.0.1"), 0) << "an empty piece reads as 0";
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.3b", "1.0.0.3"), 0) << "only leading digits count";
-    EXPECT_EQ(SetupManager::CompareVersion("1.0.0.x", "1.0.0.1"), -1);
+    EXPECT_EQ(CompareVersion("1.0.0.9", "1.0.0.17"), -1);
+    EXPECT_EQ(CompareVersion("1.0.0.17", "1.0.0.9"), 1);
+    EXPECT_EQ(CompareVersion("1.0.0.17", "1.0.0.17"), 0);
+    EXPECT_EQ(CompareVersion("2.0.0.0", "1.9.9.9"), 1);
+    EXPECT_EQ(CompareVersion("1.0.0", "1.0.0.17"), -1);
+    EXPECT_EQ(CompareVersion("1.0.0", "1.0.0"), -1);
+    EXPECT_EQ(CompareVersion("1.0.0.17", "1.0.0"), 1);
+    EXPECT_EQ(CompareVersion("1.0.0.1.", "1.0.0.1"), 0) << "nothing follows a final dot";
+    EXPECT_EQ(CompareVersion("1.0.0.1.2", "1.0.0.1"), -1);
+    EXPECT_EQ(CompareVersion("", ""), -1);
+    EXPECT_EQ(CompareVersion("1..0.1", "1.0.0.1"), 0) << "an empty piece reads as 0";
+    EXPECT_EQ(CompareVersion("1.0.0.3b", "1.0.0.3"), 0) << "only leading digits count";
+    EXPECT_EQ(CompareVersion("1.0.0.x", "1.0.0.1"), -1);
 }
 
 TEST_F(SetupListTest, UninstallListTakesFoldersFromTheRegistryOrFallsBack)
@@ -284,20 +284,20 @@ TEST_F(SetupListTest, UninstallListTakesFoldersFromTheRegistryOrFallsBack)
     list.append(Component("Service", 1, "SOFTWARE\\LarkspurTest\\NoSuchKey"));
     list.append(Component("Other", 3, "SOFTWARE\\LarkspurTest\\NoSuchKey"));
 
-    auto manager = Manager(ListText(list, "silent"));
-    ASSERT_TRUE(manager->ParseUninstallList());
-    EXPECT_EQ(manager->m_strMode, "") << "the uninstall list's mode is not read";
-    ASSERT_EQ(Names(manager->m_vecAll), (std::vector<std::string> {"Service", "Larkspur", "Other"}));
-    EXPECT_EQ(manager->m_vecAll[0]->strInstallDir, DefaultFolder());
-    EXPECT_EQ(manager->m_vecAll[1]->strInstallDir, "D:\\Recorded\\Orbisoft");
-    EXPECT_EQ(manager->m_vecAll[1]->vecActions.size(), 1u);
-    EXPECT_TRUE(manager->m_vecAll[1]->vecRunList.empty());
+    SetupRun run = Run(ListText(list, "silent"));
+    ASSERT_TRUE(ParseUninstallList(run));
+    EXPECT_EQ(run.strMode, "") << "the uninstall list's mode is not read";
+    ASSERT_EQ(Names(run.vecAll), (std::vector<std::string> {"Service", "Larkspur", "Other"}));
+    EXPECT_EQ(run.vecAll[0]->strInstallDir, DefaultFolder());
+    EXPECT_EQ(run.vecAll[1]->strInstallDir, "D:\\Recorded\\Orbisoft");
+    EXPECT_EQ(run.vecAll[1]->vecActions.size(), 1u);
+    EXPECT_TRUE(run.vecAll[1]->vecRunList.empty());
 
     // Without a recorded folder: the parent of the engine's own folder.
     std::wstring parent = ParentFolderOf(TestExeDirectory());
     while (!parent.empty() && parent.back() == L'\\')
         parent.pop_back();
-    EXPECT_EQ(manager->m_vecAll[2]->strInstallDir, Utf8(parent));
+    EXPECT_EQ(run.vecAll[2]->strInstallDir, Utf8(parent));
     EXPECT_NE(parent.back(), L'\\');
 }
 
@@ -318,8 +318,8 @@ TEST_F(SetupListTest, UninstallSelectionKeepsTheNamedComponentAndTheService)
                  {L"Nothing", {"Service"}}};
     for (const Case& c : cases) {
         CInstallEngine::m_wstrUnloadType = c.type;
-        auto manager = Manager(ListText(list));
-        ASSERT_TRUE(manager->ParseUninstallList());
-        EXPECT_EQ(Names(manager->m_vecAll), c.kept) << NarrowAscii(c.type);
+        SetupRun run = Run(ListText(list));
+        ASSERT_TRUE(ParseUninstallList(run));
+        EXPECT_EQ(Names(run.vecAll), c.kept) << NarrowAscii(c.type);
     }
 }

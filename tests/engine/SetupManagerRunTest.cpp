@@ -31,10 +31,11 @@ std::string Mkdir(const std::wstring& dir)
 TEST(SetupManagerRun, ProgressReachesTheUiAsProcesslistMessages)
 {
     ScratchFolder scratch;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component({Mkdir(scratch / L"a"), Mkdir(scratch / L"b")}));
+    SetupRun run;
+    run.vecSelected.push_back(Component({Mkdir(scratch / L"a"), Mkdir(scratch / L"b")}));
+    auto manager = std::make_shared<SetupManager>(run);
     std::vector<int> progress;
-    manager->m_pMessageSignal->connect([&progress](MessagePtr message) {
+    manager->UiSignal().connect([&progress](MessagePtr message) {
         if ((*message)["type"].asString() == "processlist")
             progress.push_back((*message)["progress"].asInt());
     });
@@ -46,11 +47,12 @@ TEST(SetupManagerRun, ProgressReachesTheUiAsProcesslistMessages)
 TEST(SetupManagerRun, StopRequestOfTheWorkerEndsTheWalkAtTheNextCheck)
 {
     ScratchFolder scratch;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component({Mkdir(scratch / L"one"), Mkdir(scratch / L"two")}));
+    SetupRun run;
+    run.vecSelected.push_back(Component({Mkdir(scratch / L"one"), Mkdir(scratch / L"two")}));
+    auto manager = std::make_shared<SetupManager>(run);
     std::stop_source source;
     WorkerStopScope scope(source.get_token());
-    manager->m_pMessageSignal->connect([&source](MessagePtr) { source.request_stop(); });
+    manager->UiSignal().connect([&source](MessagePtr) { source.request_stop(); });
     auto executor = CreateInstaller("install", manager);
     EXPECT_THROW(executor->ProcessList(), WorkerStopped);
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"one").c_str()));
@@ -60,14 +62,14 @@ TEST(SetupManagerRun, StopRequestOfTheWorkerEndsTheWalkAtTheNextCheck)
 TEST(SetupManagerRun, TheManagersRunKindDecidesWhetherShortcutVerbsAreSkipped)
 {
     CInstallEngine::m_bNoShortcut = true;
-    auto manager = std::make_shared<SetupManager>();
-    manager->m_vecSelected.push_back(Component({R"({"action":"desktop","name":"LarkspurNoSuchLink"})"}));
+    SetupRun run;
+    run.vecSelected.push_back(Component({R"({"action":"desktop","name":"LarkspurNoSuchLink"})"}));
     // An install skips the verb; an uninstall dispatches it.
     DebugCapture skipped;
-    EXPECT_TRUE(CreateInstaller("install", manager)->ProcessList());
+    EXPECT_TRUE(CreateInstaller("install", std::make_shared<SetupManager>(run))->ProcessList());
     EXPECT_TRUE(skipped.Lines().empty());
-    manager->m_bUninstall = true;
-    auto executor = CreateInstaller("uninstall", manager);
+    run.bUninstall = true;
+    auto executor = CreateInstaller("uninstall", std::make_shared<SetupManager>(run));
     EXPECT_TRUE(std::dynamic_pointer_cast<Uninstaller>(executor));
     DebugCapture dispatched;
     EXPECT_TRUE(executor->ProcessList());
@@ -89,17 +91,17 @@ TEST(SetupManagerRun, TheCommandLinesChannelReachesTheExecutorsHost)
 TEST(SetupManagerRun, SilentMiniRunsItsDetailOnlyWithNoscAndARecordForTheMiniComponent)
 {
     ScratchFolder scratch;
-    auto manager = std::make_shared<SetupManager>();
+    SetupRun run;
     auto mini = Component({"{\"action\":\"silentmini\",\"detail\":[" + Mkdir(scratch / L"nested") +
                            ",{\"action\":\"nosuchverb\"}," + Mkdir(scratch / L"after") + "]}"});
     mini->strName = "mini";
-    manager->m_vecSelected.push_back(mini);
-    manager->m_jsComponentRecords["mini"] = "recorded";
-    EXPECT_TRUE(CreateInstaller("install", manager)->ProcessList());
+    run.vecSelected.push_back(mini);
+    run.jsComponentRecords["mini"] = "recorded";
+    EXPECT_TRUE(CreateInstaller("install", std::make_shared<SetupManager>(run))->ProcessList());
     EXPECT_FALSE(FileSystem::PathExists((scratch / L"nested").c_str()));
 
-    manager->m_bNoSc = true;
-    EXPECT_TRUE(CreateInstaller("install", manager)->ProcessList());
+    run.bNoSc = true;
+    EXPECT_TRUE(CreateInstaller("install", std::make_shared<SetupManager>(run))->ProcessList());
     // Results of the nested actions are ignored: an unknown one does not stop the rest.
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"nested").c_str()));
     EXPECT_TRUE(FileSystem::PathExists((scratch / L"after").c_str()));

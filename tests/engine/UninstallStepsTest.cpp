@@ -7,7 +7,7 @@
 #include "common/Handles.h"
 #include "engine/QuitRequest.h"
 #include "engine/Questionnaire.h"
-#include "engine/SetupManager.h"
+#include "engine/SetupRun.h"
 #include "engine/UninstallCleanUp.h"
 #include "tests/support/ScopedRegistryKey.h"
 #include "tests/support/TestSupport.h"
@@ -38,20 +38,20 @@ SetupListPtr Component(const std::string& name, const std::wstring& regKey, cons
 }
 
 struct UninstallRun {
-    SetupManagerPtr manager = std::make_shared<SetupManager>();
+    SetupRun run;
     UninstallRun(const ServiceKey& service)
     {
         g_bRemoveServiceDir = false;
         g_wstrServiceDir.clear();
-        manager->m_vecAll.push_back(Component("Larkspur",
-                                              service.Path().substr(0, service.Path().rfind(L'\\')) + L"\\Larkspur",
-                                              "C:\\Orbisoft\\Larkspur"));
-        manager->m_vecAll.push_back(Component("Service", service.Path(), "C:\\Orbisoft"));
+        run.vecAll.push_back(Component("Larkspur",
+                                       service.Path().substr(0, service.Path().rfind(L'\\')) + L"\\Larkspur",
+                                       "C:\\Orbisoft\\Larkspur"));
+        run.vecAll.push_back(Component("Service", service.Path(), "C:\\Orbisoft"));
     }
     std::vector<std::string> Selected() const
     {
         std::vector<std::string> names;
-        for (const auto& record : manager->m_vecSelected)
+        for (const auto& record : run.vecSelected)
             names.push_back(record->strName);
         return names;
     }
@@ -67,12 +67,12 @@ TEST(UninstallCheck, TheServiceGoesWhenNoOtherRegisteredProductIsInstalled)
     service.Register(L"Larkspur", scratch.Path());
     service.Register(L"Other", scratch / L"gone\\Other.exe");
     UninstallRun run(service);
-    EXPECT_TRUE(run.manager->CheckUninstallComponents());
+    EXPECT_TRUE(CheckUninstallComponents(run.run));
     EXPECT_EQ(run.Selected(), (std::vector<std::string> {"Larkspur", "Service"}));
     EXPECT_TRUE(g_bRemoveServiceDir);
     EXPECT_EQ(g_wstrServiceDir, L"C:\\Orbisoft");
-    EXPECT_EQ(run.manager->m_pUninstallParam->strInstallPath, "C:\\Orbisoft\\Larkspur");
-    EXPECT_EQ(run.manager->m_pUninstallParam->strServiceDir, "C:\\Orbisoft");
+    EXPECT_EQ(run.run.pUninstallParam->strInstallPath, "C:\\Orbisoft\\Larkspur");
+    EXPECT_EQ(run.run.pUninstallParam->strServiceDir, "C:\\Orbisoft");
 }
 
 TEST(UninstallCheck, AnotherInstalledProductKeepsTheService)
@@ -81,19 +81,19 @@ TEST(UninstallCheck, AnotherInstalledProductKeepsTheService)
     ServiceKey service;
     service.Register(L"Other", scratch.Path());
     UninstallRun run(service);
-    EXPECT_TRUE(run.manager->CheckUninstallComponents());
+    EXPECT_TRUE(CheckUninstallComponents(run.run));
     EXPECT_EQ(run.Selected(), (std::vector<std::string> {"Larkspur"}));
     EXPECT_FALSE(g_bRemoveServiceDir);
     // The service folder is still known to the steps that follow.
-    EXPECT_EQ(run.manager->m_pUninstallParam->strServiceDir, "C:\\Orbisoft");
+    EXPECT_EQ(run.run.pUninstallParam->strServiceDir, "C:\\Orbisoft");
 }
 
 TEST(UninstallCheck, AComponentNotSelectedStaysOut)
 {
     ServiceKey service;
     UninstallRun run(service);
-    run.manager->m_vecAll[1]->bSelected = false;
-    run.manager->CheckUninstallComponents();
+    run.run.vecAll[1]->bSelected = false;
+    CheckUninstallComponents(run.run);
     EXPECT_EQ(run.Selected(), (std::vector<std::string> {"Larkspur"}));
     EXPECT_FALSE(g_bRemoveServiceDir);
 }

@@ -3,6 +3,7 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include "common/FileSystem.h"
 #include "htmlengine/Fonts.h"
 #include "htmlengine/HtmlParser.h"
 #include "tests/support/TestSupport.h"
@@ -34,6 +35,8 @@ const wchar_t* ClassName()
     return L"HtmlEngineTestView";
 }
 
+}  // namespace
+
 int EncoderClsid(const wchar_t* mime, CLSID* clsid)
 {
     UINT num = 0, size = 0;
@@ -50,8 +53,6 @@ int EncoderClsid(const wchar_t* mime, CLSID* clsid)
         }
     return -1;
 }
-
-}  // namespace
 
 TestView::TestView(int w, int h, DWORD exStyle, bool visible)
 {
@@ -174,17 +175,7 @@ void TestView::SavePng(const std::wstring& name) const
 
 std::string ReadTestFile(const std::wstring& relative)
 {
-    std::wstring path = TestExeDirectory() + relative;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string out;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buf, sizeof(buf), &n, nullptr) && n)
-        out.append(buf, n);
-    CloseHandle(f);
-    return out;
+    return FileSystem::ReadFileToString(TestExeDirectory() + relative, true);
 }
 
 std::string MakePng(int w, int h, uint32_t argb)

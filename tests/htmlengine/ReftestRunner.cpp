@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "htmlengine/Fonts.h"
 #include "tests/htmlengine/EngineTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -42,15 +43,15 @@ std::vector<Pair> FindPairs()
     std::vector<Pair> out;
     std::wstring root = TestExeDirectory() + L"reftests\\";
     WIN32_FIND_DATAW area;
-    HANDLE a = FindFirstFileW((root + L"*").c_str(), &area);
-    if (a == INVALID_HANDLE_VALUE)
+    UniqueFindHandle a(FindFirstFileW((root + L"*").c_str(), &area));
+    if (!a)
         return out;
     do {
         if (!(area.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || area.cFileName[0] == L'.')
             continue;
         WIN32_FIND_DATAW page;
-        HANDLE p = FindFirstFileW((root + area.cFileName + L"\\*.htm").c_str(), &page);
-        if (p == INVALID_HANDLE_VALUE)
+        UniqueFindHandle p(FindFirstFileW((root + area.cFileName + L"\\*.htm").c_str(), &page));
+        if (!p)
             continue;
         do {
             std::wstring n = page.cFileName;
@@ -60,10 +61,8 @@ std::vector<Pair> FindPairs()
             if (n.size() >= 4 && n.compare(n.size() - 4, 4, L"-ref") == 0)
                 continue;
             out.push_back({area.cFileName, n});
-        } while (FindNextFileW(p, &page));
-        FindClose(p);
-    } while (FindNextFileW(a, &area));
-    FindClose(a);
+        } while (FindNextFileW(p.get(), &page));
+    } while (FindNextFileW(a.get(), &area));
     std::sort(out.begin(), out.end(),
               [](const Pair& x, const Pair& y) { return x.area != y.area ? x.area < y.area : x.name < y.name; });
     return out;
@@ -84,23 +83,6 @@ bool RenderPage(const std::wstring& relative, std::vector<uint32_t>& pixels)
         return false;
     pixels = view.pixels;
     return true;
-}
-
-int EncoderClsid(const wchar_t* mime, CLSID* clsid)
-{
-    UINT num = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&num, &size);
-    if (!size)
-        return -1;
-    std::vector<BYTE> buf(size);
-    auto* info = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
-    Gdiplus::GetImageEncoders(num, size, info);
-    for (UINT i = 0; i < num; ++i)
-        if (wcscmp(info[i].MimeType, mime) == 0) {
-            *clsid = info[i].Clsid;
-            return static_cast<int>(i);
-        }
-    return -1;
 }
 
 void SavePicture(const std::vector<uint32_t>& pixels, const std::wstring& path)

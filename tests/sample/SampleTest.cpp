@@ -36,14 +36,7 @@ void SendFramework(HWND window, const std::string& text)
 
 UniqueHandle Start(const std::wstring& command)
 {
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = command;
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return UniqueHandle();
-    ::CloseHandle(pi.hThread);
-    return UniqueHandle(pi.hProcess);
+    return StartProgram(command).process;
 }
 
 }  // namespace

@@ -111,35 +111,45 @@ std::wstring TestExeDirectory()
     return FileSystem::GetModuleDirectory();
 }
 
-int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
+ProcessHandles StartProgram(const std::wstring& commandLine, DWORD flags)
 {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     std::wstring line = commandLine;
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
-    if (::WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(pi.hProcess, 99);
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
+        return {};
+    return ProcessHandles(pi);
+}
+
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    ProcessHandles started = StartProgram(commandLine);
+    return started.process ? WaitForExitCode(started.process.get(), timeoutMs) : -1;
+}
+
+int WaitForExitCode(HANDLE process, DWORD timeoutMs)
+{
+    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process, 99);
         return -1;
     }
     DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::GetExitCodeProcess(process, &code);
     return static_cast<int>(code);
 }
 
 bool StartHostCommand(const std::wstring& commandLine)
 {
+    // Wine starts a host program without a waitable process handle: the
+    // start itself is the only result.
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     std::wstring line = commandLine;
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
+    ProcessHandles started(pi);
     return true;
 }
 

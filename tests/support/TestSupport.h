@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/DebugOutput.h"
+#include "common/Handles.h"
 
 // Captures every debug line while it lives; narrow lines are widened.
 class DebugCapture : public iDebugSink {
@@ -48,6 +49,12 @@ std::wstring TestExeDirectory();
 std::set<std::wstring> ListFolderTree(const std::wstring& folder);
 // Runs a program and waits for it; returns its exit code or -1.
 int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// Starts the command line with the given creation flags; empty handles when it
+// did not start.
+ProcessHandles StartProgram(const std::wstring& commandLine, DWORD flags = 0);
+// The process's exit code once it has ended; -1 (and the process ended with
+// 99) when it runs past the timeout.
+int WaitForExitCode(HANDLE process, DWORD timeoutMs = 60000);
 // Starts a program without waiting (Wine gives no waitable handle for host
 // programs such as Z:\bin\ln); false when it cannot be started.
 bool StartHostCommand(const std::wstring& commandLine);

@@ -122,7 +122,7 @@ TEST(SilentSetupUITest, FactoryMakesTheSilentUIAndDrivesARunToItsEnd)
     // Wired as the engine wires them: both directions, first page, start, Run.
     auto manager = std::make_shared<SetupManager>();
     iSetupUI* raw = ui.get();
-    manager->m_pMessageSignal->connect([raw](MessagePtr m) { raw->OnEngineMessage(m); });
+    manager->UiSignal().connect([raw](MessagePtr m) { raw->OnEngineMessage(m); });
     ui->m_pMessageSignal->connect([manager](MessagePtr m) { manager->OnCommand(m); });
     ui->ShowPage(L"install", L"");
     MessagePtr start = MakeMessage("startinstall");
@@ -131,6 +131,6 @@ TEST(SilentSetupUITest, FactoryMakesTheSilentUIAndDrivesARunToItsEnd)
     ui->SendToEngine(start);
     ui->Run();
     EXPECT_FALSE(ui->m_bResult.load()) << "an empty list ends the run in install_error";
-    manager->m_pWorker->join();
+    manager->JoinWorker();
     ui->m_pMessageSignal->disconnect_all_slots();
 }
