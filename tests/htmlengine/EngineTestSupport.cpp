@@ -6,6 +6,7 @@
 #include "common/FileSystem.h"
 #include "htmlengine/Fonts.h"
 #include "htmlengine/HtmlParser.h"
+#include "tests/support/PngEncoder.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -36,23 +37,6 @@ const wchar_t* ClassName()
 }
 
 }  // namespace
-
-int EncoderClsid(const wchar_t* mime, CLSID* clsid)
-{
-    UINT num = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&num, &size);
-    if (!size)
-        return -1;
-    std::vector<BYTE> buf(size);
-    auto* info = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
-    Gdiplus::GetImageEncoders(num, size, info);
-    for (UINT i = 0; i < num; ++i)
-        if (wcscmp(info[i].MimeType, mime) == 0) {
-            *clsid = info[i].Clsid;
-            return static_cast<int>(i);
-        }
-    return -1;
-}
 
 TestView::TestView(int w, int h, DWORD exStyle, bool visible)
 {

@@ -63,5 +63,3 @@ inline int Alpha(uint32_t c)
 }
 // A tiny PNG (w x h, one colour with alpha) made with GDI+.
 std::string MakePng(int w, int h, uint32_t argb);
-// The index of the GDI+ encoder of the MIME type, its id in `clsid`; -1 when none.
-int EncoderClsid(const wchar_t* mime, CLSID* clsid);

@@ -14,6 +14,7 @@
 #include "common/Handles.h"
 #include "htmlengine/Fonts.h"
 #include "tests/htmlengine/EngineTestSupport.h"
+#include "tests/support/PngEncoder.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -16,29 +16,13 @@
 #include "htmlengine/Dom.h"
 #include "htmlengine/EngineWindow.h"
 #include "htmlengine/Fonts.h"
+#include "tests/support/PngEncoder.h"
 #include "tests/ui/SetupPagesSupport.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ResLoaders.h"
 #include "ui/SciterView.h"
 
 namespace {
-
-int EncoderClsid(const wchar_t* mime, CLSID* clsid)
-{
-    UINT num = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&num, &size);
-    if (!size)
-        return -1;
-    std::vector<BYTE> buf(size);
-    auto* info = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
-    Gdiplus::GetImageEncoders(num, size, info);
-    for (UINT i = 0; i < num; ++i)
-        if (wcscmp(info[i].MimeType, mime) == 0) {
-            *clsid = info[i].Clsid;
-            return static_cast<int>(i);
-        }
-    return -1;
-}
 
 std::wstring ShotFolder()
 {
