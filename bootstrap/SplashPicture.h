@@ -7,6 +7,10 @@
 
 #include "common/Handles.h"
 
+namespace gdiplus_flat {
+struct Api;
+}
+
 class CSplashPicture {
 public:
     CSplashPicture() = default;
@@ -30,5 +34,5 @@ private:
     int m_width = 0;
     int m_height = 0;
     int m_bpp = 0;
-    bool m_bGdiplus = false;
+    const gdiplus_flat::Api* m_gdiplus = nullptr;  // one use of GDI+ from the first load to the end
 };

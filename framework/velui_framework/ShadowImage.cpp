@@ -1,9 +1,8 @@
 #include "framework/velui_framework/ShadowImage.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
+#include <cstring>
 
-#include "common/SystemLibrary.h"
+#include "common/GdiplusFlat.h"
 #include "framework/velui_framework/MemLockStream.h"
 
 namespace velui {
@@ -20,119 +19,41 @@ void Premultiply(uint32_t* pixels, size_t count)
     }
 }
 
-namespace {
-
-// GDI+ is not on the KnownDLLs list: its flat functions are taken from the
-// system folder's copy at run time rather than imported, so a gdiplus.dll
-// planted beside the elevated engine is never loaded.
-struct GdiplusFunctions {
-    using Startup = Gdiplus::Status(WINAPI*)(ULONG_PTR*, const Gdiplus::GdiplusStartupInput*, void*);
-    using Shutdown = void(WINAPI*)(ULONG_PTR);
-    using FromStream = Gdiplus::Status(WINAPI*)(IStream*, void**);
-    using Dimension = Gdiplus::Status(WINAPI*)(void*, UINT*);
-    using Lock = Gdiplus::Status(WINAPI*)(void*, const Gdiplus::Rect*, UINT, INT, Gdiplus::BitmapData*);
-    using Unlock = Gdiplus::Status(WINAPI*)(void*, Gdiplus::BitmapData*);
-    using Dispose = Gdiplus::Status(WINAPI*)(void*);
-
-    Startup startup = Fn<Startup>("GdiplusStartup");
-    Shutdown shutdown = Fn<Shutdown>("GdiplusShutdown");
-    FromStream fromStream = Fn<FromStream>("GdipCreateBitmapFromStream");
-    Dimension width = Fn<Dimension>("GdipGetImageWidth");
-    Dimension height = Fn<Dimension>("GdipGetImageHeight");
-    Lock lockBits = Fn<Lock>("GdipBitmapLockBits");
-    Unlock unlockBits = Fn<Unlock>("GdipBitmapUnlockBits");
-    Dispose dispose = Fn<Dispose>("GdipDisposeImage");
-
-    bool complete() const
-    {
-        return startup && shutdown && fromStream && width && height && lockBits && unlockBits && dispose;
-    }
-
-private:
-    template <typename F> static F Fn(const char* name) { return SystemFunction<F>(L"gdiplus.dll", name); }
-};
-
-class GdiplusSession {
-public:
-    explicit GdiplusSession(const GdiplusFunctions& gdip) : m_gdip(gdip)
-    {
-        Gdiplus::GdiplusStartupInput input;
-        m_ok = m_gdip.startup(&m_token, &input, nullptr) == Gdiplus::Ok;
-    }
-    ~GdiplusSession()
-    {
-        if (m_ok)
-            m_gdip.shutdown(m_token);
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    bool ok() const { return m_ok; }
-
-private:
-    const GdiplusFunctions& m_gdip;
-    ULONG_PTR m_token = 0;
-    bool m_ok = false;
-};
-
-// A decoded bitmap, disposed before its session ends.
-class GdiplusBitmap {
-public:
-    GdiplusBitmap(const GdiplusFunctions& gdip, IStream* stream) : m_gdip(gdip)
-    {
-        if (m_gdip.fromStream(stream, &m_bitmap) != Gdiplus::Ok)
-            m_bitmap = nullptr;
-    }
-    ~GdiplusBitmap()
-    {
-        if (m_bitmap)
-            m_gdip.dispose(m_bitmap);
-    }
-    GdiplusBitmap(const GdiplusBitmap&) = delete;
-    GdiplusBitmap& operator=(const GdiplusBitmap&) = delete;
-    void* get() const { return m_bitmap; }
-
-private:
-    const GdiplusFunctions& m_gdip;
-    void* m_bitmap = nullptr;
-};
-
-}  // namespace
-
 HRESULT DecodePremultipliedPng(const BYTE* data, ULONG size, PremultipliedImage& image)
 {
+    namespace gp = gdiplus_flat;
     image = PremultipliedImage();
-    static const GdiplusFunctions gdip;
-    if (!gdip.complete())
+    gp::Use gdiplus;
+    const gp::Api* api = gdiplus.get();
+    if (!api)
         return E_FAIL;
     CMemLockStream* stream = CMemLockStream::Create(data, size);
     if (!stream)
         return E_OUTOFMEMORY;
-    {
-        GdiplusSession session(gdip);
-        if (session.ok()) {
-            GdiplusBitmap bitmap(gdip, stream);
-            UINT width = 0, height = 0;
-            if (bitmap.get() && gdip.width(bitmap.get(), &width) == Gdiplus::Ok &&
-                gdip.height(bitmap.get(), &height) == Gdiplus::Ok && width > 0 && height > 0) {
-                const int w = static_cast<int>(width), h = static_cast<int>(height);
-                Gdiplus::Rect rect(0, 0, w, h);
-                Gdiplus::BitmapData bits {};
-                if (gdip.lockBits(bitmap.get(), &rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &bits) ==
-                    Gdiplus::Ok) {
-                    image.width = w;
-                    image.height = h;
-                    image.pixels.resize(static_cast<size_t>(w) * h);
-                    for (int y = 0; y < h; ++y)
-                        memcpy(&image.pixels[static_cast<size_t>(y) * w],
-                               static_cast<const BYTE*>(bits.Scan0) + static_cast<ptrdiff_t>(y) * bits.Stride,
-                               static_cast<size_t>(w) * 4);
-                    gdip.unlockBits(bitmap.get(), &bits);
-                    Premultiply(image.pixels.data(), image.pixels.size());
-                    image.loaded = true;
-                }
-            }
+    gp::Bitmap* bitmap = nullptr;
+    if (api->CreateBitmapFromStream(stream, &bitmap) != 0)
+        bitmap = nullptr;
+    UINT width = 0, height = 0;
+    if (bitmap && api->GetImageWidth(bitmap, &width) == 0 && api->GetImageHeight(bitmap, &height) == 0 && width > 0 &&
+        height > 0) {
+        const int w = static_cast<int>(width), h = static_cast<int>(height);
+        gp::Rect rect = {0, 0, w, h};
+        gp::BitmapData bits {};
+        if (api->BitmapLockBits(bitmap, &rect, gp::kImageLockModeRead, gp::kPixelFormat32bppARGB, &bits) == 0) {
+            image.width = w;
+            image.height = h;
+            image.pixels.resize(static_cast<size_t>(w) * h);
+            for (int y = 0; y < h; ++y)
+                memcpy(&image.pixels[static_cast<size_t>(y) * w],
+                       static_cast<const BYTE*>(bits.Scan0) + static_cast<ptrdiff_t>(y) * bits.Stride,
+                       static_cast<size_t>(w) * 4);
+            api->BitmapUnlockBits(bitmap, &bits);
+            Premultiply(image.pixels.data(), image.pixels.size());
+            image.loaded = true;
         }
     }
+    if (bitmap)
+        api->DisposeImage(bitmap);
     stream->Release();
     return S_OK;
 }
