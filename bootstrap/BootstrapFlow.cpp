@@ -168,17 +168,7 @@ void CBootstrap::RunHead(const std::wstring& workFolder)
     // The archive runs from the file written just now, held against writers until it has started.
     UniqueHandle head = WritePinnedResource(m_hResources, headPath, L"BINARY", IDR_HEAD_ARCHIVE);
     if (head && RunHiddenAndWait(headPath, workFolder, std::move(head)) == 0) {
-        std::wstring engineLine = EngineCommandLine(workFolder);
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_SHOW;
-        PROCESS_INFORMATION pi = {};
-        if (::CreateProcessW(nullptr, engineLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workFolder.c_str(), &si,
-                             &pi)) {
-            ProcessHandles engine(pi);
-            m_hEngine = std::move(engine.process);
-        }
+        m_hEngine = StartProcess(EngineCommandLine(workFolder), workFolder.c_str(), SW_SHOW, false).process;
     }
     if (m_bSplashShown) {
         m_splash.CloseSplash();

@@ -188,17 +188,23 @@ bool IsVistaOrLater()
     return version.dwPlatformId > VER_PLATFORM_WIN32_WINDOWS && version.dwMajorVersion >= 6;
 }
 
-ProcessHandles StartHiddenProcess(const std::wstring& command, const wchar_t* workDir)
+ProcessHandles StartProcess(const std::wstring& command, const wchar_t* workDir, WORD show, bool inheritHandles)
 {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_HIDE;
+    si.wShowWindow = show;
     PROCESS_INFORMATION pi = {};
     std::wstring line(command);
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workDir, &si, &pi))
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, inheritHandles ? TRUE : FALSE, 0, nullptr, workDir,
+                          &si, &pi))
         return {};
     return ProcessHandles(pi);
+}
+
+ProcessHandles StartHiddenProcess(const std::wstring& command, const wchar_t* workDir)
+{
+    return StartProcess(command, workDir, SW_HIDE, true);
 }
 
 bool RunHiddenProcess(const std::wstring& command, bool bWait, const wchar_t* workDir)

@@ -24,8 +24,11 @@ HRESULT CreateProcessWithIntegrityLevel(const wchar_t* strCmdline, const wchar_t
 HRESULT GetProcessIntegrityLevel(HANDLE hProcess, DWORD* pdwIntegrityLevel);
 bool IsVistaOrLater();
 
-// Starts the command without a window, inheriting handles; empty handles when
-// it did not start (the last error says why). `workDir` as below.
+// Starts the command with its main window shown as `show` (SW_SHOW, SW_HIDE,
+// ...); empty handles when it did not start (the last error says why).
+// `workDir` as below.
+ProcessHandles StartProcess(const std::wstring& command, const wchar_t* workDir, WORD show, bool inheritHandles);
+// Starts the command without a window, inheriting handles.
 ProcessHandles StartHiddenProcess(const std::wstring& command, const wchar_t* workDir);
 // Starts the command without a window; with bWait, blocks until it ends.
 // Returns whether the command started (the last error says why not).
