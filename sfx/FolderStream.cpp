@@ -1,6 +1,7 @@
 #include "sfx/FolderStream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -65,6 +66,12 @@ SRes CopyStored(ILookInStreamPtr stream, UInt64 packSize, UInt64 unpackSize, siz
     return SZ_OK;
 }
 
+// The dictionary size an LZMA2 property byte stands for (40 is the largest).
+UInt64 Lzma2DictionarySize(Byte prop)
+{
+    return prop == 40 ? 0xFFFFFFFFull : static_cast<UInt64>(2 | (prop & 1)) << (prop / 2 + 11);
+}
+
 // The decoder state of one LZMA or LZMA2 stream, freed on every path.
 class Decoder {
 public:
@@ -81,17 +88,34 @@ public:
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
-    SRes Init(const Byte* props, unsigned propsSize)
+    // No distance can reach further back than the bytes decoded so far, so
+    // the dictionary never needs to be larger than the folder's output: a
+    // small folder does not allocate the archive's full dictionary.
+    SRes Init(const Byte* props, unsigned propsSize, UInt64 unpackSize)
     {
         if (m_lzma2) {
-            if (propsSize != 1)
+            if (propsSize != 1 || props[0] > 40)
                 return SZ_ERROR_UNSUPPORTED;
-            SRes res = Lzma2Dec_Allocate(&m_lzma2Dec, props[0], m_alloc);
+            Byte prop = props[0];
+            while (prop > 0 && Lzma2DictionarySize(prop - 1) >= unpackSize)
+                --prop;
+            SRes res = Lzma2Dec_Allocate(&m_lzma2Dec, prop, m_alloc);
             if (res == SZ_OK)
                 Lzma2Dec_Init(&m_lzma2Dec);
             return res;
         }
-        SRes res = LzmaDec_Allocate(&m_lzma, props, propsSize, m_alloc);
+        if (propsSize != LZMA_PROPS_SIZE)
+            return SZ_ERROR_UNSUPPORTED;
+        Byte clamped[LZMA_PROPS_SIZE];
+        std::memcpy(clamped, props, LZMA_PROPS_SIZE);
+        UInt32 dictionary =
+            clamped[1] | (clamped[2] << 8) | (clamped[3] << 16) | (static_cast<UInt32>(clamped[4]) << 24);
+        if (dictionary > unpackSize) {
+            dictionary = static_cast<UInt32>(std::max<UInt64>(unpackSize, 1 << 12));
+            for (int i = 0; i < 4; ++i)
+                clamped[1 + i] = static_cast<Byte>(dictionary >> (8 * i));
+        }
+        SRes res = LzmaDec_Allocate(&m_lzma, clamped, LZMA_PROPS_SIZE, m_alloc);
         if (res == SZ_OK)
             LzmaDec_Init(&m_lzma);
         return res;
@@ -119,7 +143,10 @@ SRes DecodeLz(Decoder& decoder, ILookInStreamPtr stream, UInt64 packSize, UInt64
 {
     std::vector<Byte> out(chunkSize);
     for (;;) {
-        const void* in = nullptr;
+        // The decoder may still have output when the input is used up; it is
+        // then given an empty piece of input, never a null pointer.
+        static const Byte kNoInput = 0;
+        const void* in = &kNoInput;
         size_t lookahead = 0;
         if (packSize > 0) {
             lookahead = static_cast<size_t>(std::min<UInt64>(packSize, kLookAhead));
@@ -191,7 +218,7 @@ SRes StreamFolder(const CSzAr& ar, UInt32 folderIndex, ILookInStreamPtr stream, 
         res = CopyStored(stream, packSize, unpackSize, chunkSize, checked);
     } else {
         Decoder decoder(coder.MethodID == kMethodLzma2, alloc);
-        res = decoder.Init(coderData + coder.PropsOffset, coder.PropsSize);
+        res = decoder.Init(coderData + coder.PropsOffset, coder.PropsSize, unpackSize);
         if (res == SZ_OK)
             res = DecodeLz(decoder, stream, packSize, unpackSize, chunkSize, checked);
     }
