@@ -210,6 +210,17 @@ public:
     // Why the last Write returned false.
     ExtractResult Result() const { return m_result; }
 
+    // Removes every file of the folder made so far: a folder that fails
+    // leaves none of its files, as when it is decoded in memory (a file
+    // without a CRC of its own is only vouched for by the whole folder).
+    void RemoveAll()
+    {
+        if (m_file)
+            m_file.reset();
+        for (size_t i = 0; i < m_next; ++i)
+            ::DeleteFileW(LongForm(m_entries[i].path).c_str());
+    }
+
 private:
     // Opens the next file that has bytes, creating empty ones on the way.
     // False when no file is left or one could not be created.
@@ -404,11 +415,10 @@ ExtractResult StreamFolderToFiles(OpenArchive& archive, UInt32 folderIndex, cons
 {
     FolderWriter writer(FolderEntries(archive.Db(), folderIndex, targets));
     SRes res = archive.Stream(folderIndex, chunkSize, writer);
-    if (res == SZ_ERROR_WRITE)
-        return writer.Result();
-    if (res != SZ_OK)
-        return FromSRes(res);
-    return writer.Finish();
+    ExtractResult result = res == SZ_ERROR_WRITE ? writer.Result() : res != SZ_OK ? FromSRes(res) : writer.Finish();
+    if (result != ExtractResult::Ok)
+        writer.RemoveAll();
+    return result;
 }
 
 }  // namespace

@@ -254,6 +254,30 @@ TEST(SfxStream, ChecksumMismatchFailsAndLeavesNoDamagedFile)
     EXPECT_EQ(sfx::ExitCodeFor(Extract(L"storedbad", box.Path(), Streaming())), 2);
 }
 
+TEST(SfxStream, FolderThatFailsLateLeavesNoneOfItsFiles)
+{
+    OpenedArchive archive(L"streamlzma2");
+    ASSERT_EQ(archive.opened, SZ_OK);
+    ASSERT_EQ(archive.db.db.NumFolders, 1u);
+    UInt64 packSize = archive.db.db.PackPositions[1] - archive.db.db.PackPositions[0];
+    std::string damaged = archive.data;
+    damaged[static_cast<size_t>(archive.PackStart(0) + packSize * 9 / 10)] ^= 0x55;
+    ScratchFolder box;
+    std::wstring path = box / L"damaged.7z";
+    FileSystem::WriteStringToFile(path, damaged);
+    std::wstring work = box / L"work\\";
+    FileSystem::CreateDirectoryTree(work);
+
+    CollectingSink sink;  // the early files do come out before the damage shows
+    LookStream bad(damaged, damaged.size());
+    EXPECT_NE(sfx::StreamFolder(archive.db.db, 0, &bad.look.vt, archive.db.dataPos, 1000, sink, &kAllocMain), SZ_OK);
+    EXPECT_GT(sink.bytes.size(), 420004u);
+
+    EXPECT_EQ(sfx::ExtractArchive(path, 0, work, Streaming()), sfx::ExtractResult::Damaged);
+    for (const wchar_t* name : {L"mixed.dat", L"sub\\second.txt", L"sub\\inner\\third.txt"})
+        EXPECT_FALSE(FileSystem::PathExists((work + name).c_str())) << NarrowAscii(name);
+}
+
 TEST(SfxStream, HostileNamesAreRefusedBeforeStreaming)
 {
     for (const wchar_t* name : {L"parent", L"mixed", L"absolute", L"deepparent"}) {
