@@ -1,12 +1,15 @@
 // The stub's archive reading on any bytes: the decoder's headers and data,
 // then the check of every entry name, as the stub does before writing.
-// Accepted names must stay inside the folder.
+// Accepted names must stay inside the folder. Folders that can be decoded in
+// pieces are decoded that way too: never a piece over the chunk size, never
+// more bytes than the folder claims.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "FuzzText.h"
 #include "sfx/EntryPath.h"
+#include "sfx/FolderStream.h"
 
 extern "C" {
 #include "7z.h"
@@ -50,6 +53,22 @@ SRes MemorySeek(const ISeekInStream* p, Int64* pos, ESzSeek origin)
     *pos = target;
     return SZ_OK;
 }
+
+// Counts what the streamed decoding hands on; stops at the unpack limit.
+class CountingSink : public sfx::ChunkSink {
+public:
+    explicit CountingSink(size_t chunk) : m_chunk(chunk) { }
+    bool Write(const Byte*, size_t size) override
+    {
+        FUZZ_CHECK(size > 0 && size <= m_chunk);
+        total += size;
+        return total < kUnpackLimit;
+    }
+    UInt64 total = 0;
+
+private:
+    size_t m_chunk;
+};
 
 std::wstring EntryName(const CSzArEx& db, UInt32 index)
 {
@@ -100,6 +119,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(offset + processed <= outSize);
         }
         ISzAlloc_Free(&kAllocMain, out);
+        for (UInt32 f = 0; f < db.db.NumFolders; ++f) {
+            if (!sfx::CanStreamFolder(db.db, f) || SzAr_GetFolderUnpackSize(&db.db, f) > kUnpackLimit)
+                continue;
+            CountingSink sink(4096);
+            SRes res = sfx::StreamFolder(db.db, f, &look.vt, db.dataPos, 4096, sink, &kAllocMain);
+            FUZZ_CHECK(sink.total <= SzAr_GetFolderUnpackSize(&db.db, f));
+            if (res == SZ_OK)
+                FUZZ_CHECK(sink.total == SzAr_GetFolderUnpackSize(&db.db, f));
+        }
     }
     SzArEx_Free(&db, &kAllocMain);
     return 0;

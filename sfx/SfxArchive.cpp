@@ -1,10 +1,12 @@
 #include "sfx/SfxArchive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "common/Handles.h"
 #include "sfx/EntryPath.h"
+#include "sfx/FolderStream.h"
 
 extern "C" {
 #include "7z.h"
@@ -105,26 +107,167 @@ bool CreateFolders(const std::wstring& path)
     return ::CreateDirectoryW(LongForm(folder).c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool WriteWholeFile(const std::wstring& path, const Byte* data, size_t size, const CNtfsFileTime* mtime)
+UniqueHandle CreateOutputFile(const std::wstring& path)
 {
-    UniqueHandle file(::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
+    return UniqueHandle(::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool WriteAll(HANDLE file, const Byte* data, size_t size)
+{
     while (size > 0) {
         DWORD chunk = size > (1u << 24) ? (1u << 24) : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!::WriteFile(file.get(), data, chunk, &written, nullptr) || written != chunk)
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written != chunk)
             return false;
         data += chunk;
         size -= chunk;
     }
-    if (mtime) {
-        FILETIME time = {mtime->Low, mtime->High};
-        ::SetFileTime(file.get(), nullptr, nullptr, &time);
-    }
     return true;
 }
+
+void SetWriteTime(HANDLE file, const CNtfsFileTime* mtime)
+{
+    if (mtime) {
+        FILETIME time = {mtime->Low, mtime->High};
+        ::SetFileTime(file, nullptr, nullptr, &time);
+    }
+}
+
+// Closes a file that was not written completely and removes it, so that
+// nothing is left looking like a finished file.
+void Discard(UniqueHandle& file, const std::wstring& path)
+{
+    file.reset();
+    ::DeleteFileW(LongForm(path).c_str());
+}
+
+bool WriteWholeFile(const std::wstring& path, const Byte* data, size_t size, const CNtfsFileTime* mtime)
+{
+    UniqueHandle file = CreateOutputFile(path);
+    if (!file)
+        return false;
+    if (!WriteAll(file.get(), data, size)) {
+        Discard(file, path);
+        return false;
+    }
+    SetWriteTime(file.get(), mtime);
+    return true;
+}
+
+const CNtfsFileTime* WriteTimeOf(const CSzArEx& db, UInt32 index)
+{
+    return SzBitWithVals_Check(&db.MTime, index) ? &db.MTime.Vals[index] : nullptr;
+}
+
+// One file of a folder that is decoded in pieces.
+struct FolderEntry {
+    std::wstring path;
+    UInt64 size = 0;
+    bool hasCrc = false;
+    UInt32 crc = 0;
+    const CNtfsFileTime* mtime = nullptr;
+};
+
+// Writes a folder's decoded bytes into its files in order, checking each
+// file's CRC when it is complete. A file that fails, or that is still open
+// when the writer goes away, is removed.
+class FolderWriter : public ChunkSink {
+public:
+    explicit FolderWriter(std::vector<FolderEntry> entries) : m_entries(std::move(entries)) { }
+    ~FolderWriter() override
+    {
+        if (m_file)
+            Discard(m_file, m_entries[m_next - 1].path);
+    }
+
+    bool Write(const Byte* data, size_t size) override
+    {
+        while (size > 0) {
+            if (!m_file && !OpenNext())
+                return m_result == ExtractResult::Ok;  // bytes after the last file are not written anywhere
+            size_t take = static_cast<size_t>(std::min<UInt64>(size, m_left));
+            if (!WriteAll(m_file.get(), data, take))
+                return Fail(ExtractResult::WriteFailed);
+            m_crc = CrcUpdate(m_crc, data, take);
+            m_left -= take;
+            data += take;
+            size -= take;
+            if (m_left == 0 && !Close())
+                return false;
+        }
+        return true;
+    }
+
+    // After the decoder has finished: every file must be complete.
+    ExtractResult Finish()
+    {
+        if (m_result == ExtractResult::Ok && (m_file || OpenNext()))
+            Fail(ExtractResult::Damaged);
+        return m_result;
+    }
+
+    // Why the last Write returned false.
+    ExtractResult Result() const { return m_result; }
+
+    // Removes every file of the folder made so far: a folder that fails
+    // leaves none of its files, as when it is decoded in memory (a file
+    // without a CRC of its own is only vouched for by the whole folder).
+    void RemoveAll()
+    {
+        if (m_file)
+            m_file.reset();
+        for (size_t i = 0; i < m_next; ++i)
+            ::DeleteFileW(LongForm(m_entries[i].path).c_str());
+    }
+
+private:
+    // Opens the next file that has bytes, creating empty ones on the way.
+    // False when no file is left or one could not be created.
+    bool OpenNext()
+    {
+        while (m_next < m_entries.size()) {
+            const FolderEntry& entry = m_entries[m_next++];
+            if (!CreateFolders(entry.path.substr(0, entry.path.find_last_of(L'\\'))))
+                return Fail(ExtractResult::WriteFailed);
+            m_file = CreateOutputFile(entry.path);
+            if (!m_file)
+                return Fail(ExtractResult::WriteFailed);
+            m_left = entry.size;
+            m_crc = CRC_INIT_VAL;
+            if (m_left > 0)
+                return true;
+            if (!Close())
+                return false;
+        }
+        return false;
+    }
+
+    bool Close()
+    {
+        const FolderEntry& entry = m_entries[m_next - 1];
+        if (entry.hasCrc && CRC_GET_DIGEST(m_crc) != entry.crc)
+            return Fail(ExtractResult::Damaged);
+        SetWriteTime(m_file.get(), entry.mtime);
+        m_file.reset();
+        return true;
+    }
+
+    bool Fail(ExtractResult result)
+    {
+        if (m_file)
+            Discard(m_file, m_entries[m_next - 1].path);
+        m_result = result;
+        return false;
+    }
+
+    std::vector<FolderEntry> m_entries;
+    size_t m_next = 0;
+    UniqueHandle m_file;
+    UInt64 m_left = 0;
+    UInt32 m_crc = CRC_INIT_VAL;
+    ExtractResult m_result = ExtractResult::Ok;
+};
 
 // Owns everything the decoder allocates for one archive.
 class OpenArchive {
@@ -179,6 +322,12 @@ public:
                                   &size, &kAllocMain, &kAllocTemp);
         data = m_outBuffer ? m_outBuffer + offset : nullptr;
         return res;
+    }
+
+    // Decodes folder `folderIndex` in pieces into `sink`.
+    SRes Stream(UInt32 folderIndex, size_t chunkSize, ChunkSink& sink)
+    {
+        return StreamFolder(m_db.db, folderIndex, &m_look.vt, m_db.dataPos, chunkSize, sink, &kAllocMain);
     }
 
 private:
@@ -241,7 +390,41 @@ int64_t FindArchiveStart(HANDLE file, uint64_t from)
     }
 }
 
-ExtractResult ExtractArchive(const std::wstring& archivePath, int64_t offset, const std::wstring& folder)
+namespace {
+
+// Every file of folder `folderIndex`, in the order of its bytes.
+std::vector<FolderEntry> FolderEntries(const CSzArEx& db, UInt32 folderIndex, const std::vector<std::wstring>& targets)
+{
+    std::vector<FolderEntry> entries;
+    for (UInt32 i = 0; i < db.NumFiles; ++i) {
+        if (db.FileToFolder[i] != folderIndex || SzArEx_IsDir(&db, i))
+            continue;
+        FolderEntry entry;
+        entry.path = targets[i];
+        entry.size = SzArEx_GetFileSize(&db, i);
+        entry.hasCrc = SzBitWithVals_Check(&db.CRCs, i);
+        entry.crc = entry.hasCrc ? db.CRCs.Vals[i] : 0;
+        entry.mtime = WriteTimeOf(db, i);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+ExtractResult StreamFolderToFiles(OpenArchive& archive, UInt32 folderIndex, const std::vector<std::wstring>& targets,
+                                  size_t chunkSize)
+{
+    FolderWriter writer(FolderEntries(archive.Db(), folderIndex, targets));
+    SRes res = archive.Stream(folderIndex, chunkSize, writer);
+    ExtractResult result = res == SZ_ERROR_WRITE ? writer.Result() : res != SZ_OK ? FromSRes(res) : writer.Finish();
+    if (result != ExtractResult::Ok)
+        writer.RemoveAll();
+    return result;
+}
+
+}  // namespace
+
+ExtractResult ExtractArchive(const std::wstring& archivePath, int64_t offset, const std::wstring& folder,
+                             const ExtractOptions& options)
 {
     EnsureCrcTable();
     OpenArchive archive;
@@ -263,11 +446,26 @@ ExtractResult ExtractArchive(const std::wstring& archivePath, int64_t offset, co
         targets[i] = base + relative;
     }
 
+    // Large folders are decoded in pieces, straight into their files, the
+    // first time one of their files comes up.
+    std::vector<bool> streamed(db.db.NumFolders, false);
     for (UInt32 i = 0; i < db.NumFiles; ++i) {
         const std::wstring& target = targets[i];
         if (SzArEx_IsDir(&db, i)) {
             if (!CreateFolders(target))
                 return ExtractResult::WriteFailed;
+            continue;
+        }
+        UInt32 folderIndex = db.FileToFolder[i];
+        if (folderIndex != static_cast<UInt32>(-1) &&
+            SzAr_GetFolderUnpackSize(&db.db, folderIndex) > options.streamAbove &&
+            CanStreamFolder(db.db, folderIndex)) {
+            if (streamed[folderIndex])
+                continue;
+            streamed[folderIndex] = true;
+            ExtractResult result = StreamFolderToFiles(archive, folderIndex, targets, options.chunkSize);
+            if (result != ExtractResult::Ok)
+                return result;
             continue;
         }
         const Byte* data = nullptr;
@@ -277,8 +475,7 @@ ExtractResult ExtractArchive(const std::wstring& archivePath, int64_t offset, co
             return FromSRes(res);
         if (!CreateFolders(target.substr(0, target.find_last_of(L'\\'))))
             return ExtractResult::WriteFailed;
-        const CNtfsFileTime* mtime = SzBitWithVals_Check(&db.MTime, i) ? &db.MTime.Vals[i] : nullptr;
-        if (!WriteWholeFile(target, data, size, mtime))
+        if (!WriteWholeFile(target, data, size, WriteTimeOf(db, i)))
             return ExtractResult::WriteFailed;
     }
     return ExtractResult::Ok;

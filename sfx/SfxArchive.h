@@ -24,9 +24,20 @@ int64_t FindArchiveStart(HANDLE file, uint64_t from);
 // 0 when the file is not a PE image, so the whole file is searched.
 uint64_t ImageEnd(HANDLE file);
 
+// How folders are decoded. A folder (solid block) that unpacks to more than
+// `streamAbove` bytes and whose coders allow it is decoded straight into its
+// files `chunkSize` bytes at a time; smaller ones are decoded in memory.
+struct ExtractOptions {
+    uint64_t streamAbove = 64u << 20;
+    size_t chunkSize = 1u << 20;
+};
+
 // Extracts the archive that starts at `offset` of `archivePath` into
-// `folder`. Every entry name is checked before the first write.
-ExtractResult ExtractArchive(const std::wstring& archivePath, int64_t offset, const std::wstring& folder);
+// `folder`. Every entry name is checked before the first write; a file whose
+// data fails to decode, fails its checksum or cannot be written completely is
+// removed again.
+ExtractResult ExtractArchive(const std::wstring& archivePath, int64_t offset, const std::wstring& folder,
+                             const ExtractOptions& options = ExtractOptions());
 
 // The archive appended to `exePath`, into `folder`.
 ExtractResult ExtractAppendedArchive(const std::wstring& exePath, const std::wstring& folder);

@@ -4,9 +4,10 @@ entries that create, copy and remove the tree."""
 import os
 import stat
 
-# The self-extracting stub decodes each file in one piece of memory, inside a
-# 32-bit process: 512 MB was seen to work under Wine, 640 MB not.
-MAX_FILE_SIZE = 256 << 20
+# The self-extracting stub decodes large files in pieces (the packer keeps
+# their blocks to one coder it can stream); setup.exe's archives must still
+# fit into it, checked after packing.
+MAX_FILE_SIZE = 2 << 30
 # Larger product folders are refused before anything is packed (the archives
 # must also fit into setup.exe, checked after packing).
 MAX_TOTAL_SIZE = 4 << 30
@@ -121,7 +122,7 @@ def scan(root):
                     problems.append(f"{child}: cannot be read")
                     continue
                 if info.st_size > MAX_FILE_SIZE:
-                    problems.append(f"{child}: {info.st_size} bytes; files over {MAX_FILE_SIZE >> 20} MB "
+                    problems.append(f"{child}: {info.st_size} bytes; files over {MAX_FILE_SIZE >> 30} GB "
                                     "cannot be unpacked by the setup program")
                     continue
                 folder.files.append((entry.name, info.st_size))

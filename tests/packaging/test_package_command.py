@@ -5,6 +5,7 @@ version."""
 import base64
 import json
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -142,6 +143,48 @@ exit {exit_code}
 """)
         os.chmod(script, 0o755)
         return script, record
+
+    def body_methods(self, work):
+        listing = subprocess.run(["7zz", "l", "-slt", os.path.join(work, "body.exe")], stdout=subprocess.PIPE,
+                                 text=True, check=True).stdout
+        methods = {}
+        for entry in listing.split("\n\n"):
+            fields = dict(line.split(" = ", 1) for line in entry.splitlines() if " = " in line)
+            if "Method" in fields and fields["Path"].startswith("Assembly/"):
+                methods[fields["Path"][len("Assembly/"):]] = fields["Method"]
+        return methods
+
+    def test_large_files_are_packed_so_that_the_stub_can_stream_them(self):
+        with open(self.path("product", "data.bin"), "wb") as f:  # sparse: zeros
+            f.truncate(300 << 20)
+        shutil.copyfile(os.path.join(BUILD, "sfx", "sfx.exe"), self.path("product", "bin", "tool.exe"))
+        work = self.path("work")
+        result = self.package("--work", work)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertNotIn("packing again", result.stdout)
+        methods = self.body_methods(work)
+        self.assertEqual(len(methods["data.bin"].split()), 1, methods)
+        self.assertEqual(len(methods["bin/tool.exe"].split()), 2, methods)  # small programs keep their filter
+
+        # A large program: filtered at first, packed again without filters.
+        os.remove(self.path("product", "data.bin"))
+        with open(self.path("product", "bin", "tool.exe"), "ab") as f:
+            f.truncate(300 << 20)
+        result = self.package("--work", work)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn("packing again with -mf=off", result.stdout)
+        self.assertEqual(len(self.body_methods(work)["bin/tool.exe"].split()), 1)
+
+        os.remove(self.out)
+        result = self.package("--archiver-options=-mx=1 -mf=BCJ")
+        self.assertRefusedAfterPacking(result, "bin/tool.exe: packed as \"BCJ")
+        result = self.package("--archiver-options=-mx=1 -m0=PPMd")
+        self.assertRefusedAfterPacking(result, "packed as \"PPMD")
+
+    def assertRefusedAfterPacking(self, result, message):
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertIn(message, result.stderr)
+        self.assertFalse(os.path.exists(self.out))
 
     def test_checker_errors_stop_packing(self):
         script, record = self.checker(1)

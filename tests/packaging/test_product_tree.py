@@ -73,8 +73,14 @@ class RefusalTest(ScratchTest):
         os.makedirs(self.path("product"))
         with open(self.path("product", "huge.bin"), "wb") as f:
             f.truncate(product_tree.MAX_FILE_SIZE + 1)
-        self.assertIn("huge.bin:", self.problems())
+        with open(self.path("product", "large.bin"), "wb") as f:  # unpacked in pieces
+            f.truncate(700 << 20)
+        found = self.problems()
+        self.assertIn("huge.bin:", found)
+        self.assertIn("over 2 GB", found)
+        self.assertNotIn("large.bin", found)
         os.remove(self.path("product", "huge.bin"))
+        os.remove(self.path("product", "large.bin"))
         for i in range(product_tree.MAX_TOTAL_SIZE // product_tree.MAX_FILE_SIZE + 1):  # sparse files
             with open(self.path("product", f"part{i}.bin"), "wb") as f:
                 f.truncate(product_tree.MAX_FILE_SIZE)

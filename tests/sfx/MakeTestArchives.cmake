@@ -77,3 +77,35 @@ foreach(pair "backslash=..\\escape.txt" "drive=C:\\escape.txt" "driverel=C:escap
     file(WRITE "${work}/${name}/${entry}" "hostile")
     pack(${name} "${work}/${name}" "${entry}")
 endforeach()
+
+# Archives whose folders the stub can decode in pieces: LZMA2, LZMA and
+# stored, one folder holding several files (with an empty file and a folder
+# between them), and a folder behind a branch filter, which cannot be streamed.
+set(s "${work}/streamed")
+file(MAKE_DIRECTORY "${s}/sub/inner")
+string(RANDOM LENGTH 60000 RANDOM_SEED 11 noise)
+string(RANDOM LENGTH 40000 RANDOM_SEED 12 noise2)
+string(REPEAT "larkspur 0123456789 " 15000 repeated)
+file(WRITE "${s}/mixed.dat" "${noise}${repeated}${noise}tail")
+file(WRITE "${s}/sub/second.txt" "${repeated}")
+file(WRITE "${s}/sub/empty.txt" "")
+file(WRITE "${s}/sub/inner/third.txt" "${noise2}")
+pack(streamlzma2 "${s}" . -m0=lzma2 -mx=5 -ms=on)
+pack(streamlzma "${s}" . -m0=lzma -mx=5 -ms=on)
+pack(streamstored "${s}" . -mx=0)
+file(COPY_FILE "${STUB}" "${s}/tool.exe")
+pack(filtered "${s}" tool.exe mixed.dat -mx=9 -ms=on)
+
+# The stored archive with one byte of sub/inner/third.txt changed: its data
+# still decodes, only its checksum tells. Its bytes are found by their start.
+string(SUBSTRING "${noise2}" 0 16 marker)
+string(HEX "${marker}" markerhex)
+file(READ "${OUT}/streamstored.exe" whole HEX)
+string(FIND "${whole}" "${markerhex}" at)
+math(EXPR at "${at} / 2 + 1000")
+math(EXPR rest "${at} + 2")
+execute_process(COMMAND head -c ${at} "${OUT}/streamstored.exe" OUTPUT_FILE "${work}/s1")
+execute_process(COMMAND tail -c +${rest} "${OUT}/streamstored.exe" OUTPUT_FILE "${work}/s2")
+file(WRITE "${work}/s3" "!")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${work}/s1" "${work}/s3" "${work}/s2"
+    OUTPUT_FILE "${OUT}/storedbad.exe")
