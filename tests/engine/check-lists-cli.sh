@@ -31,5 +31,32 @@ check "plan: Windows 10 takes the Windows 7 executor" grep -q 'executor Installe
 check "plan: the application's folder from --dir" \
     grep -q 'mkdir -> MakeDir dirname="D:\\Apps\\Orbisoft\\Larkspur"' "$work/plan.out"
 
+# A 32-bit build on a machine that runs only 64-bit programs: the checker of
+# an x86_64 build checks instead, and without one the command stops (exit 2)
+# rather than starting a program that cannot run. The copy of the tree has no
+# build-x64/ of its own.
+tested="${LARKSPUR_BUILD_DIR:?the build under test}"
+mkdir -p "$work/tree" "$work/build32/tools"
+ln -s "$root/scripts" "$work/tree/scripts"
+echo "LARKSPUR_ARCH:INTERNAL=i686" >"$work/build32/CMakeCache.txt"
+echo "not a program" >"$work/build32/tools/checklists.exe"
+only64() { env -u LARKSPUR_BUILD LARKSPUR_ARCH=x86_64 LARKSPUR_BUILD_DIR="$work/build32" "$@"; }
+only64 "$work/tree/scripts/check-lists" "$root/setuplists/setup.ini" >"$work/no64.out" 2>"$work/no64.err"
+check "32-bit build, no x86_64 build: exit 2" test $? -eq 2
+check "32-bit build, no x86_64 build: says how to make one" \
+    grep -q 'no x86_64 build to check with; make one with: LARKSPUR_ARCH=x86_64 scripts/build' "$work/no64.err"
+check "32-bit build, no x86_64 build: nothing checked" test ! -s "$work/no64.out"
+only64 LARKSPUR_BUILD="$tested" "$work/tree/scripts/check-lists" "$root/setuplists/setup.ini" \
+    "$root/setuplists/uninst.ini" >"$work/with64.out" 2>"$work/with64.err"
+status=$?
+if grep -qx 'LARKSPUR_ARCH:INTERNAL=x86_64' "$tested/CMakeCache.txt"; then
+    check "32-bit build, x86_64 build in LARKSPUR_BUILD: its checker checks" test $status -eq 0
+    check "32-bit build, x86_64 build in LARKSPUR_BUILD: same findings" cmp -s "$work/clean.out" "$work/with64.out"
+    check "32-bit build, x86_64 build in LARKSPUR_BUILD: says which checker" \
+        grep -qF "checking with the checker of $tested" "$work/with64.err"
+else
+    check "32-bit build, LARKSPUR_BUILD also 32-bit: exit 2" test $status -eq 2
+fi
+
 [[ $failures -eq 0 ]] && { echo "check-lists: passed"; exit 0; }
 echo "check-lists: $failures check(s) failed"; exit 1
