@@ -8,6 +8,7 @@
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
+#include "engine/ComponentRecords.h"
 #include "engine/model/FolderName.h"
 #include "engine/InstallEngine.h"
 #include "engine/model/InstallPath.h"
@@ -22,43 +23,6 @@ namespace {
 std::string DefaultCompanyFolder()
 {
     return Utf8(FileSystem::GetSpecialFolderPath(CSIDL_PROGRAM_FILES) + L"\\" + kCompanyFolder);
-}
-
-// The fields that both lists read. Components that are not JSON objects are
-// not components and are skipped.
-SetupListPtr ReadComponent(const Json::Value& element)
-{
-    auto record = std::make_shared<_SetupList>();
-    record->strId = JsonString(element, "id");
-    record->strName = JsonString(element, "name");
-    record->nOrder = JsonInt(element, "order");
-    record->strVersion = JsonString(element, "version");
-    record->strRegKey = JsonString(element, "regkey");
-    record->strMutex = JsonString(element, "mutex");
-    record->bSelected = true;
-    record->bNoShortCut = false;
-    return record;
-}
-
-// Copies of the elements of an array member; another type gives none.
-// Elements are copied whatever their type: an action that is not an object
-// fails when the executor reaches it.
-void CopyElements(const Json::Value& element, const char* key, std::vector<std::shared_ptr<Json::Value>>& out)
-{
-    const Json::Value& list = JsonMember(element, key);
-    if (!list.isArray())
-        return;
-    for (const Json::Value& item : list)
-        out.push_back(std::make_shared<Json::Value>(item));
-}
-
-// Before the first record of greater order: equal orders keep file order.
-void InsertInOrder(std::vector<SetupListPtr>& records, SetupListPtr record)
-{
-    auto at = records.begin();
-    while (at != records.end() && (*at)->nOrder <= record->nOrder)
-        ++at;
-    records.insert(at, std::move(record));
 }
 
 // The list's root object and its "installs" array; false when the text is
@@ -103,6 +67,39 @@ long LeadingNumber(const std::string& piece)
 }
 
 }  // namespace
+
+SetupListPtr ReadComponent(const Json::Value& element)
+{
+    auto record = std::make_shared<_SetupList>();
+    record->strId = JsonString(element, "id");
+    record->strName = JsonString(element, "name");
+    record->nOrder = JsonInt(element, "order");
+    record->strVersion = JsonString(element, "version");
+    record->strRegKey = JsonString(element, "regkey");
+    record->strMutex = JsonString(element, "mutex");
+    record->bSelected = true;
+    record->bNoShortCut = false;
+    return record;
+}
+
+// Elements are copied whatever their type: an action that is not an object
+// fails when the executor reaches it.
+void CopyElements(const Json::Value& element, const char* key, std::vector<std::shared_ptr<Json::Value>>& out)
+{
+    const Json::Value& list = JsonMember(element, key);
+    if (!list.isArray())
+        return;
+    for (const Json::Value& item : list)
+        out.push_back(std::make_shared<Json::Value>(item));
+}
+
+void InsertInOrder(std::vector<SetupListPtr>& records, SetupListPtr record)
+{
+    auto at = records.begin();
+    while (at != records.end() && (*at)->nOrder <= record->nOrder)
+        ++at;
+    records.insert(at, std::move(record));
+}
 
 bool ParseSetupList(SetupRun& run)
 {

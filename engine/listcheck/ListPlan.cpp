@@ -5,6 +5,7 @@
 #include "actions/CreateInstaller.h"
 #include "actions/Placeholders.h"
 #include "common/CodeChange.h"
+#include "engine/ComponentRecords.h"
 #include "engine/listcheck/PlanHost.h"
 #include "engine/model/FolderName.h"
 #include "engine/model/JsonFields.h"
@@ -57,27 +58,15 @@ std::vector<SetupListPtr> ReadComponents(const Json::Value& root, const PlanOpti
     for (const Json::Value& element : installs) {
         if (!element.isObject())
             continue;
-        auto record = std::make_shared<_SetupList>();
-        record->strId = JsonString(element, "id");
-        record->strName = JsonString(element, "name");
-        record->nOrder = JsonInt(element, "order");
-        record->strVersion = JsonString(element, "version");
-        record->strRegKey = JsonString(element, "regkey");
+        SetupListPtr record = ReadComponent(element);
         if (!IsServiceComponent(*record) && !dir.empty())
             record->strInstallDir = Utf8(dir);
         else if (options.kind == ExecutorKind::Install)
             record->strInstallDir = JsonString(element, "installDir");
         if (record->strInstallDir.empty())
             record->strInstallDir = Utf8(folders.programFiles + L"\\" + kCompanyFolder);
-        const Json::Value& actions = JsonMember(element, "actions");
-        if (actions.isArray()) {
-            for (const Json::Value& action : actions)
-                record->vecActions.push_back(std::make_shared<Json::Value>(action));
-        }
-        auto at = records.begin();
-        while (at != records.end() && (*at)->nOrder <= record->nOrder)
-            ++at;
-        records.insert(at, record);
+        CopyElements(element, "actions", record->vecActions);
+        InsertInOrder(records, std::move(record));
     }
     return records;
 }
