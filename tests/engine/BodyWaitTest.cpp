@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <vector>
 
 #include "common/FileSystem.h"
@@ -8,6 +9,11 @@
 #include "engine/BodyWait.h"
 #include "engine/model/WorkerStop.h"
 #include "tests/support/TestSupport.h"
+
+void PrintTo(BodyState state, std::ostream* out)
+{
+    *out << (state == BodyState::Ready ? "Ready" : state == BodyState::Failed ? "Failed" : "SetupGone");
+}
 
 namespace {
 

@@ -225,10 +225,13 @@ TEST(RunningProduct, RetryRunsTheCheckAgainAndGoesOnWithoutAskingOnceTheProgramH
     recorder.onMessage = [&](const Json::Value& message) {
         const std::string type = message["type"].asString();
         if (type == "waitforstopservice") {
-            // The user closes the program and presses retry; a second question is cancelled.
-            component.Quit();
+            // Retry with the program still running, then close it and retry;
+            // a third question is cancelled.
+            ++stopQuestions;
+            if (stopQuestions == 2)
+                component.Quit();
             MessagePtr reply = MakeMessage("stopservice");
-            (*reply)["stop"] = ++stopQuestions == 1 ? "retry" : "cancel";
+            (*reply)["stop"] = stopQuestions <= 2 ? "retry" : "cancel";
             manager->OnCommand(reply);
         } else if (type == "waitforpath") {
             MessagePtr reply = MakeMessage("installparameter");
@@ -250,6 +253,7 @@ TEST(RunningProduct, RetryRunsTheCheckAgainAndGoesOnWithoutAskingOnceTheProgramH
             steps.push_back(type);
     }
     EXPECT_EQ(steps, (std::vector<std::string> {"install_setlanguage", "install_checkopen", "install_check",
-                                                "waitforstopservice", "install_wait", "waitforpath", "install_error"}));
+                                                "waitforstopservice", "waitforstopservice", "install_wait",
+                                                "waitforpath", "install_error"}));
     CInstallEngine::ResetSettings();
 }

@@ -1,5 +1,5 @@
 // Runs an uninstall of an empty list to its end, silent when started with the
-// argument "silent", then waits: 4 s in a run that is not silent, 60 s in a
+// argument "silent", then waits: 4 s in a run that is not silent, 20 s in a
 // silent one, which the engine's watchdog should end sooner with exit code 0.
 // Its own exit codes: 7 after the wait, 3 when the run did not end, 4 when it
 // ended in error.
@@ -44,6 +44,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int)
     manager->JoinWorker();
     if (!success)
         return 4;
-    ::Sleep(silent ? 60000 : 4000);
+    ::Sleep(silent ? 20000 : 4000);
     return 7;
 }
