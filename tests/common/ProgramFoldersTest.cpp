@@ -1,9 +1,12 @@
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include "common/FileSystem.h"
+#include "common/Handles.h"
 #include "common/PrivateFiles.h"
 #include "common/ProgramFolders.h"
 #include "tests/support/TestSupport.h"
@@ -68,4 +71,113 @@ TEST(ProgramFolders, OnlyTheTopFolderCreatedOutsideProgramFilesGetsThePrivateLis
     EXPECT_EQ(made.privateFolder, L"");  // Program Files' own list is inherited
     EXPECT_TRUE(FileSystem::PathExists((inside + L"\\a").c_str()));
     FileSystem::DeleteDirectoryTree(inside);
+}
+
+namespace {
+
+// Whether the folder's access list grants Everyone (S-1-1-0) anything.
+bool EveryoneIsInTheList(const std::wstring& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &descriptor) != ERROR_SUCCESS)
+        return true;
+    UniqueLocal owner(descriptor);
+    if (!dacl)
+        return true;  // a null list lets everybody in
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* raw = nullptr;
+        if (::GetAce(dacl, i, &raw) && ::IsWellKnownSid(&static_cast<ACCESS_ALLOWED_ACE*>(raw)->SidStart, WinWorldSid))
+            return true;
+    }
+    return false;
+}
+
+bool MakeFolderForEveryone(const std::wstring& path)
+{
+    UniqueLocal descriptor;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                descriptor.put(), nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+    return ::CreateDirectoryW(path.c_str(), &attributes) != FALSE;
+}
+
+}  // namespace
+
+// Finding 3 of the security review: "-dir=C:\Program Files\..\Apps" counted
+// as Program Files (raw text compared), so nothing got the private list.
+TEST(ProgramFolders, PathsAreNormalisedBeforeTheyCountAsProgramFiles)
+{
+    const std::wstring pf = ProgramFilesFolder();
+    EXPECT_FALSE(ProgramFolders::IsUnderProgramFiles(pf + L"\\..\\larkspur-apps\\Orbisoft"));
+    EXPECT_FALSE(ProgramFolders::IsUnderProgramFiles(pf + L"\\.."));
+    EXPECT_TRUE(ProgramFolders::IsUnderProgramFiles(pf + L"\\x\\..\\Orbisoft"));
+    EXPECT_TRUE(ProgramFolders::IsUnderProgramFiles(pf + L"/Orbisoft/"));
+
+    const std::wstring name = L"larkspur-apps-" + PrivateFiles::RandomName();
+    std::error_code error;
+    ProgramFolders::Created made = ProgramFolders::Create(pf + L"\\..\\" + name + L"\\Orbisoft\\service", error, L"Orbisoft");
+    const std::wstring top = pf.substr(0, pf.rfind(L'\\')) + L"\\" + name;
+    EXPECT_EQ(made.privateFolder, top + L"\\Orbisoft");
+    EXPECT_TRUE(FileSystem::PathExists((top + L"\\Orbisoft\\service").c_str()));
+    FileSystem::DeleteDirectoryTree(top);
+}
+
+// Finding 3: any user may create "C:\Custom Apps\Orbisoft\service" before the
+// install; the SYSTEM service then ran from a folder the user controls. The
+// company folder now gets the private list and the administrators as owner
+// whether it existed or not, and so does everything already in it; a link
+// planted inside is removed as a link.
+TEST(ProgramFolders, APrecreatedCompanyFolderGetsThePrivateListWithEverythingInIt)
+{
+    ScratchFolder victim;
+    FileSystem::WriteStringToFile(victim / L"precious.txt", "p");
+    const std::wstring top = L"C:\\larkspur-acl-" + PrivateFiles::RandomName();
+    ASSERT_TRUE(MakeFolderForEveryone(top));
+    ASSERT_TRUE(MakeFolderForEveryone(top + L"\\Orbisoft"));
+    ASSERT_TRUE(MakeFolderForEveryone(top + L"\\Orbisoft\\service"));
+    FileSystem::WriteStringToFile(top + L"\\Orbisoft\\service\\LarkspurService.exe", "planted");
+    ASSERT_TRUE(PlantHostLink(top + L"\\Orbisoft\\service\\plugins", victim.Path()));
+    ASSERT_TRUE(EveryoneIsInTheList(top + L"\\Orbisoft\\service"));
+
+    std::error_code error;
+    ProgramFolders::Created made = ProgramFolders::Create(top + L"\\Orbisoft\\service", error, L"Orbisoft");
+    EXPECT_FALSE(error);
+    EXPECT_EQ(made.privateFolder, top + L"\\Orbisoft");
+    EXPECT_FALSE(EveryoneIsInTheList(top + L"\\Orbisoft"));
+    EXPECT_FALSE(EveryoneIsInTheList(top + L"\\Orbisoft\\service"));
+    EXPECT_FALSE(EveryoneIsInTheList(top + L"\\Orbisoft\\service\\LarkspurService.exe"));
+    EXPECT_EQ(::GetFileAttributesW((top + L"\\Orbisoft\\service\\plugins").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(FileSystem::ReadFileToString(victim / L"precious.txt", true), "p");
+    EXPECT_TRUE(EveryoneIsInTheList(top));  // the user's own folder above stays as it was
+    FileSystem::DeleteDirectoryTree(top);
+}
+
+// A link in the path (the company folder made a link to the user's folder)
+// is refused: nothing is created behind it.
+TEST(ProgramFolders, ALinkInThePathIsRefused)
+{
+    ScratchFolder victim;
+    const std::wstring top = L"C:\\larkspur-acl-" + PrivateFiles::RandomName();
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(top));
+    ASSERT_TRUE(PlantHostLink(top + L"\\Orbisoft", victim.Path()));
+    std::error_code error;
+    ProgramFolders::Created made = ProgramFolders::Create(top + L"\\Orbisoft\\service", error, L"Orbisoft");
+    EXPECT_TRUE(error);
+    EXPECT_FALSE(made.any);
+    EXPECT_TRUE(ListFolderTree(victim.Path()).empty());
+    RemoveFromHost(top + L"\\Orbisoft");
+    FileSystem::DeleteDirectoryTree(top);
+}
+
+TEST(ProgramFolders, TheProtectedFolderIsTheCompanyFolderWhereThereIsOne)
+{
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(L"C:\\Custom Apps\\Orbisoft\\service", L"Orbisoft"),
+              L"C:\\Custom Apps\\Orbisoft");
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(L"C:\\Custom Apps\\ORBISOFT\\Larkspur\\bin", L"Orbisoft"),
+              L"C:\\Custom Apps\\ORBISOFT");
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(L"C:\\Custom Apps\\Orbisoftware\\x", L"Orbisoft"),
+              ProgramFolders::TopmostMissingFolder(L"C:\\Custom Apps\\Orbisoftware\\x"));
 }
