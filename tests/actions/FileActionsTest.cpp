@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "actions/CreateInstaller.h"
+#include "actions/InstallTools.h"
 #include "actions/Uninstaller.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
@@ -412,4 +413,30 @@ TEST_F(FileActions, DeluserAsLocalSystemRemovesNothingAndSaysSo)
     EXPECT_TRUE(capture.Contains(
         L"stagehand.exe=>deluser skipped: the run is LocalSystem, no user's data is removed,path=$MYDOCUMENTS$\\Larkspur\n"));
     FileSystem::DeleteDirectoryTree(docs + L"\\Larkspur");
+}
+
+namespace {
+
+class Tools : public InstallTools { };
+
+}  // namespace
+
+// Issue 29, item 6: as LocalSystem the per-user folders of links become the
+// all-users ones, and those Windows has no all-users form of are skipped.
+TEST(LocalSystemFolders, PerUserFoldersBecomeAllUsersOnesOrAreSkipped)
+{
+    Tools tools;
+    const SpecialFolder commonPrograms = tools.GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
+    const SpecialFolder commonDesktop = tools.GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    ASSERT_EQ(commonPrograms.status, SpecialFolder::Found);
+    EXPECT_NE(tools.GetSpecialFolder(CSIDL_PROGRAMS).path, commonPrograms.path);
+    SecureFolders::Rules rules;
+    rules.isLocalSystem = [] { return true; };
+    SecureFolders::ScopedRules system(rules);
+    DebugCapture capture;
+    EXPECT_EQ(tools.GetSpecialFolder(CSIDL_PROGRAMS).path, commonPrograms.path);
+    EXPECT_EQ(tools.GetSpecialFolder(CSIDL_DESKTOPDIRECTORY).path, commonDesktop.path);
+    EXPECT_EQ(tools.GetSpecialFolder(CSIDL_APPDATA).status, SpecialFolder::LocationFailed);
+    EXPECT_TRUE(capture.Contains(L"stagehand.exe=>per-user folder " + std::to_wstring(CSIDL_APPDATA) +
+                                 L" skipped: the run is LocalSystem"));
 }

@@ -143,6 +143,11 @@ TEST(CleanPathNameTest, RemovesTheFirstOccurrenceOfEachToken)
     EXPECT_EQ(CleanPathName(std::wstring(L"D:\\nul\\aux\\com1\\com2\\lpt1\\x")), L"D:\\\\\\\\\\\\x");
     EXPECT_EQ(CleanPathName(std::wstring(L"D:\\x\\\\\\")), L"D:\\x");
     EXPECT_EQ(CleanPathName(std::wstring(L"D:")), L"D:");
+    // Finding 13 of the security review: a drive root chosen in the folder
+    // dialog stays a root ("D:" was refused with "write").
+    EXPECT_EQ(CleanPathName(std::wstring(L"D:\\")), L"D:\\");
+    EXPECT_EQ(CleanPathName(std::wstring(L"D:\\\\")), L"D:\\");
+    EXPECT_EQ(CleanPathName(std::string("D:\\")), "D:\\");
 }
 
 TEST(CleanPathNameTest, TextWhoseLastColonIsNotSecondIsUnchanged)

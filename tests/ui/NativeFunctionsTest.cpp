@@ -167,3 +167,15 @@ TEST_F(NativeFunctions, ShowWinShowsAndHidesTheRootWindowOnly)
     EXPECT_FALSE(::IsWindowVisible(window));
     ::DestroyWindow(window);
 }
+
+// Finding 13 of the security review: "D:\" chosen in the folder dialog was
+// refused ("D:" after cleaning); the product goes to <drive>\Orbisoft.
+TEST_F(NativeFunctions, ADriveRootChosenInTheDialogGivesTheCompanyFolderOnIt)
+{
+    Json::Value chosen = ParseResult(SelectedFolderResult(L"C:\\"));
+    EXPECT_TRUE(chosen["statue"].asBool()) << chosen.toStyledString();
+    EXPECT_EQ(chosen["pos"].asString(), "C:\\");
+    Json::Value decided = ParseResult(DecisionPathResult(L"C:\\"));
+    EXPECT_TRUE(decided["statue"].asBool()) << decided.toStyledString();
+    EXPECT_EQ(decided["path"].asString(), "C:\\Orbisoft");
+}
