@@ -6,6 +6,7 @@
 #include <aclapi.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "common/PrivateFiles.h"
@@ -139,8 +140,16 @@ UniqueHandle OpenForSecurity(const std::wstring& path)
     return handle;
 }
 
-bool SetPrivate(HANDLE handle, ProtectRights& rights)
+std::function<void(const std::wstring&)>& PrivateListObserver()
 {
+    static std::function<void(const std::wstring&)> observer;
+    return observer;
+}
+
+bool SetPrivate(HANDLE handle, ProtectRights& rights, const std::wstring& path)
+{
+    if (PrivateListObserver())
+        PrivateListObserver()(path);
     return ::SetSecurityInfo(handle, SE_FILE_OBJECT,
                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                  PROTECTED_DACL_SECURITY_INFORMATION,
@@ -171,7 +180,7 @@ void ProtectEntries(const std::wstring& folder, ProtectRights& rights, int depth
         BY_HANDLE_FILE_INFORMATION info = {};
         if (!handle || !::GetFileInformationByHandle(handle.get(), &info))
             continue;
-        if (IsLinkAttributes(info.dwFileAttributes)) {
+        if (IsLinkAttributes(info.dwFileAttributes | data.dwFileAttributes)) {
             // A link in the product's folder is taken away as a link.
             handle.reset();
             if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -180,13 +189,18 @@ void ProtectEntries(const std::wstring& folder, ProtectRights& rights, int depth
                 ::DeleteFileW(entry.c_str());
             continue;
         }
-        SetPrivate(handle.get(), rights);
+        SetPrivate(handle.get(), rights, entry);
         if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             ProtectEntries(entry, rights, depth + 1);
     } while (::FindNextFileW(find.get(), &data));
 }
 
 }  // namespace
+
+void ObservePrivateLists(std::function<void(const std::wstring& path)> observer)
+{
+    PrivateListObserver() = std::move(observer);
+}
 
 bool ProtectExistingFolder(const std::wstring& folder)
 {
@@ -207,7 +221,7 @@ bool ProtectExistingFolder(const std::wstring& folder)
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsLinkAttributes(info.dwFileAttributes) ||
         !SecureFolders::FinalPathIs(handle.get(), path))
         return false;
-    if (!SetPrivate(handle.get(), rights))
+    if (!SetPrivate(handle.get(), rights, path))
         return false;
     ProtectEntries(path, rights, 0);
     return true;
@@ -245,6 +259,15 @@ Created Create(const std::wstring& input, std::error_code& error, const std::wst
             result.privateFolder = top;
             protectedFolders.insert(key);
         }
+    }
+    // What exists of the path must be plain folders before anything is
+    // created below it (a link would take the new folders elsewhere).
+    const std::wstring missing = TopmostMissingFolder(path);
+    const std::wstring existing = missing.empty() ? path : std::filesystem::path(missing).parent_path().wstring();
+    SecureFolders::HeldPath existingPart;
+    if (!existingPart.Open(existing, false)) {
+        error = std::make_error_code(std::errc::permission_denied);
+        return result;
     }
     bool created = std::filesystem::create_directories(std::filesystem::path(path), error);
     if (madeTop && error)

@@ -15,6 +15,7 @@
 // (GetFullPathNameW: "C:\Program Files\..\Apps" is not in Program Files), no
 // part of them may be a link, and the created folder's final path must be
 // the path asked for.
+#include <functional>
 #include <string>
 #include <system_error>
 
@@ -38,6 +39,9 @@ std::wstring ProtectedFolder(const std::wstring& path, const std::wstring& ownFo
 // removed as links, never followed); false when the folder is not a plain
 // folder at the path it names or its own list cannot be set.
 bool ProtectExistingFolder(const std::wstring& folder);
+// Tests: `observer` is told every existing entry given the private list and
+// owner (Wine neither keeps nor reports access lists); empty to stop.
+void ObservePrivateLists(std::function<void(const std::wstring& path)> observer);
 
 struct Created {
     bool any = false;            // a folder was created

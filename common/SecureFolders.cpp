@@ -278,6 +278,14 @@ bool HeldPath::Open(const std::wstring& folder, bool create, std::wstring* why)
             return false;
         }
         BY_HANDLE_FILE_INFORMATION info = {};
+        // The handle's attributes tell a link on Windows; Wine shows a link
+        // only in the path's attributes and in the handle's final path.
+        const DWORD byPath = ::GetFileAttributesW(part.c_str());
+        if (byPath != INVALID_FILE_ATTRIBUTES && (byPath & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            (part.size() > 3 && !FinalPathIs(handle.get(), part))) {
+            SetWhy(why, L"a reparse point (link) at " + part);
+            return false;
+        }
         if (!IsPlainFolder(handle.get(), &info)) {
             SetWhy(why, (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? L"a reparse point (link) at "
                                                                                : L"not a folder: ") +
