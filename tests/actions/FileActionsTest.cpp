@@ -346,7 +346,8 @@ TEST_F(FileActions, DeluserRefusesADocumentsFolderOutsideTheProfile)
     DebugCapture capture;
     {
         ScopedDocumentsFolder documents(victim);
-        ASSERT_EQ(FileSystem::GetSpecialFolderPath(CSIDL_PERSONAL), victim);
+        ASSERT_EQ(SecureFolders::NormalFolderPath(FileSystem::GetSpecialFolderPath(CSIDL_PERSONAL)),
+                  SecureFolders::NormalFolderPath(victim));
         EXPECT_TRUE(Run(kDeleteUserDocuments));
     }
     EXPECT_EQ(Read(victim + L"\\Larkspur\\deep\\precious.txt"), "p");
@@ -386,7 +387,10 @@ TEST(UserDataTarget, OnlyInsideTheProfileAndNormalised)
 {
     std::wstring why;
     const std::wstring profile = L"C:\\Users\\ann\\";
-    EXPECT_EQ(UserDataTarget(L"C:\\Users\\ann\\Documents\\Larkspur", profile, why), L"C:\\Users\\ann\\Documents\\Larkspur");
+    // Case as the file system has it (the existing part's long names).
+    EXPECT_EQ(::lstrcmpiW(UserDataTarget(L"C:\\Users\\ann\\Documents\\Larkspur", profile, why).c_str(),
+                          L"C:\\Users\\ann\\Documents\\Larkspur"),
+              0);
     EXPECT_EQ(UserDataTarget(L"C:\\Users\\ann\\Documents\\..\\..\\bob\\Larkspur", profile, why), L"");
     EXPECT_EQ(UserDataTarget(L"C:\\Users\\ann", profile, why), L"");
     EXPECT_EQ(UserDataTarget(L"C:\\Users\\annex\\x", profile, why), L"");
