@@ -27,16 +27,21 @@ ULONGLONG CreationTime(HANDLE process)
 
 BodyState WaitForBodyFiles(const std::wstring& engineFolder, HANDLE setup)
 {
+    return WaitForBodyFiles(engineFolder, setup, Exists);
+}
+
+BodyState WaitForBodyFiles(const std::wstring& engineFolder, HANDLE setup, const MarkerLookup& exists)
+{
     const std::wstring finished = engineFolder + kBodyFinishedMarker;
     const std::wstring failed = engineFolder + kBodyFailedMarker;
     for (;;) {
-        if (Exists(finished))
+        if (exists(finished))
             return BodyState::Ready;
-        if (Exists(failed))
+        if (exists(failed))
             return BodyState::Failed;
         if (setup && ::WaitForSingleObject(setup, 0) == WAIT_OBJECT_0) {
             // The marker may have been written just before setup ended.
-            if (Exists(finished))
+            if (exists(finished))
                 return BodyState::Ready;
             return BodyState::SetupGone;
         }

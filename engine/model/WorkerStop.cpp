@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -9,6 +10,7 @@ namespace {
 // with this toolchain's emulated TLS, so the scope owns what they point to.
 thread_local const WorkerStopSignal* t_stopSignal = nullptr;
 thread_local const std::stop_token* t_stopToken = nullptr;
+thread_local const SleepHookScope::Hook* t_sleepHook = nullptr;
 
 }  // namespace
 
@@ -32,6 +34,16 @@ WorkerStopScope::~WorkerStopScope()
     t_stopToken = m_previousToken;
 }
 
+SleepHookScope::SleepHookScope(Hook hook) : m_hook(std::move(hook)), m_previous(t_sleepHook)
+{
+    t_sleepHook = &m_hook;
+}
+
+SleepHookScope::~SleepHookScope()
+{
+    t_sleepHook = m_previous;
+}
+
 bool WorkerStopRequested()
 {
     if (t_stopSignal)
@@ -48,6 +60,11 @@ void InterruptionPoint()
 void InterruptibleSleep(std::chrono::milliseconds duration)
 {
     InterruptionPoint();
+    if (t_sleepHook) {
+        (*t_sleepHook)(duration);
+        InterruptionPoint();
+        return;
+    }
     if (t_stopSignal) {
         if (t_stopSignal->WaitFor(duration))
             throw WorkerStopped();

@@ -4,6 +4,7 @@
 // the top of the worker thread catches. On any other thread the points never
 // throw and the sleep simply sleeps.
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stop_token>
 
@@ -45,3 +46,19 @@ bool WorkerStopRequested();
 void InterruptionPoint();
 // Sleeps, waking early and throwing WorkerStopped on a stop request.
 void InterruptibleSleep(std::chrono::milliseconds duration);
+
+// While it lives, InterruptibleSleep on the calling thread hands its duration
+// to the hook instead of sleeping (the interruption points stay), so a test
+// sees every poll interval and can change the world in place of the wait.
+class SleepHookScope {
+public:
+    using Hook = std::function<void(std::chrono::milliseconds)>;
+    explicit SleepHookScope(Hook hook);
+    ~SleepHookScope();
+    SleepHookScope(const SleepHookScope&) = delete;
+    SleepHookScope& operator=(const SleepHookScope&) = delete;
+
+private:
+    Hook m_hook;
+    const Hook* m_previous;
+};

@@ -41,7 +41,9 @@ TEST(CodeChange, InvalidUtf8BecomesReplacementCharacters)
 
 TEST(CodeChange, StackAndHeapPathsAgreeAtTheBoundary)
 {
-    for (size_t n : {2045u, 2046u, 2047u, 5000u}) {
+    // 2046 counted units is the largest stack result; 2048 is the stack
+    // buffer's size, which would leave no room for the terminator.
+    for (size_t n : {2045u, 2046u, 2047u, 2048u, 2049u, 5000u}) {
         std::string text(n, 'x');
         text[n / 2] = 'y';
         std::wstring wide(text.begin(), text.end());

@@ -112,8 +112,25 @@ TEST(MachineIdentity, MediaSubTypeDecidesBeforeTheResourceId)
     EXPECT_FALSE(IsPhysicalMediaConnection(std::wstring(kClassKey) + L"{no-such-adapter}\\Connection"));
 }
 
-TEST(MachineIdentity, TheRealQueryNeverFails)
+TEST(MachineIdentity, TheRealQueryGivesTheFirstAdapterThatQualifies)
 {
-    std::string mac = GetMacAddress();
-    EXPECT_TRUE(mac.empty() || mac.size() % 2 == 0);
+    // The machine's own adapters; the first one is made to qualify.
+    ULONG size = 0;
+    ASSERT_NE(::GetAdaptersInfo(nullptr, &size), ERROR_NOT_SUPPORTED);
+    std::vector<unsigned char> buffer(size ? size : 1);
+    auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+    if (size == 0 || ::GetAdaptersInfo(adapters, &size) != ERROR_SUCCESS)
+        GTEST_SKIP() << "this machine has no network adapter";
+    const std::wstring name = WidenAscii(adapters->AdapterName);
+    std::wstring existing;
+    if (FindAdapterConnectionKey(name, existing))
+        GTEST_SKIP() << "the adapter has a connection key of its own: " << NarrowAscii(existing);
+    const std::string expected = FormatHardwareAddress(adapters->Address, adapters->AddressLength);
+    ASSERT_FALSE(expected.empty());
+
+    EXPECT_NE(GetMacAddress(), expected) << "the adapter qualifies only once its key exists";
+    FakeAdapters fake;
+    DWORD wired = 1;
+    fake.Add(name, L"PCI\\VEN_8086&DEV_100E\\LKTEST", &wired, nullptr);
+    EXPECT_EQ(GetMacAddress(), expected);
 }

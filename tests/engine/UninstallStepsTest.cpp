@@ -1,12 +1,15 @@
 // The uninstall steps: which components take part, the questionnaire, the
-// framework texts and the folder remover's inputs.
+// framework texts and the folder remover's inputs; and the channel record
+// written after an install.
 #include <gtest/gtest.h>
 
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
+#include "engine/InstallEngine.h"
 #include "engine/QuitRequest.h"
 #include "engine/Questionnaire.h"
+#include "engine/SetupManager.h"
 #include "engine/SetupRun.h"
 #include "engine/UninstallCleanUp.h"
 #include "tests/support/ScopedRegistryKey.h"
@@ -212,4 +215,121 @@ TEST(FolderRemover, CleanUpRemovesTheServiceFolderAndRefusesAProductFolderOutsid
     EXPECT_TRUE(FileSystem::PathExists(company.c_str()));
     g_bRemoveServiceDir = false;
     g_wstrServiceDir.clear();
+}
+
+namespace {
+
+// The product's own keys, which the channel step names itself: they exist
+// only while the test runs, in a prefix without the product.
+class ChannelKeys : public ::testing::Test {
+protected:
+    static constexpr wchar_t kCompany[] = L"SOFTWARE\\Orbisoft";
+    static constexpr wchar_t kService[] = L"SOFTWARE\\Orbisoft\\Service";
+    static constexpr wchar_t kApp[] = L"SOFTWARE\\Orbisoft\\Larkspur";
+    static constexpr wchar_t kServiceEntry[] = L"SOFTWARE\\Orbisoft\\Service\\Larkspur";
+    static constexpr wchar_t kDefault[] = L"Qm9ndXNDaGFubmVsVmFsdWVGb3JTcGVjT25seTEyMzQ=";
+
+    void SetUp() override
+    {
+        UniqueHKey existing;
+        ASSERT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCompany, 0, KEY_READ, existing.put()), ERROR_SUCCESS)
+            << "the product is registered on this machine; these tests would change its records";
+        m_owned = true;
+    }
+    void TearDown() override
+    {
+        if (m_owned)
+            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCompany);
+        CInstallEngine::ResetSettings();
+    }
+    static void Create(const wchar_t* path, const wchar_t* channel = nullptr)
+    {
+        UniqueHKey key;
+        ASSERT_EQ(
+            ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+        if (channel) {
+            ASSERT_EQ(::RegSetValueExW(key.get(), L"ChannelID", 0, REG_SZ, reinterpret_cast<const BYTE*>(channel),
+                                       static_cast<DWORD>((wcslen(channel) + 1) * sizeof(wchar_t))),
+                      ERROR_SUCCESS);
+        }
+    }
+    // The recorded channel, "<none>" without the value, "<no key>" without the key.
+    static std::wstring Channel(const wchar_t* path)
+    {
+        UniqueHKey key;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+            return L"<no key>";
+        wchar_t buffer[128] = {};
+        DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
+        DWORD type = 0;
+        if (::RegQueryValueExW(key.get(), L"ChannelID", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+            ERROR_SUCCESS)
+            return L"<none>";
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+        return buffer;
+    }
+    static void Check()
+    {
+        SetupManager manager;
+        manager.CheckChannelID();
+    }
+
+private:
+    bool m_owned = false;
+};
+
+}  // namespace
+
+TEST_F(ChannelKeys, TheCommandLinesChannelIsRecordedForTheApplicationAndItsServiceEntry)
+{
+    Create(kApp);
+    Create(kServiceEntry);
+    CInstallEngine::m_wstrChannelId = L"Q2hhbm5lbEZyb21Db21tYW5k";
+    Check();
+    EXPECT_EQ(Channel(kApp), L"Q2hhbm5lbEZyb21Db21tYW5k");
+    EXPECT_EQ(Channel(kServiceEntry), L"Q2hhbm5lbEZyb21Db21tYW5k");
+    EXPECT_EQ(Channel(kService), L"<none>");
+}
+
+TEST_F(ChannelKeys, WithoutAChannelOfItsOwnTheRunTakesTheServicesChannel)
+{
+    for (const wchar_t* own : {L"", kDefault}) {
+        Create(kApp);
+        Create(kService, L"U2VydmljZUNoYW5uZWw=");
+        CInstallEngine::m_wstrChannelId = own;
+        Check();
+        EXPECT_EQ(Channel(kApp), L"U2VydmljZUNoYW5uZWw=") << NarrowAscii(own);
+        EXPECT_EQ(CInstallEngine::m_wstrChannelId, L"U2VydmljZUNoYW5uZWw=") << NarrowAscii(own);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCompany);
+    }
+}
+
+TEST_F(ChannelKeys, ARecordedChannelOrNoChannelAnywhereChangesNothing)
+{
+    // A recorded channel is kept, and the service entry is then left alone.
+    Create(kApp, L"a2VwdA==");
+    Create(kServiceEntry);
+    CInstallEngine::m_wstrChannelId = L"Q2hhbm5lbEZyb21Db21tYW5k";
+    Check();
+    EXPECT_EQ(Channel(kApp), L"a2VwdA==");
+    EXPECT_EQ(Channel(kServiceEntry), L"<none>");
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCompany);
+
+    // The default channel and none under the service: nothing is written.
+    Create(kApp);
+    Create(kService);
+    Create(kServiceEntry);
+    CInstallEngine::m_wstrChannelId = kDefault;
+    Check();
+    EXPECT_EQ(Channel(kApp), L"<none>");
+    EXPECT_EQ(Channel(kServiceEntry), L"<none>");
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCompany);
+
+    // Without the application's key the service entry is not written either.
+    Create(kServiceEntry);
+    CInstallEngine::m_wstrChannelId = L"Q2hhbm5lbEZyb21Db21tYW5k";
+    Check();
+    EXPECT_EQ(Channel(kApp), L"<no key>");
+    EXPECT_EQ(Channel(kServiceEntry), L"<none>");
 }

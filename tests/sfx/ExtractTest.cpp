@@ -123,3 +123,42 @@ TEST(SfxExtract, FindsTheArchiveAfterTheImageOnly)
     EXPECT_EQ(sfx::FindArchiveStart(file.get(), sfx::ImageEnd(file.get())), stubSize.QuadPart);
     EXPECT_EQ(sfx::FindArchiveStart(stub.get(), sfx::ImageEnd(stub.get())), -1);
 }
+
+TEST(SfxExtract, FindsAStartHeaderAtEveryPlaceAroundTheReadChunkBoundary)
+{
+    // The 32-byte start header of a real archive, put into a file of zeros
+    // so that it begins before, across and after the 64 KiB boundary of the
+    // search's reads from `from`.
+    UniqueHandle source(
+        ::CreateFileW(Archive(L"nested").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(source);
+    const std::string bytes = FileSystem::ReadFileToString(Archive(L"nested"), true);
+    const int64_t start = sfx::FindArchiveStart(source.get(), sfx::ImageEnd(source.get()));
+    ASSERT_GT(start, 0);
+    const std::string header = bytes.substr(static_cast<size_t>(start), 32);
+    // A signature whose checksum does not match is passed over.
+    std::string fake = header;
+    fake[12] ^= 1;
+
+    ScratchFolder scratch;
+    const std::wstring path = scratch / L"placed.bin";
+    const size_t from = 1000;
+    const size_t boundary = from + (1u << 16);
+    for (size_t at = boundary - 33; at <= boundary + 1; ++at) {
+        const long long past = static_cast<long long>(at) - static_cast<long long>(boundary);
+        std::string file(at + 32 + 100, '\0');
+        file.replace(from + 10, 32, fake);
+        file.replace(at, 32, header);
+        FileSystem::WriteStringToFile(path, file);
+        UniqueHandle placed(
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(placed);
+        EXPECT_EQ(sfx::FindArchiveStart(placed.get(), from), static_cast<int64_t>(at)) << "header at boundary " << past;
+        // Also when the file ends with the header.
+        placed.reset();
+        FileSystem::WriteStringToFile(path, file.substr(0, at + 32));
+        placed.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(sfx::FindArchiveStart(placed.get(), from), static_cast<int64_t>(at))
+            << "header at boundary " << past << ", file ends with it";
+    }
+}

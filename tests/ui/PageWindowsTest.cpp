@@ -290,10 +290,16 @@ TEST(Flash, StartsAtMostOncePerOneAndAHalfSeconds)
     EXPECT_TRUE(f->request_flash(now));
     now = 12200;
     settle();
-    PumpFor(100);  // the last move back follows the end of the flash
-    EXPECT_EQ(f->flashes_started(), 2);
+    // The last move back follows the end of the flash; on a loaded machine
+    // it may take a while to arrive.
     RECT r {};
-    ::GetWindowRect(window, &r);
+    for (int i = 0; i < 500; ++i) {
+        ::GetWindowRect(window, &r);
+        if (r.left == 100 && r.top == 100)
+            break;
+        PumpFor(10);
+    }
+    EXPECT_EQ(f->flashes_started(), 2);
     EXPECT_EQ(r.left, 100);  // back where it was
     EXPECT_EQ(r.top, 100);
     f.reset();

@@ -106,8 +106,9 @@ TEST_F(InstallPage, ARefusedFolderDisablesInstallUntilTheFieldChanges)
     Click("install");
     EXPECT_EQ(s.Text("error"), L"Insufficient Disk Space. Please select a different destination!");
     EXPECT_EQ(s.Eval("$('install').disabled"), L"true");
-    Click("install");                                      // disabled: nothing is checked or sent
-    EXPECT_TRUE(s.Take("DecisionPath").empty() == false);  // only the first press reached the check
+    Click("install");                     // disabled: nothing is checked or sent,
+    s.Eval("$('install').onclick(); 1");  // not even when the handler is called without a click
+    EXPECT_EQ(s.Take("DecisionPath").size(), 1u) << "only the first press reached the check";
     EXPECT_TRUE(s.Take("SendSignal").empty());
     // The agreement cannot re-enable the button while the error shows, but it
     // gives back the path row, which is the way out of the error.

@@ -2,7 +2,10 @@
 # Draws the pictures of the setup pages into ui/package/app/installer/res.
 # Needs ImageMagick and the fonts named below (Debian: fonts-dejavu-core,
 # fonts-wqy-microhei, fonts-tlwg-loma). The output is committed; run this
-# again after changing it. Same input, same bytes: no time stamps are stored.
+# again after changing it. No time stamps are stored; other versions of the
+# drawing tool blend anti-aliased edges a little differently, so the test
+# compares with scripts/compare-pictures. Strokes end and join round: butt
+# ends and mitres of wide polylines differ between patch releases.
 #   ui/pictures/draw.sh [OUTPUT_DIR]   (default: the package's res folder)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -64,7 +67,8 @@ illustration() {  # illustration <slide> <variant> <file>
     else
         save -size 260x220 xc:none -fill "$c2" -draw 'circle 130,110 130,15' \
              -fill white -stroke "$c1" -strokewidth 3 -draw 'circle 130,110 130,50' \
-             -stroke "$c1" -strokewidth 9 -fill none -draw 'polyline 102,112 122,132 160,92' "$file"
+             -stroke "$c1" -strokewidth 9 -fill none \
+             -draw 'stroke-linecap round stroke-linejoin round polyline 102,112 122,132 160,92' "$file"
     fi
 }
 for s in 1 2 3; do

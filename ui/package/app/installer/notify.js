@@ -12,12 +12,14 @@ function text_key(v) { return typeof v === 'string' ? v : ''; }
 
 // Where the dialog goes: beside the opener's client rectangle, kept on the
 // screen less the taskbar; centred when there is no rectangle or the opener is
-// minimised (negative coordinates).
+// minimised (negative coordinates, or an empty rectangle where the system
+// keeps minimised windows on the screen).
 function dialog_position(screen, rect) {
     var area = { left: screen[0], top: screen[1], right: screen[2], bottom: screen[3] - TASKBAR };
     var ok = rect && typeof rect === 'object';
     var r = ok ? [rect.left, rect.top, rect.right, rect.bottom] : [];
     for (var i = 0; ok && i < 4; ++i) ok = typeof r[i] === 'number' && isFinite(r[i]) && r[i] >= 0;
+    ok = ok && r[2] > r[0] && r[3] > r[1];
     if (!ok)
         return { left: Math.floor((screen[2] - screen[0] - DIALOG_W) / 2),
                  top: Math.floor((screen[3] - screen[1] - DIALOG_H) / 2) };
