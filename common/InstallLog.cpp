@@ -44,10 +44,9 @@ UniqueHandle OpenLogFile(const std::wstring& path, DWORD& error)
             error = ERROR_CANT_ACCESS_FILE;
         return UniqueHandle();
     }
-    UniqueHandle file(::CreateFileW(full, GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+    UniqueHandle file(::CreateFileW(
+        full, GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
         error = ::GetLastError();
         return UniqueHandle();
@@ -92,8 +91,8 @@ void InstallLogSink::Append(const std::string& utf8Text)
     // rest of the run.
     bool locked = false;
     for (int attempt = 0; !m_lockGivenUp && !locked; ++attempt) {
-        locked = ::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) !=
-                 FALSE;
+        locked =
+            ::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) != FALSE;
         if (!locked && attempt >= kLockAttempts)
             m_lockGivenUp = true;
         else if (!locked)

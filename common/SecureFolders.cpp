@@ -97,7 +97,8 @@ bool IsPlainFolder(HANDLE handle, BY_HANDLE_FILE_INFORMATION* out = nullptr)
         return false;
     if (out)
         *out = info;
-    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // Opens a folder as itself (a link is opened as the link), for reading its
@@ -266,7 +267,8 @@ bool HeldPath::Open(const std::wstring& folder, bool create, std::wstring* why)
         // "C:\" for the root, then each folder without its backslash.
         std::wstring part = at == 2 ? path.substr(0, 3) : path.substr(0, at);
         UniqueHandle handle = OpenHeld(part);
-        if (!handle && create && (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        if (!handle && create &&
+            (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND)) {
             if (!::CreateDirectoryW(part.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
                 SetWhy(why, ErrorText(L"cannot create", part, ::GetLastError()));
                 return false;
@@ -288,7 +290,7 @@ bool HeldPath::Open(const std::wstring& folder, bool create, std::wstring* why)
         }
         if (!IsPlainFolder(handle.get(), &info)) {
             SetWhy(why, (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? L"a reparse point (link) at "
-                                                                               : L"not a folder: ") +
+                                                                              : L"not a folder: ") +
                             part);
             return false;
         }
@@ -406,8 +408,8 @@ bool AdminBase::Remove()
             now.nFileIndexLow == before.nFileIndexLow && now.dwVolumeSerialNumber == before.dwVolumeSerialNumber) {
             using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
             HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-            auto setInfo = kernel ? reinterpret_cast<SetInfoFn>(reinterpret_cast<void*>(
-                                        ::GetProcAddress(kernel, "SetFileInformationByHandle")))
+            auto setInfo = kernel ? reinterpret_cast<SetInfoFn>(
+                                        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetFileInformationByHandle")))
                                   : nullptr;
             if (setInfo) {
                 FILE_DISPOSITION_INFO dispose = {TRUE};

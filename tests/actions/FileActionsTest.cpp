@@ -414,8 +414,8 @@ TEST_F(FileActions, DeluserAsLocalSystemRemovesNothingAndSaysSo)
         EXPECT_TRUE(Run(kDeleteUserDocuments));
     }
     EXPECT_EQ(Read(docs + L"\\Larkspur\\kept.txt"), "k");
-    EXPECT_TRUE(capture.Contains(
-        L"stagehand.exe=>deluser skipped: the run is LocalSystem, no user's data is removed,path=$MYDOCUMENTS$\\Larkspur\n"));
+    EXPECT_TRUE(capture.Contains(L"stagehand.exe=>deluser skipped: the run is LocalSystem, no user's data is "
+                                 L"removed,path=$MYDOCUMENTS$\\Larkspur\n"));
     FileSystem::DeleteDirectoryTree(docs + L"\\Larkspur");
 }
 

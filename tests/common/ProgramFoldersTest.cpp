@@ -101,7 +101,8 @@ TEST(ProgramFolders, PathsAreNormalisedBeforeTheyCountAsProgramFiles)
 
     const std::wstring name = L"larkspur-apps-" + PrivateFiles::RandomName();
     std::error_code error;
-    ProgramFolders::Created made = ProgramFolders::Create(pf + L"\\..\\" + name + L"\\Orbisoft\\service", error, L"Orbisoft");
+    ProgramFolders::Created made =
+        ProgramFolders::Create(pf + L"\\..\\" + name + L"\\Orbisoft\\service", error, L"Orbisoft");
     const std::wstring top = pf.substr(0, pf.rfind(L'\\')) + L"\\" + name;
     EXPECT_EQ(made.privateFolder, top + L"\\Orbisoft");
     EXPECT_TRUE(FileSystem::PathExists((top + L"\\Orbisoft\\service").c_str()));

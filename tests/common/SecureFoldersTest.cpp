@@ -105,7 +105,8 @@ TEST(SecureFolders, ALinkInAnyPartOfThePathIsRefused)
     AdminBase base;
     std::wstring why;
     EXPECT_FALSE(base.Create(scratch / L"a\\link\\Setup\\", L"", &why));
-    EXPECT_EQ(why, L"a reparse point (link) at " + NormalFolderPath(scratch / L"a\\link").substr(0, (scratch / L"a\\link").size()));
+    EXPECT_EQ(why, L"a reparse point (link) at " +
+                       NormalFolderPath(scratch / L"a\\link").substr(0, (scratch / L"a\\link").size()));
     EXPECT_TRUE(ListFolderTree(elsewhere.Path()).empty());
     HeldPath held;
     EXPECT_FALSE(held.Open(scratch / L"a\\link", false));
@@ -123,7 +124,9 @@ TEST(SecureFolders, CreateTemporaryBasePassesOverALinkedFolder)
     AdminBase base;
     std::wstring why;
     EXPECT_TRUE(CreateTemporaryBase(base, L"datamigration", &why));
-    EXPECT_EQ(base.Path().compare(0, (scratch / L"datamigration-").size(), NormalFolderPath(scratch.Path()) + L"datamigration-"), 0);
+    EXPECT_EQ(base.Path().compare(0, (scratch / L"datamigration-").size(),
+                                  NormalFolderPath(scratch.Path()) + L"datamigration-"),
+              0);
     EXPECT_EQ(why, L"a reparse point (link) at " + NormalFolderPath(scratch.Path()) + L"datamigration");
     EXPECT_TRUE(ListFolderTree(elsewhere.Path()).empty());
     base.Remove();

@@ -106,7 +106,8 @@ TEST(Remover, RemovesAReadOnlyHardLinkWithoutChangingTheOtherName)
     EXPECT_EQ(RunAndWait(L"\"" + RemoverCopy(scratch) + L"\" \"" + target + L"\\\""), 0);
     EXPECT_FALSE(FileSystem::PathExists(target.c_str()));
     EXPECT_EQ(FileSystem::ReadFileToString(victim, true), "keep");
-    EXPECT_EQ(::GetFileAttributesW(victim.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(::GetFileAttributesW(victim.c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     ::SetFileAttributesW(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

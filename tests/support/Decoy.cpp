@@ -9,8 +9,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     wchar_t log[MAX_PATH] = {};
     if (::GetEnvironmentVariableW(L"LARKSPUR_DECOY_LOG", log, MAX_PATH) > 0) {
-        HANDLE file = ::CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                                    nullptr);
+        HANDLE file =
+            ::CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             wchar_t self[MAX_PATH] = {};
             ::GetModuleFileNameW(nullptr, self, MAX_PATH);
