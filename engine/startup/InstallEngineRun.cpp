@@ -38,7 +38,7 @@ bool RunWithUI(const SetupManagerPtr& manager, const SetupUIPtr& ui, const wchar
 {
     Connect(manager, ui);
     ui->ShowPage(page, L"");
-    ui->SendToEngine(start);
+    ui->StartWhenReady(start);
     ui->Run();
     return ui->m_bResult;
 }

@@ -103,3 +103,5 @@ $('uninstall_min').onclick = function () { view.minimize(); };
 movable.enable();
 centre_window(599, 377);
 $('cancel').focus();
+// Last: the host waits for this before the run starts.
+native_buss.invoke('PageReady', []);
