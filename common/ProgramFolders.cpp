@@ -81,19 +81,29 @@ bool IsUnderProgramFiles(const std::wstring& path)
 
 std::wstring ProtectedFolder(const std::wstring& path, const std::wstring& ownFolder)
 {
+    const std::wstring missing = TopmostMissingFolder(path);
     std::wstring full = WithBackslash(path);
+    std::wstring company;
     if (!ownFolder.empty()) {
         size_t start = full.find(L'\\');
         for (size_t at = start; at != std::wstring::npos;) {
             size_t next = full.find(L'\\', at + 1);
             if (next == std::wstring::npos)
                 break;
-            if (::lstrcmpiW(full.substr(at + 1, next - at - 1).c_str(), ownFolder.c_str()) == 0)
-                return full.substr(0, next);
+            if (::lstrcmpiW(full.substr(at + 1, next - at - 1).c_str(), ownFolder.c_str()) == 0) {
+                company = full.substr(0, next);
+                break;
+            }
             at = next;
         }
     }
-    return TopmostMissingFolder(path);
+    // A folder the engine creates above the company folder would otherwise
+    // take the list of the folder above it, which may let every user rename
+    // it and put another path in its place: the topmost new folder gets the
+    // private list, and the company folder inherits it.
+    if (company.empty() || (!missing.empty() && missing.size() <= company.size()))
+        return missing;
+    return company;
 }
 
 namespace {

@@ -29,8 +29,9 @@ std::wstring TopmostMissingFolder(const std::wstring& path);
 // counterpart on 64-bit Windows), both normalised, compared without regard to case.
 bool IsUnderProgramFiles(const std::wstring& path);
 
-// The folder of `path` that gets the private list: the part up to the first
-// folder named `ownFolder` (case ignored), else the topmost missing folder;
+// The folder of `path` that gets the private list: the topmost missing folder
+// when it is the first folder named `ownFolder` (case ignored) or lies above
+// it, else that company folder (it exists), else the topmost missing folder;
 // "" when there is none. `path` is taken as it is (normalise it first).
 std::wstring ProtectedFolder(const std::wstring& path, const std::wstring& ownFolder);
 

@@ -104,7 +104,7 @@ TEST(ProgramFolders, PathsAreNormalisedBeforeTheyCountAsProgramFiles)
     ProgramFolders::Created made =
         ProgramFolders::Create(pf + L"\\..\\" + name + L"\\Orbisoft\\service", error, L"Orbisoft");
     const std::wstring top = pf.substr(0, pf.rfind(L'\\')) + L"\\" + name;
-    EXPECT_EQ(made.privateFolder, top + L"\\Orbisoft");
+    EXPECT_EQ(made.privateFolder, top);  // the topmost new folder, above the company folder
     EXPECT_TRUE(FileSystem::PathExists((top + L"\\Orbisoft\\service").c_str()));
     FileSystem::DeleteDirectoryTree(top);
 }
@@ -159,12 +159,17 @@ TEST(ProgramFolders, ALinkInThePathIsRefused)
     FileSystem::DeleteDirectoryTree(top);
 }
 
-TEST(ProgramFolders, TheProtectedFolderIsTheCompanyFolderWhereThereIsOne)
+TEST(ProgramFolders, TheProtectedFolderIsTheTopmostNewFolderAboveTheCompanyFolderElseTheCompanyFolder)
 {
-    EXPECT_EQ(ProgramFolders::ProtectedFolder(L"C:\\Custom Apps\\Orbisoft\\service", L"Orbisoft"),
-              L"C:\\Custom Apps\\Orbisoft");
-    EXPECT_EQ(ProgramFolders::ProtectedFolder(L"C:\\Custom Apps\\ORBISOFT\\Larkspur\\bin", L"Orbisoft"),
-              L"C:\\Custom Apps\\ORBISOFT");
-    EXPECT_EQ(ProgramFolders::ProtectedFolder(L"C:\\Custom Apps\\Orbisoftware\\x", L"Orbisoft"),
-              ProgramFolders::TopmostMissingFolder(L"C:\\Custom Apps\\Orbisoftware\\x"));
+    ScratchFolder scratch;
+    const std::wstring apps = scratch / L"Custom Apps";
+    // Nothing exists yet: the topmost new folder, so no new folder keeps the list of the one above it.
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(apps + L"\\Orbisoft\\service", L"Orbisoft"), apps);
+    ASSERT_TRUE(::CreateDirectoryW(apps.c_str(), nullptr));
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(apps + L"\\Orbisoft\\service", L"Orbisoft"), apps + L"\\Orbisoft");
+    ASSERT_TRUE(::CreateDirectoryW((apps + L"\\ORBISOFT").c_str(), nullptr));
+    // The company folder exists: it is the one, whatever is missing below it.
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(apps + L"\\ORBISOFT\\Larkspur\\bin", L"Orbisoft"), apps + L"\\ORBISOFT");
+    EXPECT_EQ(ProgramFolders::ProtectedFolder(apps + L"\\Orbisoftware\\x", L"Orbisoft"),
+              ProgramFolders::TopmostMissingFolder(apps + L"\\Orbisoftware\\x"));
 }
