@@ -150,25 +150,49 @@ bool RemoveLink(const std::wstring& path, DWORD attributes)
 // change every name of the file).
 void DeleteReadOnlyFile(const std::wstring& path)
 {
+    // Vista and later; Windows XP has no way to do it on a handle.
+    using GetInfoFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    using SetInfoFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto getInfo = kernel ? reinterpret_cast<GetInfoFn>(
+                                reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
+                          : nullptr;
+    auto setInfo = kernel ? reinterpret_cast<SetInfoFn>(
+                                reinterpret_cast<void*>(::GetProcAddress(kernel, "SetFileInformationByHandle")))
+                          : nullptr;
+    if (!getInfo || !setInfo) {
+        // Windows XP: by path, and only a file with this one name.
+        UniqueHandle probe(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (!probe || !::GetFileInformationByHandle(probe.get(), &info) || info.nNumberOfLinks != 1 ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return;
+        probe.reset();
+        if (::SetFileAttributesW(path.c_str(), info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))
+            ::DeleteFileW(path.c_str());
+        return;
+    }
     UniqueHandle file(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         return;
     FILE_BASIC_INFO basic = {};
-    if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+    if (!getInfo(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
         (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
         return;
     FILE_BASIC_INFO writable = basic;
     writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
     if (writable.FileAttributes == 0)
         writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &writable, sizeof(writable)))
+    if (!setInfo(file.get(), FileBasicInfo, &writable, sizeof(writable)))
         return;
     FILE_DISPOSITION_INFO dispose = {TRUE};
-    ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof(dispose));
+    setInfo(file.get(), FileDispositionInfo, &dispose, sizeof(dispose));
     // The other names of the file (if any) keep what they had.
-    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic));
+    setInfo(file.get(), FileBasicInfo, &basic, sizeof(basic));
 }
 
 void DeleteEntryFile(const std::wstring& path, DWORD attributes, TreeDelete mode)

@@ -283,7 +283,7 @@ bool HeldPath::Open(const std::wstring& folder, bool create, std::wstring* why)
         // The handle's attributes tell a link on Windows; Wine shows a link
         // only in the path's attributes and in the handle's final path.
         const DWORD byPath = ::GetFileAttributesW(part.c_str());
-        if (byPath != INVALID_FILE_ATTRIBUTES && (byPath & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        if ((byPath != INVALID_FILE_ATTRIBUTES && (byPath & FILE_ATTRIBUTE_REPARSE_POINT)) ||
             (part.size() > 3 && !FinalPathIs(handle.get(), part))) {
             SetWhy(why, L"a reparse point (link) at " + part);
             return false;
