@@ -207,6 +207,27 @@ void ProtectEntries(const std::wstring& folder, ProtectRights& rights, int depth
 
 }  // namespace
 
+std::wstring FolderOwnedByAUser(const std::wstring& path, const std::wstring& ownFolder)
+{
+    const std::wstring normal = SecureFolders::NormalFolderPath(path);
+    if (normal.empty() || IsUnderProgramFiles(normal))
+        return std::wstring();
+    for (size_t at = normal.find(L'\\', 3); at != std::wstring::npos; at = normal.find(L'\\', at + 1)) {
+        const std::wstring folder = normal.substr(0, at);
+        const size_t name = folder.rfind(L'\\') + 1;
+        if (!ownFolder.empty() && ::lstrcmpiW(folder.c_str() + name, ownFolder.c_str()) == 0)
+            break;
+        UniqueHandle handle(::CreateFileW(
+            folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!handle)
+            break;  // the rest does not exist yet: the engine creates it
+        if (!SecureFolders::CurrentRules().ownerIsAdministrative(handle.get()))
+            return folder;
+    }
+    return std::wstring();
+}
+
 void ObservePrivateLists(std::function<void(const std::wstring& path)> observer)
 {
     PrivateListObserver() = std::move(observer);

@@ -35,6 +35,14 @@ bool IsUnderProgramFiles(const std::wstring& path);
 // "" when there is none. `path` is taken as it is (normalise it first).
 std::wstring ProtectedFolder(const std::wstring& path, const std::wstring& ownFolder);
 
+// The first existing folder of `path` below the drive root and above the
+// folder named `ownFolder` (case ignored; it and what is below it are given
+// the administrators as owner) whose owner is neither Administrators nor
+// SYSTEM (SecureFolders' rules decide): its owner may change its list and so
+// rename the product's folders away and put others in their place. "" when
+// there is none, and always for a path in Program Files.
+std::wstring FolderOwnedByAUser(const std::wstring& path, const std::wstring& ownFolder);
+
 // Gives an existing folder and everything in it the private access list and
 // the administrators as owner, each entry changed on its own handle (links are
 // removed as links, never followed); false when the folder is not a plain
