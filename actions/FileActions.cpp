@@ -15,6 +15,8 @@
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/ProgramFolders.h"
+#include "common/SecureFolders.h"
+#include "engine/model/FolderName.h"
 #include "common/DebugOutput.h"
 
 namespace fs = std::filesystem;
@@ -55,8 +57,9 @@ bool Installer::MakeDir(std::shared_ptr<Json::Value> action, std::string&)
     std::wstring raw = ActionText(*action, "dirname");
     std::wstring dirname = ExpandKey(*action, "mkdir", "dirname", raw);
     std::error_code createError;
-    // Outside Program Files the topmost new folder gets the private access list.
-    bool created = ProgramFolders::Create(dirname, createError).any;
+    // Outside Program Files the company folder (or else the topmost new
+    // folder) gets the private access list, whether it existed or not.
+    bool created = ProgramFolders::Create(dirname, createError, kCompanyFolder).any;
     std::error_code existError;
     bool exists = fs::exists(fs::path(dirname), existError);
     if (!(created && !exists)) {
@@ -159,12 +162,53 @@ bool Uninstaller::DeleteDir(std::shared_ptr<Json::Value> action, std::string&)
     return true;
 }
 
+namespace {
+
+// The user's profile folder (from the system's profile list, never from the
+// environment), normalised; "" when it cannot be told.
+std::wstring ProfileFolder()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return std::wstring();
+    return SecureFolders::NormalFolderPath(buffer);
+}
+
+bool IsInside(const std::wstring& path, const std::wstring& folder)
+{
+    return !folder.empty() && path.size() > folder.size() &&
+           ::lstrcmpiW(path.substr(0, folder.size()).c_str(), folder.c_str()) == 0;
+}
+
+}  // namespace
+
+std::wstring UserDataTarget(const std::wstring& path, const std::wstring& profile, std::wstring& why)
+{
+    std::wstring target = SecureFolders::NormalFolderPath(path);
+    if (target.empty()) {
+        why = L"not a full path";
+        return std::wstring();
+    }
+    if (!IsInside(target, profile)) {
+        why = L"not inside the user's profile " + profile;
+        return std::wstring();
+    }
+    target.pop_back();
+    return target;
+}
+
 bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::string&)
 {
     if (!m_pUninstallParam || !m_pUninstallParam->bDeleteAll)
         return true;
     std::wstring location = ActionText(*action, "location");
     std::wstring path = ActionText(*action, "path");
+    if (SecureFolders::ProcessIsLocalSystem()) {
+        // LocalSystem has no user whose data this is (issue 29: per-user targets).
+        DebugLine(L"stagehand.exe=>deluser skipped: the run is LocalSystem, no user's data is removed,path=" + path +
+                  L"\n");
+        return true;
+    }
     std::wstring base;
     if (location == L"MyDocument") {
         UniqueCoTaskMem<ITEMIDLIST> pidl;
@@ -193,14 +237,27 @@ bool Uninstaller::DeleteUserData(std::shared_ptr<Json::Value> action, std::strin
         }
         path = ExpandKey(*action, "deluser", "path", path, {{PlaceholderSource::TempDir, base}});
     }
+    // The folders named come from the user's own registry and environment
+    // (User Shell Folders, TEMP), which any program of the user can change:
+    // the target must lie inside the user's profile, and every folder above
+    // it is checked on its handle to be a plain folder (no link, junction or
+    // mount point) and held while the target goes, so nothing can aim the
+    // removal elsewhere.
+    std::wstring why;
+    const std::wstring target = UserDataTarget(path, ProfileFolder(), why);
+    SecureFolders::HeldPath parent;
+    if (target.empty() || !parent.Open(FileSystem::GetParentPath(target.c_str()), false, &why)) {
+        DebugLine(L"stagehand.exe=>deluser refused: " + why + L",path=" + path + L"\n");
+        return true;
+    }
     // A folder is removed with its content; a link (the folder itself or one
     // inside it) is removed as a link, and what it points to stays untouched.
-    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        FileSystem::DeleteDirectoryTree(path);
+        FileSystem::DeleteDirectoryTree(target);
     } else {
         std::error_code ec;
-        fs::remove(fs::path(path), ec);
+        fs::remove(fs::path(target), ec);
     }
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "common/DebugOutput.h"
 #include "common/Handles.h"
+#include "common/SecureFolders.h"
 
 namespace {
 
@@ -120,9 +121,37 @@ void InstallTools::NotifyShellChange(LONG event, const std::wstring& path)
     }
 }
 
-SpecialFolder InstallTools::GetSpecialFolder(int csidl) const
+SpecialFolder InstallTools::GetSpecialFolder(int requested) const
 {
     SpecialFolder result;
+    int csidl = requested;
+    // Run as LocalSystem (deployment systems), per-user folders would be the
+    // SYSTEM profile's, which nobody sees: the all-users folders stand in
+    // where Windows has them, the others are skipped (issue 29).
+    if (SecureFolders::ProcessIsLocalSystem()) {
+        switch (requested & ~CSIDL_FLAG_MASK) {
+        case CSIDL_PROGRAMS:
+            csidl = CSIDL_COMMON_PROGRAMS;
+            break;
+        case CSIDL_STARTMENU:
+            csidl = CSIDL_COMMON_STARTMENU;
+            break;
+        case CSIDL_DESKTOP:
+        case CSIDL_DESKTOPDIRECTORY:
+            csidl = CSIDL_COMMON_DESKTOPDIRECTORY;
+            break;
+        case CSIDL_APPDATA:
+        case CSIDL_LOCAL_APPDATA:
+        case CSIDL_PERSONAL:
+            DebugLine(L"stagehand.exe=>per-user folder " + std::to_wstring(requested) +
+                      L" skipped: the run is LocalSystem");
+            result.hr = E_ACCESSDENIED;
+            result.status = SpecialFolder::LocationFailed;
+            return result;
+        default:
+            break;
+        }
+    }
     UniqueCoTaskMem<ITEMIDLIST> items;
     result.hr = ::SHGetSpecialFolderLocation(nullptr, csidl, items.put());
     if (FAILED(result.hr) || !items) {

@@ -3,6 +3,11 @@
 // and file-association verbs join the table together with their operations.
 #include "actions/iInstaller.h"
 
+// The full path "deluser" removes for `path` (any form), without a trailing
+// backslash, when it lies inside `profile` (a normalised folder ending with a
+// backslash); "" with the reason in `why` otherwise.
+std::wstring UserDataTarget(const std::wstring& path, const std::wstring& profile, std::wstring& why);
+
 class Uninstaller : public iInstaller {
 public:
     explicit Uninstaller(const std::shared_ptr<iInstallerHost>& manager);

@@ -40,22 +40,27 @@ std::wstring EngineFolderPath(const std::wstring& workFolder)
     return workFolder + L"\\Setup\\";
 }
 
-std::wstring MakeWorkFolder(const std::wstring& tempFolder)
+bool MakeWorkFolder(SecureFolders::AdminBase& base, const std::wstring& tempFolder)
 {
     // Any program of the user can write the temporary folder: the work folder
-    // gets a random name, is created only when nothing is there yet, and keeps
-    // the unelevated user from writing into it. A folder found in its place is
-    // never re-used and never deleted.
-    return PrivateFiles::CreatePrivateFolder(WorkFolderParent(tempFolder));
+    // gets a random name, is created only when nothing is there yet, keeps the
+    // unelevated user from writing into it, and is held with every folder
+    // above it, so that no link can take its path elsewhere during the run. A
+    // folder found in its place is never re-used and never deleted.
+    std::wstring why;
+    if (base.Create(WorkFolderParent(tempFolder), L"", &why))
+        return true;
+    DebugLine(L"Setup.exe=>work folder: " + why);
+    if (base.Create(tempFolder, L"Setup-", &why))
+        return true;
+    DebugLine(L"Setup.exe=>work folder: " + why);
+    return false;
 }
 
-std::wstring MakeWorkFolder()
+bool MakeWorkFolder(SecureFolders::AdminBase& base)
 {
-    wchar_t temp[MAX_PATH + 1] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    return MakeWorkFolder(std::wstring(temp, length));
+    const std::wstring root = SecureFolders::TemporaryRoot();
+    return !root.empty() && MakeWorkFolder(base, root);
 }
 
 std::wstring BuildEngineCommandLine(const std::wstring& workFolder, const std::wstring& language,
@@ -85,7 +90,7 @@ int CBootstrap::Run(const wchar_t* cmdLine)
 {
     ReadSwitches(cmdLine);
     TakeMutex();
-    std::wstring workFolder = MakeWorkFolder();
+    std::wstring workFolder = MakeWorkFolder(m_workBase) ? m_workBase.Path() : std::wstring();
     if (workFolder.empty()) {
         DebugLine(L"Setup.exe=>no private work folder could be made");
         DebugLine(L"Setup.exe=>main result is 0");
@@ -168,7 +173,7 @@ void CBootstrap::RunHead(const std::wstring& workFolder)
     // The archive runs from the file written just now, held against writers until it has started.
     UniqueHandle head = WritePinnedResource(m_hResources, headPath, L"BINARY", IDR_HEAD_ARCHIVE);
     if (head && RunHiddenAndWait(headPath, workFolder, std::move(head)) == 0) {
-        m_hEngine = StartProcess(EngineCommandLine(workFolder), workFolder.c_str(), SW_SHOW, false).process;
+        m_hEngine = StartEngine(workFolder).process;
     }
     if (m_bSplashShown) {
         m_splash.CloseSplash();
@@ -204,7 +209,15 @@ DWORD CBootstrap::WaitForEngine()
     return exitCode;
 }
 
+ProcessHandles CBootstrap::StartEngine(const std::wstring& workFolder)
+{
+    return StartProcess(EngineCommandLine(workFolder), workFolder.c_str(), SW_SHOW, false);
+}
+
 void CBootstrap::RemoveWorkFolder(const std::wstring& workFolder)
 {
-    FileSystem::DeleteDirectoryTree(workFolder);
+    if (m_workBase.Held() && m_workBase.Path() == workFolder)
+        m_workBase.Remove();
+    else
+        FileSystem::DeleteDirectoryTree(workFolder);
 }

@@ -7,6 +7,7 @@
 
 #include "bootstrap/Splash.h"
 #include "common/Handles.h"
+#include "common/SecureFolders.h"
 
 extern const wchar_t kSetupMutexName[];
 
@@ -14,11 +15,15 @@ extern const wchar_t kSetupMutexName[];
 std::wstring WorkFolderParent(const std::wstring& tempFolder);
 // <work folder>\Setup\ : the folder the head archive creates.
 std::wstring EngineFolderPath(const std::wstring& workFolder);
-// <temp>Setup\<32 random hex digits>\ , created exclusively with an access list
-// that keeps the unelevated user from writing; "" when it cannot be made.
-std::wstring MakeWorkFolder(const std::wstring& tempFolder);
-// The same in the user's temporary folder.
-std::wstring MakeWorkFolder();
+// <temp>Setup\<32 random hex digits>\ , the administrator-only base of the run
+// (SecureFolders::AdminBase: created exclusively with an access list that keeps
+// the unelevated user from writing, verified on its handle and held with every
+// folder above it); false when it cannot be made. When <temp>Setup cannot be
+// held (a link, a file), the base is <temp>Setup-<32 random hex digits>\ .
+bool MakeWorkFolder(SecureFolders::AdminBase& base, const std::wstring& tempFolder);
+// The same in SecureFolders::TemporaryRoot() (the user's temporary folder, or
+// <Windows>\SystemTemp for LocalSystem where it exists).
+bool MakeWorkFolder(SecureFolders::AdminBase& base);
 
 // "<work>Setup\stagehand.exe" -install -language=<language>[ -channelid=<channel>] <pass-through>
 // The engine path is quoted, so that a temporary folder with spaces can
@@ -53,11 +58,16 @@ public:
     bool IsSilent() const { return m_bSilent; }
     const std::wstring& ChannelId() const { return m_wstrChannelId; }
     bool EngineStarted() const { return static_cast<bool>(m_hEngine); }
+    // The run's work folder while it is held.
+    const SecureFolders::AdminBase& WorkBase() const { return m_workBase; }
 
 protected:
     // Shows the second-instance message box and ends the process with 0.
     [[noreturn]] virtual void CheckMutex();
+    // Removes the work folder (the held base) with everything in it.
     virtual void RemoveWorkFolder(const std::wstring& workFolder);
+    // Starts the unpacked engine of the work folder; empty handles when it did not start.
+    virtual ProcessHandles StartEngine(const std::wstring& workFolder);
 
 private:
     HMODULE m_hResources;
@@ -72,6 +82,8 @@ private:
     bool m_bSplashShown = false;
     UniqueHandle m_hMutex;
     UniqueHandle m_hEngine;
+    // The work folder, held for the whole run.
+    SecureFolders::AdminBase m_workBase;
 };
 
 // Starts a program hidden with `folder` as its working folder, waits for it

@@ -1,10 +1,10 @@
 #include "bootstrap/SplashScreen.h"
 
-#include <imm.h>
 #include <shlwapi.h>
 
 #include "bootstrap/ResourceIds.h"
 #include "bootstrap/Resources.h"
+#include "common/SystemLibrary.h"
 
 const wchar_t kSplashRequestClass[] = L"VELDA_CLASS_D471F2C1-0584-42D3-B4C3-1DA8CF56E614";
 
@@ -180,7 +180,11 @@ DWORD WINAPI CSplashScreen::ThreadProc(void* param)
 
 void CSplashScreen::ThreadMain()
 {
-    ::ImmDisableIME(0);
+    // imm32.dll is not a KnownDLL on Windows XP: taken from the system folder
+    // at run time rather than imported.
+    using DisableImeFn = BOOL(WINAPI*)(DWORD);
+    if (auto disableIme = SystemFunction<DisableImeFn>(L"imm32.dll", "ImmDisableIME"))
+        disableIme(0);
     m_bRunning = true;
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);

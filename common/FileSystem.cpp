@@ -143,13 +143,64 @@ bool RemoveLink(const std::wstring& path, DWORD attributes)
     return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
+// A read-only file is deleted on its own handle: the read-only flag is
+// cleared, the file marked for deletion and the flag set again, all on that
+// handle. Attributes belong to the file, not to one of its names: a hard link
+// of a file elsewhere keeps its read-only flag (clearing it by path would
+// change every name of the file).
+void DeleteReadOnlyFile(const std::wstring& path)
+{
+    // Vista and later; Windows XP has no way to do it on a handle.
+    using GetInfoFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    using SetInfoFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto getInfo = kernel ? reinterpret_cast<GetInfoFn>(
+                                reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFileInformationByHandleEx")))
+                          : nullptr;
+    auto setInfo = kernel ? reinterpret_cast<SetInfoFn>(
+                                reinterpret_cast<void*>(::GetProcAddress(kernel, "SetFileInformationByHandle")))
+                          : nullptr;
+    if (!getInfo || !setInfo) {
+        // Windows XP: by path, and only a file with this one name.
+        UniqueHandle probe(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (!probe || !::GetFileInformationByHandle(probe.get(), &info) || info.nNumberOfLinks != 1 ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return;
+        probe.reset();
+        if (::SetFileAttributesW(path.c_str(), info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))
+            ::DeleteFileW(path.c_str());
+        return;
+    }
+    UniqueHandle file(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        return;
+    FILE_BASIC_INFO basic = {};
+    if (!getInfo(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+        (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return;
+    FILE_BASIC_INFO writable = basic;
+    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (writable.FileAttributes == 0)
+        writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!setInfo(file.get(), FileBasicInfo, &writable, sizeof(writable)))
+        return;
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    setInfo(file.get(), FileDispositionInfo, &dispose, sizeof(dispose));
+    // The other names of the file (if any) keep what they had.
+    setInfo(file.get(), FileBasicInfo, &basic, sizeof(basic));
+}
+
 void DeleteEntryFile(const std::wstring& path, DWORD attributes, TreeDelete mode)
 {
     if (::DeleteFileW(path.c_str()) || mode != TreeDelete::ClearReadOnly)
         return;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) && !IsLink(attributes) &&
-        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
-        ::DeleteFileW(path.c_str());
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !IsLink(attributes))
+        DeleteReadOnlyFile(path);
 }
 
 // `path` is in long form without a trailing backslash and was seen as a plain folder.

@@ -6,6 +6,8 @@
 
 #include "common/CmdLine.h"
 #include "common/CodeChange.h"
+#include "common/FileSystem.h"
+#include "common/SecureFolders.h"
 
 namespace {
 
@@ -15,6 +17,47 @@ bool IsValidUtf8(const std::string& text)
         return true;
     return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr,
                                  0) > 0;
+}
+
+constexpr int kLockAttempts = 100;
+constexpr DWORD kLockPauseMs = 10;
+
+// The log is written by an elevated run into a file an ordinary user may
+// have prepared: its folder must be a plain folder at its path (no link in
+// any part, held while the file is opened), and the file itself a plain file
+// with no other name (not a link, not a hard link of another file).
+UniqueHandle OpenLogFile(const std::wstring& path, DWORD& error)
+{
+    wchar_t full[MAX_PATH * 2] = {};
+    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+    SecureFolders::HeldPath folder;
+    if (length == 0 || length >= MAX_PATH * 2) {
+        error = ::GetLastError();
+        return UniqueHandle();
+    }
+    const std::wstring parent = FileSystem::GetParentPath(full);
+    if (!folder.Open(parent, false)) {
+        error = ERROR_PATH_NOT_FOUND;
+        // Tell a missing folder from one reached through a link.
+        const DWORD attributes = ::GetFileAttributesW(parent.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            error = ERROR_CANT_ACCESS_FILE;
+        return UniqueHandle();
+    }
+    UniqueHandle file(::CreateFileW(
+        full, GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        error = ::GetLastError();
+        return UniqueHandle();
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || info.nNumberOfLinks > 1) {
+        error = ERROR_CANT_ACCESS_FILE;
+        return UniqueHandle();
+    }
+    return file;
 }
 
 }  // namespace
@@ -43,7 +86,18 @@ void InstallLogSink::Append(const std::string& utf8Text)
     OVERLAPPED range = {};
     range.Offset = 0xFFFFFFF0;
     range.OffsetHigh = 0x7FFFFFFF;
-    const bool locked = ::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range) != FALSE;
+    // Never an unbounded wait: any process that can open the file can hold
+    // the byte. After about a second without it the lock is given up for the
+    // rest of the run.
+    bool locked = false;
+    for (int attempt = 0; !m_lockGivenUp && !locked; ++attempt) {
+        locked =
+            ::LockFileEx(m_file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) != FALSE;
+        if (!locked && attempt >= kLockAttempts)
+            m_lockGivenUp = true;
+        else if (!locked)
+            ::Sleep(kLockPauseMs);
+    }
     DWORD written = 0;
     ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     if (locked)
@@ -72,11 +126,9 @@ void InstallLogSink::WriteNarrow(const std::string& line)
 
 bool StartInstallLog(const std::wstring& path, const wchar_t* linePrefix)
 {
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    DWORD error = 0;
+    UniqueHandle file = OpenLogFile(path, error);
     if (!file) {
-        const DWORD error = ::GetLastError();
         DebugLine(std::wstring(linePrefix) + L"install log: cannot open \"" + path + L"\", error " +
                   std::to_wstring(error) + L"; the run goes on without a log");
         return false;

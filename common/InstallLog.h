@@ -27,6 +27,9 @@ private:
 
     std::mutex m_lock;
     UniqueHandle m_file;
+    // Set once the ordering lock could not be had in time (another process
+    // holds it): lines are then appended without it, never waited for.
+    bool m_lockGivenUp = false;
     iDebugSink* m_next;
 };
 

@@ -14,10 +14,11 @@ namespace PrivateFiles {
 
 namespace {
 
-// Full control for SYSTEM and the administrators; read and execute for
-// authenticated users; the owner's implicit right to change the list is cut
-// to reading it, so an owner outside the administrators gains nothing.
-const wchar_t kPrivateAccess[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)(A;OICI;RC;;;S-1-3-4)";
+// Owned by the administrators; full control for SYSTEM and the
+// administrators; read and execute for authenticated users; the owner's
+// implicit right to change the list is cut to reading it, so an owner outside
+// the administrators gains nothing.
+const wchar_t kPrivateAccess[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)(A;OICI;RC;;;S-1-3-4)";
 
 constexpr int kNameAttempts = 8;
 

@@ -1,14 +1,12 @@
 #include "common/ProcessOperation.h"
 
-// Version 1 names the psapi.dll entries, which Windows XP also has.
-#define PSAPI_VERSION 1
-#include <psapi.h>
 #include <sddl.h>
 #include <tlhelp32.h>
 
 #include <vector>
 
 #include "common/Handles.h"
+#include "common/SystemLibrary.h"
 #include "common/XLog.h"
 
 namespace {
@@ -229,6 +227,16 @@ UniqueHandle FindProcessByPath(const std::wstring& path)
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return {};
+    // psapi.dll is not a KnownDLL on Windows XP: never imported, it is taken
+    // from the system folder (Windows 7 and later have the same function in
+    // kernel32 as K32GetProcessImageFileNameW).
+    using ImageNameFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto imageName = kernel ? reinterpret_cast<ImageNameFn>(
+                                  reinterpret_cast<void*>(::GetProcAddress(kernel, "K32GetProcessImageFileNameW")))
+                            : nullptr;
+    if (!imageName)
+        imageName = SystemFunction<ImageNameFn>(L"psapi.dll", "GetProcessImageFileNameW");
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
@@ -236,7 +244,7 @@ UniqueHandle FindProcessByPath(const std::wstring& path)
         if (!process)
             continue;
         wchar_t image[MAX_PATH] = {};
-        if (::GetProcessImageFileNameW(process.get(), image, MAX_PATH) == 0)
+        if (!imageName || imageName(process.get(), image, MAX_PATH) == 0)
             continue;
         if (_wcsicmp(image, devicePath.c_str()) == 0)
             return process;

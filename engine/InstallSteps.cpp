@@ -5,7 +5,7 @@
 #include "common/CodeChange.h"
 #include "common/DebugOutput.h"
 #include "common/FileSystem.h"
-#include "common/ProcessOperation.h"
+#include "common/MediumStart.h"
 #include "engine/BodyWait.h"
 #include "engine/InstallEngine.h"
 #include "engine/model/InstallPath.h"
@@ -150,9 +150,9 @@ void SetupManager::RunComponentList(const _SetupList& record)
         // engine's work folder, which setup must be able to remove.
         std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
         if (level == "medium") {
-            // Quoted, so a folder name with blanks cannot start another program.
-            std::wstring quoted = addExternal ? command : L"\"" + path + L"\"";
-            ProcessOperation::CreateProcessWithIntegrityLevel(quoted.c_str(), folder.c_str());
+            // As the user at the desktop: through the desktop shell where one
+            // runs (MediumStart.h). The file is never split at a blank.
+            MediumStart::Start({path, addExternal ? CInstallEngine::m_wstrCmdLine : std::wstring(), folder});
         } else {
             const wchar_t* workDir = folder.empty() ? nullptr : folder.c_str();
             ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.c_str(), workDir, SW_SHOWDEFAULT);

@@ -6,6 +6,7 @@
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/PrivateFiles.h"
+#include "common/SecureFolders.h"
 #include "engine/model/FolderName.h"
 
 bool g_bRemoveServiceDir = false;
@@ -81,13 +82,18 @@ bool IsRemovableProductFolder(const std::wstring& setupDir)
 
 void CleanUpAfterUninstall(const std::wstring& setupDir, HINSTANCE module)
 {
-    wchar_t tempBuffer[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, tempBuffer);
-    const std::wstring temp = tempBuffer;
     const std::string remover = LoadRemover(module);
     if (remover.empty())
         return;
-    const std::wstring folder = PrivateFiles::CreatePrivateFolder(temp);
+    // The removers' folder is an administrator-only base (SecureFolders.h),
+    // held until this process ends: the removers are written and started
+    // through paths nothing can re-point.
+    static SecureFolders::AdminBase base;
+    std::wstring why;
+    const std::wstring root = SecureFolders::TemporaryRoot();
+    if (!base.Held() && !root.empty() && !base.Create(root, L"", &why))
+        DebugLine(L"stagehand.exe=>remover folder: " + why);
+    const std::wstring folder = base.Path();
 
     if (g_bRemoveServiceDir && !g_wstrServiceDir.empty() && LastPart(g_wstrServiceDir) == kCompanyFolder) {
         g_wstrServiceDir += L"\\service\\";

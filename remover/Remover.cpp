@@ -45,7 +45,9 @@ void DeleteOwnCopy()
     std::wstring parameters = L"/c ping -n 2 127.0.0.1 >nul & del /q \"" + std::wstring(self) + L"\"";
     if (IsPrivateFolderName(folder.substr(folder.rfind(L'\\') + 1)))
         parameters += L" & rd \"" + folder + L"\" 2>nul";
-    ::ShellExecuteW(nullptr, L"open", cmd.c_str(), parameters.c_str(), nullptr, SW_HIDE);
+    // The command works in the system folder: Windows never removes a folder
+    // that is some process's current folder, and this copy's folder was ours.
+    ::ShellExecuteW(nullptr, L"open", cmd.c_str(), parameters.c_str(), system, SW_HIDE);
 }
 
 }  // namespace

@@ -17,6 +17,28 @@ template <typename T> T Export(HMODULE module, const char* name)
     return reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+}  // namespace
+
+// The DLL by its full path, its own imports from the system folder only
+// (LOAD_LIBRARY_SEARCH_SYSTEM32, Windows 8, or 7 with its loader update).
+// Where that flag is unknown (XP, Vista, 7 without the update) the plain load
+// by full path is taken: every import of sciter32.dll is a KnownDLL there
+// (tests/security/check-imports), which the loader never searches for. Never
+// LOAD_WITH_ALTERED_SEARCH_PATH, which searches the DLL's own folder first.
+HMODULE CSciterBinding::LoadByFullPath(const std::wstring& path)
+{
+    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        module = ::LoadLibraryExW(path.c_str(), nullptr, 0);
+    return module;
+}
+
+namespace {
+
 }  // namespace
 
 ISciterAPI* CSciterBinding::LoadFrom(const std::wstring& folder)
@@ -24,8 +46,8 @@ ISciterAPI* CSciterBinding::LoadFrom(const std::wstring& folder)
     if (g_api)
         return g_api;
     std::wstring path = folder + L"sciter32.dll";
-    // By full path and without searching the program's folder for its dependencies.
-    UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    // By full path, its own imports never from the program's folder.
+    UniqueModule module(LoadByFullPath(path));
     if (!module) {
         DebugLine(L"stagehand.exe=>LoadLibrary sciter32.dll failed: " + path);
         return nullptr;
@@ -74,7 +96,7 @@ bool CSciterBinding::OpenInspector(HWND window)
     if (!api)
         return false;
     std::wstring path = FileSystem::GetModuleDirectory() + L"inspector32.dll";
-    UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    UniqueModule module(LoadByFullPath(path));
     if (!module)
         return false;
     using InspectorFn = BOOL(WINAPI*)(HWND, ISciterAPI*);

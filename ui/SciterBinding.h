@@ -28,4 +28,6 @@ public:
 
     // The value the script interface entry gave; kept, never read.
     static LPVOID ScriptApi();
+    // Loads a DLL by its full path with its own imports from the system folder.
+    static HMODULE LoadByFullPath(const std::wstring& path);
 };

@@ -4,8 +4,10 @@
 
 #include "common/CodeChange.h"
 #include "common/XLog.h"
+#include "engine/model/EngineSettings.h"
 #include "framework/velui_framework/BussMessage.h"
 #include "framework/velui_framework/frame.h"
+#include "ui/PageFailure.h"
 
 HWND g_root_hwnd = nullptr;
 SciterView* g_view = nullptr;
@@ -13,6 +15,15 @@ SciterView* g_view = nullptr;
 namespace {
 
 ATOM g_classAtom = 0;
+constexpr UINT_PTR kPageReadyTimer = 0x5052;
+CSciterSetUpUi* g_pageUi = nullptr;  // the UI whose page is being shown
+
+void CALLBACK PageReadyTick(HWND window, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(window, id);
+    if (g_pageUi)
+        g_pageUi->CheckPageReady();
+}
 
 void RegisterWindowClass(HINSTANCE module, const std::wstring& mode)
 {
@@ -43,6 +54,8 @@ CSciterSetUpUi::CSciterSetUpUi(HINSTANCE module, const std::wstring& mode, const
 
 CSciterSetUpUi::~CSciterSetUpUi()
 {
+    if (g_pageUi == this)
+        g_pageUi = nullptr;
     // Run normally deletes the view; a UI that never ran leaves it here.
     if (g_view && g_view->m_pSetupUI == this) {
         delete g_view;
@@ -52,16 +65,24 @@ CSciterSetUpUi::~CSciterSetUpUi()
 
 void CSciterSetUpUi::ShowPage(const std::wstring& page, const std::wstring& params)
 {
+    m_page = page;
+    m_language = params;
+    g_pageUi = this;
     HWND root = ::CreateWindowExW(WS_EX_APPWINDOW, velui::kWindowClassName, L"Larkspur\x5B89\x88C5\x5305",
                                   WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0,
                                   0, nullptr, nullptr, m_hInstance, nullptr);
+    const DWORD createError = ::GetLastError();
     g_root_hwnd = root;
     m_hRootWnd = root;
-    if (!g_view)
+    if (!g_view) {
+        FailPage(L"no view");
         return;
+    }
     g_view->m_hRootWnd = root;
-    if (!root)
+    if (!root) {
+        FailPage(L"its window could not be created (error " + std::to_wstring(createError) + L")");
         return;
+    }
     const wchar_t* url = nullptr;
     const char* name = "";
     bool notice = false;
@@ -78,11 +99,16 @@ void CSciterSetUpUi::ShowPage(const std::wstring& page, const std::wstring& para
         url = L"file://app/installer/noini.htm";
         notice = true;
     }
-    if (!url)
+    if (!url) {
+        FailPage(L"no such page");
         return;
+    }
+    g_view->m_bPageReady = false;
     std::shared_ptr<velui::frame> f = g_view->create_frame(url, root, name);
-    if (!f)
+    if (!f) {
+        FailPage(L"its file could not be loaded");
         return;
+    }
     f->SetShadow(root, true, 0xFFFF);
     if (notice) {
         MessagePtr language = MakeMessage("setlanguage");
@@ -90,6 +116,55 @@ void CSciterSetUpUi::ShowPage(const std::wstring& page, const std::wstring& para
         OnEngineMessage(language);
         ::ShowWindow(root, SW_SHOWNORMAL);
     }
+    // A page's script normally ends while the page loads; one that has not
+    // said so when the timer fires has stopped on an error.
+    if (!g_view->m_bPageReady)
+        ::SetTimer(root, kPageReadyTimer, kPageReadyWaitMs, &PageReadyTick);
+}
+
+void CSciterSetUpUi::StartWhenReady(MessagePtr start)
+{
+    if (m_bPageFailed)
+        return;
+    if (g_view && g_view->m_bPageReady) {
+        SendToEngine(std::move(start));
+        return;
+    }
+    m_pendingStart = std::move(start);
+}
+
+void CSciterSetUpUi::OnPageReady()
+{
+    if (m_bPageFailed)
+        return;
+    if (m_hRootWnd)
+        ::KillTimer(m_hRootWnd, kPageReadyTimer);
+    if (MessagePtr start = std::move(m_pendingStart))
+        SendToEngine(std::move(start));
+}
+
+void CSciterSetUpUi::CheckPageReady()
+{
+    if (!m_bPageFailed && !(g_view && g_view->m_bPageReady))
+        FailPage(L"its script did not run to its end");
+}
+
+void CSciterSetUpUi::FailPage(const std::wstring& reason)
+{
+    if (m_bPageFailed)
+        return;
+    m_bPageFailed = true;
+    m_bResult.store(false);
+    m_pendingStart.reset();
+    if (HWND root = m_hRootWnd) {
+        m_hRootWnd = nullptr;
+        g_root_hwnd = nullptr;
+        if (g_view)
+            g_view->m_hRootWnd = nullptr;
+        ::DestroyWindow(root);
+    }
+    ReportPageFailure(m_page, reason, m_language.empty() ? g_engineSettings.wstrLanguage : m_language);
+    ::PostQuitMessage(0);
 }
 
 void CSciterSetUpUi::Run()
@@ -118,7 +193,9 @@ void CSciterSetUpUi::OnEngineMessage(MessagePtr message)
         XASSERT_TEXT_AT(false, L"m", L"SciterSetUpUi", 171);
         return;
     }
-    const BOOL posted = ::PostMessageW(g_root_hwnd, velui::MsgFromBussRoot(), 0, reinterpret_cast<LPARAM>(record));
+    // Without a root window a post would go to the calling thread's own queue.
+    const BOOL posted =
+        g_root_hwnd && ::PostMessageW(g_root_hwnd, velui::MsgFromBussRoot(), 0, reinterpret_cast<LPARAM>(record));
     if (!posted) {
         XASSERT_TEXT_AT(false, L"PostMessage(g_root_hwnd, sMsg, 0 ,(long)m)", L"SciterSetUpUi", 175);
         delete record;  // nobody else will free it

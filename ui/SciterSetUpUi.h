@@ -19,13 +19,26 @@ public:
     void Run() override;
     // Any thread: copies the message and posts it to the root window.
     void OnEngineMessage(MessagePtr message) override;
+    void StartWhenReady(MessagePtr start) override;
+    void OnPageReady() override;
 
     HWND RootWindow() const { return m_hRootWnd; }
+    // Whether the page failed (and the user was told); the UI then ends.
+    bool PageFailed() const { return m_bPageFailed; }
+    // Fails the page unless it has said it is ready (the ready timer's end).
+    void CheckPageReady();
 
 private:
+    // Tells the user (PageFailure.h), hides the page and ends the UI without success.
+    void FailPage(const std::wstring& reason);
+
     std::shared_ptr<void> m_unused;
     HWND m_hRootWnd = nullptr;
     HINSTANCE m_hInstance;
+    std::wstring m_page;
+    std::wstring m_language;
+    MessagePtr m_pendingStart;  // held until the page is ready
+    bool m_bPageFailed = false;
 };
 
 // Process-wide state of the page UI.

@@ -69,6 +69,7 @@ SciterView::SciterView(HINSTANCE module, iSetupUI* owner) : velui::view(module),
     m_functions["OnInstallFinish"] = bind(&SciterView::OnInstallFinish);
     m_functions["SetLanguage"] = bind(&SciterView::SetLanguage);
     m_functions["ExitProcess"] = bind(&SciterView::ExitProcess);
+    m_functions["PageReady"] = bind(&SciterView::PageReady);
 
     auto loader = std::make_shared<MyResLoader>(module);
     loader->Init();
@@ -311,4 +312,12 @@ std::string SciterView::ExitProcess(const std::string&)
 {
     ::TerminateProcess(::GetCurrentProcess(), 0);
     return "";
+}
+
+std::string SciterView::PageReady(const std::string&)
+{
+    m_bPageReady = true;
+    if (m_pSetupUI)
+        m_pSetupUI->OnPageReady();
+    return "true";
 }

@@ -29,6 +29,8 @@ public:
 
     HWND m_hRootWnd = nullptr;
     iSetupUI* m_pSetupUI;
+    // Set by the page's "PageReady" once its script has run to the end.
+    bool m_bPageReady = false;
     std::map<std::string, Handler> m_functions;
 
 private:
@@ -46,6 +48,7 @@ private:
     std::string OnInstallFinish(const std::string& args);
     std::string SetLanguage(const std::string& args);
     std::string ExitProcess(const std::string& args);
+    std::string PageReady(const std::string& args);
 };
 
 // The result texts of the folder functions, apart from any dialog.

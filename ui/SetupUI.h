@@ -32,6 +32,11 @@ public:
 
     // Every connected slot runs on the caller's thread before this returns.
     void SendToEngine(MessagePtr message);
+    // The run's start command: sent once the page shown is ready (at once by
+    // a UI without pages); never sent when the page failed.
+    virtual void StartWhenReady(MessagePtr start) { SendToEngine(std::move(start)); }
+    // The page's script has run to its end (native function "PageReady").
+    virtual void OnPageReady() { }
 };
 
 using SetupUIPtr = std::shared_ptr<iSetupUI>;

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/DebugOutput.h"
 #include "common/PrivateFiles.h"
+#include "common/ProgramFolders.h"
 #include "engine/model/FolderName.h"
 
 const wchar_t kProbeFolderName[] = L"8CE40F35C6D64a938D2DBF7555FBF48F";
@@ -80,6 +82,14 @@ bool CheckInstallPath(const std::wstring& path, std::wstring& code, const FreeSp
         return false;
     }
     if (!std::filesystem::remove(probe, error) || error) {
+        code = L"write";
+        return false;
+    }
+    // The elevated service must not run from below a folder whose owner, an
+    // ordinary user, could rename the product's folders away.
+    const std::wstring owned = ProgramFolders::FolderOwnedByAUser(path, kCompanyFolder);
+    if (!owned.empty()) {
+        DebugLine(L"stagehand.exe=>install folder refused: " + owned + L" is owned by a user, not the administrators");
         code = L"write";
         return false;
     }

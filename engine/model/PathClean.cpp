@@ -22,6 +22,10 @@ Text CleanPathNameT(const Text& input, const typename Text::value_type* const* t
     const size_t keep = text.find_last_not_of(Char('\\'));
     if (keep != Text::npos)
         text.erase(keep + 1);
+    // A drive root keeps its backslash: "D:\" names the root, "D:" the drive's
+    // current folder, which no install check accepts.
+    if (text.size() == 2 && input.size() > 2)
+        text += Char('\\');
     return text;
 }
 

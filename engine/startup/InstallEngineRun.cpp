@@ -6,6 +6,7 @@
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/PrivateFiles.h"
+#include "common/SecureFolders.h"
 #include "common/XLog.h"
 #include "engine/InstallEngine.h"
 #include "engine/SetupListFile.h"
@@ -37,7 +38,7 @@ bool RunWithUI(const SetupManagerPtr& manager, const SetupUIPtr& ui, const wchar
 {
     Connect(manager, ui);
     ui->ShowPage(page, L"");
-    ui->SendToEngine(start);
+    ui->StartWhenReady(start);
     ui->Run();
     return ui->m_bResult;
 }
@@ -152,18 +153,19 @@ bool CInstallEngine::Uninstall(const std::wstring& cmdLine)
 
 void CInstallEngine::LaunchDataMigration(const std::wstring& setupDir)
 {
-    wchar_t temp[MAX_PATH + 1] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, temp);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    // The copy runs elevated: it goes into a private folder of its own, into a
-    // file created new, and is held against writers until it has started.
+    // The copy runs elevated: it goes into an administrator-only base of its
+    // own (SecureFolders.h, held until this process ends), into a file created
+    // new, and is held against writers until it has started.
     std::string program = FileSystem::ReadFileToString(setupDir + L"datamigration.exe", true);
     if (program.empty())
         return;
-    std::wstring target = PrivateFiles::CreatePrivateFolder(std::wstring(temp) + L"datamigration\\");
-    if (target.empty())
+    static SecureFolders::AdminBase base;
+    std::wstring why;
+    if (!base.Held() && !SecureFolders::CreateTemporaryBase(base, L"datamigration", &why) && !why.empty())
+        DebugLine(L"stagehand.exe=>datamigration folder: " + why);
+    if (!base.Held())
         return;
+    std::wstring target = base.Path();
     std::wstring copy = target + L"datamigration.exe";
     UniqueHandle pinned = PrivateFiles::WritePinnedFile(copy, program);
     if (!pinned) {

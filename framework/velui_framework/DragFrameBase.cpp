@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/CodeChange.h"
+#include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/Handles.h"
 #include "common/XLog.h"
@@ -67,18 +68,20 @@ private:
 CDragFrameBase::~CDragFrameBase()
 {
     EndMonitorDragDrop();
+    if (m_tagBase.Held())
+        m_tagBase.Remove();
 }
 
 std::wstring CDragFrameBase::DragTagFolder() const
 {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-    if (length == 0 || length > MAX_PATH)
-        return std::wstring();
-    std::wstring folder(buffer, length);
-    if (folder.back() != L'\\')
-        folder += L'\\';
-    return folder;
+    // The engine runs elevated and the user's temporary folder is the user's:
+    // the tag is written only inside a base no unelevated program can change.
+    if (!m_tagBase.Held()) {
+        std::wstring why;
+        if (!SecureFolders::CreateTemporaryBase(m_tagBase, L"dragtag", &why) || !why.empty())
+            DebugLine(L"stagehand.exe=>dragtag folder: " + why);
+    }
+    return m_tagBase.Held() ? m_tagBase.Path() : std::wstring();
 }
 
 HRESULT CDragFrameBase::RunDragLoop(IDataObject* data, IDropSource* source, DWORD* effect)

@@ -7,6 +7,7 @@
 #include <json/json.h>
 #include <string>
 
+#include "common/SecureFolders.h"
 #include "framework/velui_framework/Values.h"
 
 namespace velui {
@@ -30,7 +31,10 @@ public:
 
     // A created or renamed item reported by the shell (also reached by tests).
     void ProcessDragDrop(HWND window, const std::wstring& path);
-    // The folder in which tag files are written: the user's temporary folder.
+    // The folder in which tag files are written: an administrator-only base
+    // of this frame's own below the temporary folder ("<temp>dragtag\<random>\",
+    // SecureFolders.h), made on first use and removed with the frame; "" when
+    // none can be made.
     virtual std::wstring DragTagFolder() const;
 
     value m_DragCallback;
@@ -53,6 +57,8 @@ private:
     void DeleteDragTagFile();
     void DragCallback(const std::string& text);
     void FreeDropDescription(HWND window);
+
+    mutable SecureFolders::AdminBase m_tagBase;
 };
 
 }  // namespace velui

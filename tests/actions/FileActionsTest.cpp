@@ -5,7 +5,11 @@
 #include <system_error>
 
 #include "actions/CreateInstaller.h"
+#include "actions/InstallTools.h"
+#include "actions/Uninstaller.h"
 #include "common/FileSystem.h"
+#include "common/Handles.h"
+#include "common/SecureFolders.h"
 #include "tests/actions/FakeHost.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/TestSupport.h"
@@ -281,4 +285,162 @@ TEST_F(FileActions, DeldirNeverRemovesWhatArrivedAfterTheEmptinessCheck)
     Write(scratch / L"app\\late\\new.dat", "n");
     EXPECT_TRUE(started.WaitForNewOnesToEnd()) << "a removal left to another program has ended";
     EXPECT_TRUE(Exists(scratch / L"app\\late\\new.dat"));
+}
+
+namespace {
+
+// Points the user's Documents folder (HKCU User Shell Folders "Personal",
+// which any program of the user can change) at another folder while it lives.
+class ScopedDocumentsFolder {
+public:
+    explicit ScopedDocumentsFolder(const std::wstring& folder)
+    {
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, m_key.put(), nullptr);
+        wchar_t old[1024] = {};
+        DWORD size = sizeof(old) - sizeof(wchar_t), type = 0;
+        if (::RegQueryValueExW(m_key.get(), L"Personal", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
+            ERROR_SUCCESS) {
+            m_had = true;
+            m_type = type;
+            m_old = old;
+        }
+        Set(REG_SZ, folder);
+    }
+    ~ScopedDocumentsFolder()
+    {
+        if (m_had)
+            Set(m_type, m_old);
+        else
+            ::RegDeleteValueW(m_key.get(), L"Personal");
+    }
+
+private:
+    void Set(DWORD type, const std::wstring& value)
+    {
+        ::RegSetValueExW(m_key.get(), L"Personal", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    UniqueHKey m_key;
+    bool m_had = false;
+    DWORD m_type = REG_SZ;
+    std::wstring m_old;
+};
+
+const char kDeleteUserDocuments[] = R"({"action":"deluser","location":"MyDocument","path":"$MYDOCUMENTS$\\Larkspur"})";
+
+}  // namespace
+
+// Finding 2 of the security review: Documents pointed by the user's own
+// registry at C:\windows\<victim>; a silent uninstall (deleteall true) must
+// not remove <victim>\Larkspur.
+TEST_F(FileActions, DeluserRefusesADocumentsFolderOutsideTheProfile)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring victim = std::wstring(windows) + L"\\lkt_victim_" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(victim + L"\\Larkspur\\deep"));
+    Write(victim + L"\\Larkspur\\deep\\precious.txt", "p");
+    DebugCapture capture;
+    {
+        ScopedDocumentsFolder documents(victim);
+        ASSERT_EQ(SecureFolders::NormalFolderPath(FileSystem::GetSpecialFolderPath(CSIDL_PERSONAL)),
+                  SecureFolders::NormalFolderPath(victim));
+        EXPECT_TRUE(Run(kDeleteUserDocuments));
+    }
+    EXPECT_EQ(Read(victim + L"\\Larkspur\\deep\\precious.txt"), "p");
+    bool refused = false;
+    for (const auto& line : capture.Lines())
+        refused |= line.rfind(L"stagehand.exe=>deluser refused: not inside the user's profile", 0) == 0;
+    EXPECT_TRUE(refused);
+    FileSystem::DeleteDirectoryTree(victim);
+}
+
+// The same through a link: Documents is a folder of the profile that the
+// user made a link (junction) to any folder.
+TEST_F(FileActions, DeluserRefusesADocumentsFolderReachedThroughALink)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    const std::wstring profile = FileSystem::GetSpecialFolderPath(CSIDL_PROFILE);
+    ASSERT_FALSE(profile.empty());
+    const std::wstring link = profile + L"\\lkt_docs_link_" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(scratch / L"victim\\Larkspur"));
+    Write(scratch / L"victim\\Larkspur\\precious.txt", "p");
+    ASSERT_TRUE(PlantHostLink(link, scratch / L"victim"));
+    DebugCapture capture;
+    {
+        ScopedDocumentsFolder documents(link);
+        EXPECT_TRUE(Run(kDeleteUserDocuments));
+    }
+    EXPECT_EQ(Read(scratch / L"victim\\Larkspur\\precious.txt"), "p");
+    bool refused = false;
+    for (const auto& line : capture.Lines())
+        refused |= line.rfind(L"stagehand.exe=>deluser refused: a reparse point (link) at " + link, 0) == 0;
+    EXPECT_TRUE(refused);
+    RemoveFromHost(link);
+}
+
+TEST(UserDataTarget, OnlyInsideTheProfileAndNormalised)
+{
+    std::wstring why;
+    const std::wstring profile = L"C:\\Users\\ann\\";
+    // Case as the file system has it (the existing part's long names).
+    EXPECT_EQ(::lstrcmpiW(UserDataTarget(L"C:\\Users\\ann\\Documents\\Larkspur", profile, why).c_str(),
+                          L"C:\\Users\\ann\\Documents\\Larkspur"),
+              0);
+    EXPECT_EQ(UserDataTarget(L"C:\\Users\\ann\\Documents\\..\\..\\bob\\Larkspur", profile, why), L"");
+    EXPECT_EQ(UserDataTarget(L"C:\\Users\\ann", profile, why), L"");
+    EXPECT_EQ(UserDataTarget(L"C:\\Users\\annex\\x", profile, why), L"");
+    EXPECT_EQ(UserDataTarget(L"C:\\windows\\victim2\\Larkspur", profile, why), L"");
+    EXPECT_EQ(why, L"not inside the user's profile C:\\Users\\ann\\");
+}
+
+// Issue 29, item 6: as LocalSystem there is no user whose data this is.
+TEST_F(FileActions, DeluserAsLocalSystemRemovesNothingAndSaysSo)
+{
+    host->uninstall = true;
+    host->uninstallParam->bDeleteAll = true;
+    const std::wstring docs = FileSystem::GetSpecialFolderPath(CSIDL_PERSONAL);
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(docs + L"\\Larkspur"));
+    Write(docs + L"\\Larkspur\\kept.txt", "k");
+    DebugCapture capture;
+    {
+        SecureFolders::Rules rules;
+        rules.isLocalSystem = [] { return true; };
+        SecureFolders::ScopedRules system(rules);
+        EXPECT_TRUE(Run(kDeleteUserDocuments));
+    }
+    EXPECT_EQ(Read(docs + L"\\Larkspur\\kept.txt"), "k");
+    EXPECT_TRUE(capture.Contains(L"stagehand.exe=>deluser skipped: the run is LocalSystem, no user's data is "
+                                 L"removed,path=$MYDOCUMENTS$\\Larkspur\n"));
+    FileSystem::DeleteDirectoryTree(docs + L"\\Larkspur");
+}
+
+namespace {
+
+class Tools : public InstallTools { };
+
+}  // namespace
+
+// Issue 29, item 6: as LocalSystem the per-user folders of links become the
+// all-users ones, and those Windows has no all-users form of are skipped.
+TEST(LocalSystemFolders, PerUserFoldersBecomeAllUsersOnesOrAreSkipped)
+{
+    Tools tools;
+    const SpecialFolder commonPrograms = tools.GetSpecialFolder(CSIDL_COMMON_PROGRAMS);
+    const SpecialFolder commonDesktop = tools.GetSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    ASSERT_EQ(commonPrograms.status, SpecialFolder::Found);
+    EXPECT_NE(tools.GetSpecialFolder(CSIDL_PROGRAMS).path, commonPrograms.path);
+    SecureFolders::Rules rules;
+    rules.isLocalSystem = [] { return true; };
+    SecureFolders::ScopedRules system(rules);
+    DebugCapture capture;
+    EXPECT_EQ(tools.GetSpecialFolder(CSIDL_PROGRAMS).path, commonPrograms.path);
+    EXPECT_EQ(tools.GetSpecialFolder(CSIDL_DESKTOPDIRECTORY).path, commonDesktop.path);
+    EXPECT_EQ(tools.GetSpecialFolder(CSIDL_APPDATA).status, SpecialFolder::LocationFailed);
+    EXPECT_TRUE(capture.Contains(L"stagehand.exe=>per-user folder " + std::to_wstring(CSIDL_APPDATA) +
+                                 L" skipped: the run is LocalSystem"));
 }

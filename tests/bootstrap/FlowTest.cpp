@@ -31,8 +31,10 @@ const std::wstring kEngine = L"\"C:\\T\\Setup\\7\\Setup\\stagehand.exe\" -instal
 TEST(WorkFolder, HasAnUnguessableNameUnderSetup)
 {
     ScratchFolder scratch;
-    std::wstring first = MakeWorkFolder(scratch.Path());
-    std::wstring second = MakeWorkFolder(scratch.Path());
+    SecureFolders::AdminBase one, two;
+    ASSERT_TRUE(MakeWorkFolder(one, scratch.Path()));
+    ASSERT_TRUE(MakeWorkFolder(two, scratch.Path()));
+    const std::wstring first = one.Path(), second = two.Path();
     const std::wstring parent = scratch / L"Setup\\";
     ASSERT_EQ(first.size(), parent.size() + 33);
     EXPECT_EQ(first.compare(0, parent.size(), parent), 0);
@@ -42,6 +44,8 @@ TEST(WorkFolder, HasAnUnguessableNameUnderSetup)
     EXPECT_TRUE(FileSystem::PathExists(first.c_str()));
     EXPECT_TRUE(TreeOf(first).empty());
     EXPECT_EQ(EngineFolderPath(L"C:\\Temp\\Setup\\5\\"), L"C:\\Temp\\Setup\\5\\\\Setup\\");
+    EXPECT_TRUE(one.Remove());
+    EXPECT_FALSE(FileSystem::PathExists(first.c_str()));
 }
 
 TEST(WorkFolder, FoldersAlreadyInTheTemporaryFolderAreNeitherReusedNorDeleted)
@@ -51,15 +55,17 @@ TEST(WorkFolder, FoldersAlreadyInTheTemporaryFolderAreNeitherReusedNorDeleted)
     std::wstring planted = scratch / L"Setup\\1234\\Setup\\";
     ASSERT_TRUE(FileSystem::CreateDirectoryTree(planted));
     FileSystem::WriteStringToFile(planted + L"stagehand.exe", "planted");
-    std::wstring made = MakeWorkFolder(scratch.Path());
-    ASSERT_FALSE(made.empty());
+    SecureFolders::AdminBase base;
+    ASSERT_TRUE(MakeWorkFolder(base, scratch.Path()));
+    const std::wstring made = base.Path();
     EXPECT_NE(made, scratch / L"Setup\\1234\\");
     EXPECT_EQ(FileSystem::ReadFileToString(planted + L"stagehand.exe", true), "planted");
     // A folder that exists is refused outright.
     EXPECT_FALSE(PrivateFiles::CreateExclusiveFolder(scratch / L"Setup\\1234"));
     EXPECT_FALSE(PrivateFiles::CreateExclusiveFolder(made));
     EXPECT_TRUE(PrivateFiles::CreateExclusiveFolder(scratch / L"Setup\\fresh"));
-    EXPECT_FALSE(MakeWorkFolder(scratch / L"new\\deeper\\").empty());
+    SecureFolders::AdminBase deeper;
+    EXPECT_TRUE(MakeWorkFolder(deeper, scratch / L"new\\deeper\\"));
 }
 
 TEST(EngineCommandLine, UserChannelAppearsTwiceAndWins)

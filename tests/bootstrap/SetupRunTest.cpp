@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -274,4 +275,101 @@ TEST(SetupRun, AFailedBodyIsReportedToTheEngineInsteadOfTheFinishMarker)
     EXPECT_EQ(record["finish"], "0");
     EXPECT_EQ(record["bodyfailed"], "1");
     EXPECT_TRUE(temp.WorkFolders().empty());
+}
+
+namespace {
+
+// Runs `beforeEngine` between the head's unpacking and the engine's start,
+// the moment an attacker who watches the temporary folder waits for.
+class RepointingBootstrap : public ObservedBootstrap {
+public:
+    using ObservedBootstrap::ObservedBootstrap;
+    std::function<void(const std::wstring& workFolder)> beforeEngine;
+
+protected:
+    ProcessHandles StartEngine(const std::wstring& folder) override
+    {
+        if (beforeEngine)
+            beforeEngine(folder);
+        return CBootstrap::StartEngine(folder);
+    }
+};
+
+std::wstring LastFolderName(std::wstring folder)
+{
+    while (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    return folder.substr(folder.rfind(L'\\') + 1);
+}
+
+}  // namespace
+
+// Finding 1 of the security review: <temp>\Setup made a link to a folder of
+// the user's before the run, then re-pointed (from the host side) to a second
+// folder holding a program of the attacker's under the engine's name. The
+// engine must never be started through the link.
+TEST(SetupRun, ALinkAtTheSetupFolderCannotRedirectTheEngine)
+{
+    PrivateTemp temp;
+    DecoyWatch decoy;
+    const std::wstring first = temp.Scratch(L"user-first\\");
+    const std::wstring second = temp.Scratch(L"user-second\\");
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(first));
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(second));
+    ASSERT_TRUE(PlantHostLink(temp.Temp() + L"Setup", first));
+
+    SetupResources resources(L"setup_fake");
+    RecordingSplash splash;
+    DebugCapture capture;
+    RepointingBootstrap bootstrap(resources.Module(), splash);
+    bool repointed = false;
+    bootstrap.beforeEngine = [&](const std::wstring& workFolder) {
+        const std::wstring planted = second + LastFolderName(workFolder) + L"\\Setup\\";
+        FileSystem::CreateDirectoryTree(planted);
+        ::CopyFileW(DecoyProgram().c_str(), (planted + L"stagehand.exe").c_str(), FALSE);
+        repointed = RemoveFromHost(temp.Temp() + L"Setup") && PlantHostLink(temp.Temp() + L"Setup", second);
+    };
+    const int code = bootstrap.Run(L"-verysilent");
+    EXPECT_TRUE(repointed);
+    EXPECT_EQ(decoy.Runs(), "");
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(temp.EngineRecord().count("started"), 1u);
+    // The work folder was never made behind the link, and is gone.
+    EXPECT_TRUE(TreeOf(first).empty());
+    EXPECT_EQ(bootstrap.workFolder.compare(0, temp.Temp().size() + 6, temp.Temp() + L"Setup-"), 0)
+        << NarrowAscii(bootstrap.workFolder);
+    EXPECT_FALSE(FileSystem::PathExists(bootstrap.workFolder.c_str()));
+    EXPECT_TRUE(capture.Contains(L"Setup.exe=>work folder: a reparse point (link) at " + temp.Temp() + L"Setup"));
+    RemoveFromHost(temp.Temp() + L"Setup");
+}
+
+// Issue 29, item 6: the Setup folder created beforehand by another user (who
+// may delete what is in it) changes nothing: the run holds every folder from
+// the drive root to its work folder without delete sharing, so none can be
+// renamed or replaced by a link while the engine runs. Wine does not enforce
+// sharing on folders, so the test checks what is held and how.
+TEST(SetupRun, APrecreatedSetupFolderIsHeldWithEveryFolderAboveTheWorkFolder)
+{
+    PrivateTemp temp;
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(temp.Temp() + L"Setup\\"));
+    SetupResources resources(L"setup_fake");
+    RecordingSplash splash;
+    DebugCapture capture;
+    RepointingBootstrap bootstrap(resources.Module(), splash);
+    std::vector<std::wstring> held;
+    bootstrap.beforeEngine = [&](const std::wstring&) { held = bootstrap.WorkBase().HeldFolders(); };
+    EXPECT_EQ(bootstrap.Run(L"-verysilent"), 1);
+    ASSERT_FALSE(held.empty());
+    std::wstring path = bootstrap.workFolder;
+    path.pop_back();
+    // C:\, C:\...\temp, ..., <temp>Setup, <temp>Setup\<random>: every part, in order.
+    std::vector<std::wstring> expected;
+    for (size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        expected.push_back(at == 2 ? path.substr(0, 3) : path.substr(0, at));
+    expected.push_back(path);
+    EXPECT_EQ(held, expected);
+    EXPECT_EQ(SecureFolders::kHeldSharing & FILE_SHARE_DELETE, 0u);
+    EXPECT_TRUE(bootstrap.WorkBase().HeldFolders().empty());
+    EXPECT_FALSE(FileSystem::PathExists(bootstrap.workFolder.c_str()));
+    EXPECT_TRUE(FileSystem::PathExists((temp.Temp() + L"Setup").c_str()));
 }

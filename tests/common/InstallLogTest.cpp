@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -160,4 +161,57 @@ TEST(InstallLogTest, StartedLogAppendsAndKeepsTheEarlierSinkBehindIt)
     std::smatch match;
     ASSERT_TRUE(std::regex_match(lines[1], match, kLineShape));
     EXPECT_EQ(match[2].str(), "stagehand.exe=>logged");
+}
+
+// Finding 9 of the security review: a user process holding the ordering byte
+// lock of the named log kept setup waiting forever. Now a line waits about a
+// second at most, and later lines not at all.
+TEST(InstallLogTest, AHeldByteLockNeverHoldsTheRunUp)
+{
+    ScratchFolder scratch;
+    const std::wstring path = scratch / L"held.log";
+    UniqueHandle attacker = OpenForAppend(path);
+    ASSERT_TRUE(attacker);
+    OVERLAPPED range = {};
+    range.Offset = 0xFFFFFFF0;
+    range.OffsetHigh = 0x7FFFFFFF;
+    ASSERT_TRUE(::LockFileEx(attacker.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range));
+    NextSink next;
+    InstallLogSink sink(OpenForAppend(path), &next);
+    std::atomic<bool> done {false};
+    std::thread writer([&] {
+        for (int i = 0; i < 20; ++i)
+            sink.WriteWide(L"line " + std::to_wstring(i));
+        done = true;
+    });
+    const bool finished = WaitUntil([&] { return done.load(); }, std::chrono::seconds(5));
+    if (!finished)
+        ::UnlockFileEx(attacker.get(), 0, 1, 0, &range);  // let the writer end before failing
+    writer.join();
+    EXPECT_TRUE(finished) << "20 lines took more than 5 s while another process held the lock";
+    EXPECT_EQ(FileLines(path).size(), 20u);
+}
+
+// Finding 9: the log was opened through links. A log that is a link, a hard
+// link of another file, or in a folder reached through a link is not written.
+TEST(InstallLogTest, ALinkOrAHardLinkIsNeverWritten)
+{
+    ScratchFolder scratch, elsewhere;
+    const std::wstring victim = elsewhere / L"system.ini";
+    FileSystem::WriteStringToFile(victim, "precious");
+    DebugCapture capture;
+
+    ASSERT_TRUE(::CreateHardLinkW((scratch / L"hard.log").c_str(), victim.c_str(), nullptr));
+    EXPECT_FALSE(StartInstallLog(scratch / L"hard.log", L"Setup.exe=>"));
+    ASSERT_TRUE(PlantHostLink(scratch / L"linked", elsewhere.Path()));
+    EXPECT_FALSE(StartInstallLog(scratch / L"linked\\system.ini", L"Setup.exe=>"));
+    EXPECT_FALSE(StartInstallLog(scratch / L"linked\\new.log", L"Setup.exe=>"));
+    DebugLine(L"stagehand.exe=>not in any log");
+    EXPECT_EQ(FileSystem::ReadFileToString(victim, true), "precious");
+    EXPECT_FALSE(FileSystem::PathExists((elsewhere / L"new.log").c_str()));
+    EXPECT_TRUE(capture.Contains(L"Setup.exe=>install log: cannot open \"" + scratch / L"hard.log" +
+                                 L"\", error 1920; the run goes on without a log"));
+    EXPECT_TRUE(capture.Contains(L"Setup.exe=>install log: cannot open \"" + scratch / L"linked\\new.log" +
+                                 L"\", error 1920; the run goes on without a log"));
+    RemoveFromHost(scratch / L"linked");
 }

@@ -1,9 +1,14 @@
+#include <windows.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <set>
 
 #include "common/FileSystem.h"
+#include "common/ProgramFolders.h"
+#include "common/SecureFolders.h"
 #include "engine/model/InstallPath.h"
 #include "tests/support/TestSupport.h"
 
@@ -133,6 +138,41 @@ TEST(CheckInstallPathTest, RealFreeSpaceQueryAnswersForTheSystemDrive)
     EXPECT_FALSE(QueryDriveFreeBytes(L"Q7:", free));
 }
 
+// Any user may create "C:\Custom Apps"; its owner may change its list and
+// rename the product's folders below it away, putting others in their place
+// for the SYSTEM service. Wine records no owners: the owner rule is injected.
+TEST(CheckInstallPathTest, AFolderAboveTheCompanyFolderOwnedByAUserIsRefused)
+{
+    ScratchFolder scratch;
+    const std::wstring apps = scratch / L"Custom Apps";
+    const std::wstring product = apps + L"\\Orbisoft\\Larkspur";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(product + L"\\"));
+    std::wstring userOwned = apps;
+    SecureFolders::Rules rules;
+    rules.ownerIsAdministrative = [&](HANDLE folder) { return !SecureFolders::FinalPathIs(folder, userOwned); };
+    SecureFolders::ScopedRules scoped(rules);
+    DebugCapture capture;
+    std::wstring code;
+    EXPECT_FALSE(CheckInstallPath(product, code, FixedFreeSpace(1ull << 40)));
+    EXPECT_EQ(code, L"write");
+    EXPECT_TRUE(capture.Contains(L"stagehand.exe=>install folder refused: " + apps +
+                                 L" is owned by a user, not the administrators"));
+    // A folder that does not exist yet is the engine's to create.
+    EXPECT_EQ(ProgramFolders::FolderOwnedByAUser(scratch / L"New Apps\\Orbisoft", L"Orbisoft"), L"");
+    // The company folder and what is below it get the administrators as owner: no reason to refuse.
+    userOwned = apps + L"\\Orbisoft";
+    code.clear();
+    EXPECT_TRUE(CheckInstallPath(product, code, FixedFreeSpace(1ull << 40))) << NarrowAscii(code);
+    // Program Files' own folders are never the user's.
+    rules.ownerIsAdministrative = [](HANDLE) { return false; };
+    SecureFolders::ScopedRules nobody(rules);
+    wchar_t programFiles[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    EXPECT_EQ(ProgramFolders::FolderOwnedByAUser(std::wstring(programFiles) + L"\\Orbisoft\\Larkspur", L"Orbisoft"),
+              L"");
+    EXPECT_EQ(ProgramFolders::FolderOwnedByAUser(product, L"Orbisoft").empty(), false);
+}
+
 TEST(CleanPathNameTest, RemovesTheFirstOccurrenceOfEachToken)
 {
     EXPECT_EQ(CleanPathName(std::wstring(L"D:\\Apps\\Orbisoft")), L"D:\\Apps\\Orbisoft");
@@ -143,6 +183,11 @@ TEST(CleanPathNameTest, RemovesTheFirstOccurrenceOfEachToken)
     EXPECT_EQ(CleanPathName(std::wstring(L"D:\\nul\\aux\\com1\\com2\\lpt1\\x")), L"D:\\\\\\\\\\\\x");
     EXPECT_EQ(CleanPathName(std::wstring(L"D:\\x\\\\\\")), L"D:\\x");
     EXPECT_EQ(CleanPathName(std::wstring(L"D:")), L"D:");
+    // Finding 13 of the security review: a drive root chosen in the folder
+    // dialog stays a root ("D:" was refused with "write").
+    EXPECT_EQ(CleanPathName(std::wstring(L"D:\\")), L"D:\\");
+    EXPECT_EQ(CleanPathName(std::wstring(L"D:\\\\")), L"D:\\");
+    EXPECT_EQ(CleanPathName(std::string("D:\\")), "D:\\");
 }
 
 TEST(CleanPathNameTest, TextWhoseLastColonIsNotSecondIsUnchanged)

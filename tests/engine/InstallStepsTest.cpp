@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "common/CodeChange.h"
 #include "common/FileSystem.h"
+#include "common/MediumStart.h"
 #include "engine/InstallEngine.h"
 #include "engine/SetupManager.h"
 #include "tests/support/TestSupport.h"
@@ -297,4 +299,82 @@ TEST_F(InstallSteps, ProductListNamesTheSelectedProductsThatKeepTheirShortcuts)
     run.vecSelected[2]->bNoShortCut = true;
     // The shared service is never a product; the list keeps processing order.
     EXPECT_EQ(ProductListArgument(run), L"-productlist=\"Larkspur,iQuayside\"");
+}
+
+namespace {
+
+// The starts of the shipped list's kind: a program at medium integrity whose
+// path holds blanks, with a decoy wherever an unquoted command line would be
+// cut ("C:\Program.exe", "...\My.exe"). Program Files is the folder asked of
+// the system; the test's own folder in it has a unique name and goes at the end.
+struct QuotingFixture {
+    std::wstring base;
+    std::wstring program;
+    std::vector<std::wstring> decoys;
+
+    QuotingFixture()
+    {
+        base = CCodeChange::StringUTF8toUTF16(FileSystem::GetProgramFilesPathA()) + L"\\LarkspurQuoting-" +
+               std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount());
+        ::CreateDirectoryW(base.c_str(), nullptr);
+        ::CreateDirectoryW((base + L"\\My Apps").c_str(), nullptr);
+        program = base + L"\\My Apps\\Larkspur.exe";
+        Plant(program);
+        for (size_t blank = program.find(L' '); blank != std::wstring::npos; blank = program.find(L' ', blank + 1)) {
+            decoys.push_back(program.substr(0, blank) + L".exe");
+            Plant(decoys.back());
+        }
+    }
+    ~QuotingFixture()
+    {
+        for (const auto& decoy : decoys) {
+            ::DeleteFileW(decoy.c_str());
+            ::DeleteFileW((decoy + L".ran").c_str());
+        }
+        FileSystem::DeleteDirectoryTree(base);
+    }
+    static void Plant(const std::wstring& at)
+    {
+        ::CopyFileW(DecoyProgram().c_str(), at.c_str(), FALSE);
+        FileSystem::WriteStringToFile(at + L".ran", "");
+    }
+    static std::string Ran(const std::wstring& at) { return FileSystem::ReadFileToString(at + L".ran", true); }
+};
+
+// No desktop shell: the run's own token, lowered, starts the command line.
+class NoDesktopShell : public MediumStart::Starter {
+public:
+    HRESULT ThroughDesktopShell(const MediumStart::Program&) override { return S_FALSE; }
+    HRESULT WithLoweredToken(const std::wstring& commandLine, const std::wstring& folder) override
+    {
+        return MediumStart::SystemStarter().WithLoweredToken(commandLine, folder);
+    }
+};
+
+}  // namespace
+
+TEST_F(InstallSteps, AMediumIntegrityStartOfAPathWithBlanksNeverStartsADecoyOnEitherRoute)
+{
+    QuotingFixture q;
+    ASSERT_GE(q.decoys.size(), 1u);
+    ASSERT_TRUE(FileSystem::PathExists(q.program.c_str()));
+    NoDesktopShell noShell;
+    for (bool shell : {true, false}) {
+        std::optional<MediumStart::ScopedStarter> route;
+        if (!shell)
+            route.emplace(noShell);
+        RunListFixture f;
+        const std::wstring dir = q.base + L"\\My Apps";
+        f.Add(
+            "Larkspur", CCodeChange::StringUTF16toUTF8(dir),
+            R"([{"path":"$PROGRAMDIR$\\Larkspur.exe","runnow":0,"integrity_level":"medium","bAddExternalPara":true}])");
+        CInstallEngine::m_wstrCmdLine = L"-from=web";
+        FileSystem::WriteStringToFile(q.program + L".ran", "");
+        f.Manager()->RunList();
+        EXPECT_TRUE(WaitUntil([&] { return !QuotingFixture::Ran(q.program).empty(); })) << "shell route " << shell;
+        EXPECT_NE(QuotingFixture::Ran(q.program).find("-from=web"), std::string::npos)
+            << QuotingFixture::Ran(q.program);
+        for (const auto& decoy : q.decoys)
+            EXPECT_EQ(QuotingFixture::Ran(decoy), "") << "shell route " << shell;
+    }
 }

@@ -91,3 +91,44 @@ TEST(Remover, RefusesRootsAndRelativePaths)
     EXPECT_EQ(RunAndWait(L"\"" + remover + L"\" relative\\folder\\"), 2);
     EXPECT_EQ(RunAndWait(L"\"" + remover + L"\""), 2);
 }
+
+// Finding 8 of the security review: the remover cleared the read-only flag of
+// a hard link's target (attributes belong to the file, shared by every name).
+TEST(Remover, RemovesAReadOnlyHardLinkWithoutChangingTheOtherName)
+{
+    ScratchFolder scratch;
+    const std::wstring victim = scratch / L"elsewhere.ini";
+    FileSystem::WriteStringToFile(victim, "keep");
+    ASSERT_TRUE(::SetFileAttributesW(victim.c_str(), FILE_ATTRIBUTE_READONLY));
+    std::wstring target = scratch / L"Orbisoft\\Larkspur\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(target));
+    ASSERT_TRUE(::CreateHardLinkW((target + L"linked.ini").c_str(), victim.c_str(), nullptr));
+    EXPECT_EQ(RunAndWait(L"\"" + RemoverCopy(scratch) + L"\" \"" + target + L"\\\""), 0);
+    EXPECT_FALSE(FileSystem::PathExists(target.c_str()));
+    EXPECT_EQ(FileSystem::ReadFileToString(victim, true), "keep");
+    EXPECT_EQ(::GetFileAttributesW(victim.c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    ::SetFileAttributesW(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Finding 11: the copy started from a private folder of its own (32
+// hexadecimal digits, as the engine makes them) removes that folder too.
+TEST(Remover, RemovesItsOwnPrivateFolderAfterItself)
+{
+    ScratchFolder scratch;
+    const std::wstring own = scratch / L"0123456789abcdef0123456789abcdef\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(own));
+    const std::wstring copy = own + L"LarkspurUninst2.exe";
+    ASSERT_TRUE(::CopyFileW((TestExeDirectory() + L"LarkspurRemover.exe").c_str(), copy.c_str(), FALSE));
+    std::wstring target = scratch / L"Orbisoft\\Larkspur\\";
+    ASSERT_TRUE(FileSystem::CreateDirectoryTree(target));
+    // Started as the engine starts it: in its own folder.
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = L"\"" + copy + L"\" \"" + target + L"\\\"";
+    ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, own.c_str(), &si, &pi));
+    ProcessHandles started(pi);
+    EXPECT_EQ(WaitForExitCode(started.process.get()), 0);
+    EXPECT_TRUE(WaitGone(copy));
+    EXPECT_TRUE(WaitGone(own));
+}

@@ -214,3 +214,23 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     }
     return true;
 }
+
+std::wstring DecoyProgram()
+{
+    return TestExeDirectory() + L"..\\decoy.exe";
+}
+
+DecoyWatch::DecoyWatch()
+{
+    ::SetEnvironmentVariableW(L"LARKSPUR_DECOY_LOG", (m_folder / L"decoy.log").c_str());
+}
+
+DecoyWatch::~DecoyWatch()
+{
+    ::SetEnvironmentVariableW(L"LARKSPUR_DECOY_LOG", nullptr);
+}
+
+std::string DecoyWatch::Runs() const
+{
+    return FileSystem::ReadFileToString(m_folder / L"decoy.log", true);
+}

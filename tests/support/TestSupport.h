@@ -67,6 +67,22 @@ std::string HostPath(const std::wstring& path);
 // CreateSymbolicLinkW makes nothing); true when Windows now sees a reparse point.
 bool PlantHostLink(const std::wstring& link, const std::wstring& target);
 
+// The planted program of the attack tests (tests/support/Decoy.cpp): while a
+// DecoyWatch lives, every start of a copy of it is recorded in a file.
+std::wstring DecoyProgram();
+class DecoyWatch {
+public:
+    DecoyWatch();
+    ~DecoyWatch();
+    DecoyWatch(const DecoyWatch&) = delete;
+    DecoyWatch& operator=(const DecoyWatch&) = delete;
+    // "decoy ran: <program> | <command line>" lines, one per start ("" when none).
+    std::string Runs() const;
+
+private:
+    ScratchFolder m_folder;
+};
+
 // Polls the condition until it holds (true) or the time is up (false).
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20),
                std::chrono::milliseconds interval = std::chrono::milliseconds(10));

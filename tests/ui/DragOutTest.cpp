@@ -12,6 +12,7 @@
 
 #include "framework/velui_framework/DragDropObjects.h"
 #include "framework/velui_framework/DragTagFile.h"
+#include "common/SecureFolders.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/PageWindowFixture.h"
 #include "tests/ui/UiTestSupport.h"
@@ -134,13 +135,6 @@ Json::Value Parse(const std::wstring& text)
     return out;
 }
 
-std::wstring TempTagFile()
-{
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp) + velui::kDragTagName;
-}
-
 class DragOut : public ::testing::Test {
 protected:
     void SetUp() override
@@ -148,7 +142,6 @@ protected:
         ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
         LoadFakeLog();
         TakeLogRecords();
-        ::DeleteFileW(TempTagFile().c_str());
         objectsBefore = LiveDragObjects();
         // Topmost, so that windows of tests running beside this one never take the input.
         page = std::make_unique<PageWindow>(L"source", L"file://app/installer/shadow.htm", RECT {100, 100, 300, 250},
@@ -174,9 +167,10 @@ protected:
         page.reset();
         EXPECT_EQ(drop->refs, 0);
         EXPECT_EQ(LiveDragObjects(), objectsBefore);
-        ::DeleteFileW(TempTagFile().c_str());
         ::OleUninitialize();
     }
+    // Where the page's frame writes its tag file.
+    std::wstring TempTagFile() const { return page->frame->DragTagFolder() + velui::kDragTagName; }
     // Presses the button over the page, lets `input` run on its own thread
     // and starts the page's drag; the page's callback text.
     std::wstring DragWith(const std::function<void()>& input, const std::string& args)
@@ -244,6 +238,19 @@ TEST_F(DragOut, ADropOntoAFolderGivesItsPathAndTheCopyIsDeletedSoonAfter)
     EXPECT_TRUE(has(L"todo copied"));
     EXPECT_TRUE(has(L"DragCommit(pszPath=" + drop->copied + L")"));
     EXPECT_EQ(page->frame->m_uChangeNotifyRet, 0u);  // monitoring ended with the drag
+}
+
+TEST_F(DragOut, TheTagIsWrittenInAnAdministratorOnlyBaseOfTheFramesOwnThatGoesWithTheFrame)
+{
+    const std::wstring tagFolder = page->frame->DragTagFolder();
+    const std::wstring temp = SecureFolders::TemporaryRoot();
+    // Below the temporary folder, never in it, and the same for every drag of the frame.
+    EXPECT_EQ(tagFolder.rfind(temp + L"dragtag\\", 0), 0u) << NarrowAscii(tagFolder);
+    EXPECT_GT(tagFolder.size(), temp.size() + 8 + 32);
+    EXPECT_EQ(page->frame->DragTagFolder(), tagFolder);
+    EXPECT_NE(::GetFileAttributesW(tagFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+    page.reset();
+    EXPECT_EQ(::GetFileAttributesW(tagFolder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(DragOut, ACopyTheShellReportsAfterTheDragLoopEndedStillGivesThePath)

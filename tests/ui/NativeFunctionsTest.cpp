@@ -33,9 +33,11 @@ Json::Value ParseResult(const std::string& text)
 
 }  // namespace
 
-TEST_F(NativeFunctions, TheTableHoldsTheFourteenFunctionsAndUnknownNamesSayError)
+TEST_F(NativeFunctions, TheTableHoldsTheFifteenFunctionsAndUnknownNamesSayError)
 {
-    EXPECT_EQ(view.m_functions.size(), 14u);
+    // The specified fourteen and "PageReady".
+    EXPECT_EQ(view.m_functions.size(), 15u);
+    EXPECT_EQ(view.m_functions.count("PageReady"), 1u);
     EXPECT_EQ(view.invoke("NoSuchFunction", "[]"), "error");
     EXPECT_EQ(view.invoke("sendsignal", "{}"), "error");  // names are case-sensitive
 }
@@ -166,4 +168,16 @@ TEST_F(NativeFunctions, ShowWinShowsAndHidesTheRootWindowOnly)
     EXPECT_EQ(view.invoke("showwin", "[\"hide\"]"), "true");
     EXPECT_FALSE(::IsWindowVisible(window));
     ::DestroyWindow(window);
+}
+
+// Finding 13 of the security review: "D:\" chosen in the folder dialog was
+// refused ("D:" after cleaning); the product goes to <drive>\Orbisoft.
+TEST_F(NativeFunctions, ADriveRootChosenInTheDialogGivesTheCompanyFolderOnIt)
+{
+    Json::Value chosen = ParseResult(SelectedFolderResult(L"C:\\"));
+    EXPECT_TRUE(chosen["statue"].asBool()) << chosen.toStyledString();
+    EXPECT_EQ(chosen["pos"].asString(), "C:\\");
+    Json::Value decided = ParseResult(DecisionPathResult(L"C:\\"));
+    EXPECT_TRUE(decided["statue"].asBool()) << decided.toStyledString();
+    EXPECT_EQ(decided["path"].asString(), "C:\\Orbisoft");
 }

@@ -350,6 +350,16 @@ TEST_F(InstallPage, PressAndMoveOnThePageDragsTheWindowAPressWithoutMoveIsAClick
     ::GetWindowRect(s.Root(), &before);
     const POINT hero = s.Centre("hero");
     POINT p {before.left + hero.x, before.top + hero.y};
+    // The secondary button never drags, held however far.
+    s.Mouse(WM_RBUTTONDOWN, MK_RBUTTON, p);
+    s.Mouse(WM_MOUSEMOVE, MK_RBUTTON, {p.x + 40, p.y + 30});
+    s.Mouse(WM_RBUTTONUP, 0, {p.x + 40, p.y + 30});
+    s.Mouse(WM_MOUSEMOVE, 0, {p.x + 50, p.y + 50});
+    RECT unmoved {};
+    ::GetWindowRect(s.Root(), &unmoved);
+    EXPECT_EQ(unmoved.left, before.left);
+    EXPECT_EQ(unmoved.top, before.top);
+
     s.Mouse(WM_LBUTTONDOWN, MK_LBUTTON, p);
     s.Mouse(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 40, p.y + 30});
     s.Mouse(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 65, p.y - 20});
@@ -665,6 +675,23 @@ TEST_F(UninstallPage, ACloseRequestBeforeTheProgressEndsThePageWithoutSending)
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].name, "DestroyWindow");
     EXPECT_FALSE(::IsWindow(s.Root()));
+}
+
+TEST_F(UninstallPage, ACloseRequestBetweenUninstallAndTheFirstProgressIsRefusedUntilTheRemovalEnds)
+{
+    Uninstall();
+    ::SendMessageW(s.Root(), WM_CLOSE, 0, 0);
+    s.Pump(80);
+    EXPECT_TRUE(::IsWindow(s.Root()));
+    EXPECT_TRUE(s.Take().empty());
+    s.Send("processlist", Obj(R"({"progress":10})"));
+    ::SendMessageW(s.Root(), WM_CLOSE, 0, 0);
+    s.Pump(50);
+    EXPECT_TRUE(::IsWindow(s.Root()));
+    s.Send("changestatus", Obj(R"({"new":"uninstall_success","delete":true})"));
+    const auto calls = s.Take();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].name, "DestroyWindow");
 }
 
 TEST_F(UninstallPage, TheStopDialogStopsTheProductOrEndsTheProcessAndAnErrorEndsWithoutSuccess)

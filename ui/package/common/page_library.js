@@ -104,8 +104,9 @@ function translation(el, key) {
 }
 
 // ---- window dragging ----------------------------------------------------------------
-// A press on the page (not on a control) followed by a move drags the window,
-// keeping the pressed point under the pointer; a press without a move is a click.
+// A main-button press on the page (not on a control) followed by a move drags
+// the window, keeping the pressed point under the pointer; a press without a
+// move is a click. Other buttons never drag.
 var movable = {
     press: null,
     enable: function () {
@@ -114,6 +115,7 @@ var movable = {
         document.addEventListener('mouseup', movable.up);
     },
     down: function (ev) {
+        if (ev.button !== 0) return;
         for (var n = ev.target; n && n.nodeType === 1; n = n.parentNode) {
             var tag = n.tagName;
             if (tag === 'INPUT' || tag === 'TEXTAREA' || tag === 'BUTTON' || tag === 'A' || tag === 'LABEL' ||

@@ -229,3 +229,6 @@ view.canClose = false;
 view.bClose = false;
 view.progress = false;
 $('install').focus();
+// Last: the host waits for this before the run starts (a page that stops on
+// an error earlier is reported to the user instead of hanging unseen).
+native_buss.invoke('PageReady', []);

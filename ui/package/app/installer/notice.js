@@ -13,4 +13,5 @@ function start_notice(owner) {
     movable.enable();
     centre_window(419, 203);
     $('close').focus();
+    native_buss.invoke('PageReady', []);
 }

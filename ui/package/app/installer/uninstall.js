@@ -29,6 +29,10 @@ function start_uninstall() {
     var seconds = Math.max(0, Math.floor((uninstall.end - uninstall.start) / 1000));
     var answer = questionnaire.answer(checked_ids(), $('suggestion').value, seconds);
     native_buss.send({ type: 'uninstallparameter', action: 'ok', deleteall: $('deleteall').checked, reason: answer });
+    // The removal has begun: from now on every close request is refused, as
+    // after the first progress, so the process cannot end halfway through.
+    view.bClose = true;
+    view.canClose = false;
     show_progress_pane();
 }
 
@@ -103,3 +107,5 @@ $('uninstall_min').onclick = function () { view.minimize(); };
 movable.enable();
 centre_window(599, 377);
 $('cancel').focus();
+// Last: the host waits for this before the run starts.
+native_buss.invoke('PageReady', []);
